@@ -1,0 +1,251 @@
+#include "dwnload1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <exception>
+
+#include "branding.h"
+#include "grid_model.h"
+#include "link.h"
+#include "program_handlers.h"
+
+namespace tavrel {
+
+namespace {
+constexpr int kPanelTab = 3;
+constexpr int kClientWidth = 625;   // 9375 twips
+constexpr int kClientHeight = 433;  // 6495 twips
+}  // namespace
+
+DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
+    : QMainWindow(parent),
+      link_(link),
+      records_(kRecordsGridRows, kRecordsGridCols),
+      driver_(link, records_, *this),
+      panel_(link, *this),
+      modem_(link, *this) {
+    setObjectName(QStringLiteral("DwnLoad1"));
+    setWindowTitle(kWindowTitle);
+    QAction* exitItem = menuBar()->addAction(QStringLiteral("E&xit"));
+    exitItem->setObjectName(QStringLiteral("File_mnu"));
+    connect(exitItem, &QAction::triggered, this, [this] { guarded("File_mnu", [this] { onExitClicked(); }); });
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("SSTab1"));
+    tabs_->setFixedSize(kClientWidth, kClientHeight);
+    const QString captions[5] = {QStringLiteral("다운로드"), QStringLiteral("다운로드 후 결과 보기"),
+                                 QStringLiteral("환경설정"), QStringLiteral("유량계"), QStringLiteral("모뎀 통신")};
+    for (int i = 0; i < 5; ++i) {
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("SSTab1_tab%1").arg(i));
+        tabs_->addTab(page, captions[i]);
+    }
+    buildDownloadTab(tabs_->widget(0));
+    buildResultsTab(tabs_->widget(1));
+    buildSettingsTab(tabs_->widget(2));
+    buildPanelTab(tabs_->widget(3));
+    buildModemTab(tabs_->widget(4));
+    tabs_->setCurrentIndex(kPanelTab);
+    setCentralWidget(tabs_);
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    timer1_.setInterval(750);
+    saveDialog = [this](const QString& proposed) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Download FileName"), proposed,
+                                            QStringLiteral("*.csv"));
+    };
+    wireHandlers();
+}
+
+DwnLoad1::~DwnLoad1() { link_.portLock().onChange = nullptr; }
+
+void DwnLoad1::wireHandlers() {
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int current) { onTabChanged(current); });
+    connect(&timer1_, &QTimer::timeout, this, [this] { guarded("Timer1", [this] { panel_.tick(); }); });
+    for (int i = 0; i < 7; ++i) {
+        connect(option1_[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) onBaudOption(link_.state(), i);
+        });
+    }
+    for (int i = 0; i < 4; ++i) {
+        connect(option2_[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) onPortOption(link_.state(), i);
+        });
+    }
+    connect(text1_, &QLineEdit::textChanged, this, [this](const QString& t) { onSlaveIdChanged(link_.state(), t); });
+    connect(text2_, &QLineEdit::textChanged, this, [this](const QString& t) { onFileNameChanged(link_.state(), t); });
+    connect(command2_, &QPushButton::clicked, this,
+            [this] { guarded("Command2", [this] { driver_.onDownloadClicked(); }); });
+    connect(command4_, &QPushButton::clicked, this,
+            [this] { guarded("Command4", [this] { modem_.DialModem(text5_[0]->text()); }); });
+    connect(command5_, &QPushButton::clicked, this, [this] { guarded("Command5", [this] { modem_.HangUp(); }); });
+    connect(text5_[0], &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (!silentEditors_) phoneBook_.phoneEdited(t);
+    });
+    connect(text5_[1], &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (!silentEditors_) phoneBook_.descriptionEdited(t);
+    });
+    connect(grid2_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) phoneBook_.selectionChanged(current.row() + 1, current.column() + 1);
+            });
+    // The phone book moves its own current cell (write-through editing); show it.
+    connect(model2_, &GridModel::currentChanged, this, [this](int row, int col) {
+        const QModelIndex index = model2_->index(row - 1, col - 1);
+        if (grid2_->currentIndex() != index) {
+            grid2_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        }
+    });
+    phoneBook_.setEditors(this);
+    link_.portLock().onChange = [this] { updatePortButtons(); };
+}
+
+void DwnLoad1::startUp() { startUpSettings(link_.state(), *this); }
+
+void DwnLoad1::guarded(const char* what, const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        qWarning("%s: %s", what, e.what());
+    } catch (...) {
+        qWarning("%s: unexpected failure", what);
+    }
+}
+
+void DwnLoad1::onTabChanged(int current) {
+    const int previous = previousTab_;
+    previousTab_ = current;
+    if (previous != kPanelTab && current == kPanelTab) {
+        for (QLineEdit* line : text4_) line->setText(QString());
+        timer1_.start();
+    } else if (previous == kPanelTab) {
+        timer1_.stop();
+    }
+}
+
+void DwnLoad1::onBrowseClicked() {
+    const QString proposed = lastDialogFile_.isEmpty() ? QStringLiteral("LogData.csv") : lastDialogFile_;
+    const QString chosen = saveDialog ? saveDialog(proposed) : QString();
+    if (chosen.isEmpty()) return;  // cancelled: nothing changes
+    lastDialogFile_ = chosen;
+    text2_->setText(chosen);
+    link_.state().DownloadSaveFile = chosen;
+}
+
+void DwnLoad1::saveOnce() {
+    if (saved_) return;
+    saved_ = true;
+    ++saves_;
+    SaveSettings(*this);
+}
+
+void DwnLoad1::onExitClicked() {
+    saveOnce();
+    link_.shutDown();  // any wait in progress ends at its next pass
+    hide();
+    QCoreApplication::exit(0);
+}
+
+void DwnLoad1::closeEvent(QCloseEvent* event) {
+    guarded("close", [this] {
+        saveOnce();
+        link_.shutDown();
+    });
+    event->accept();
+}
+
+void DwnLoad1::updatePortButtons() {
+    const PortLock& lock = link_.portLock();
+    const bool free = !lock.operationBusy();
+    command2_->setEnabled(free);
+    command4_->setEnabled(free);
+    command5_->setEnabled(free || lock.operation() == QStringLiteral("dial"));
+}
+
+void DwnLoad1::selectPortOption(int index) {
+    if (index < 0 || index >= 4) return;
+    option2_[index]->setChecked(true);
+    onPortOption(link_.state(), index);
+}
+
+int DwnLoad1::selectedPortOption() const {
+    for (int i = 0; i < 4; ++i) {
+        if (option2_[i]->isChecked()) return i;
+    }
+    return 0;
+}
+
+void DwnLoad1::selectBaudOption(int index) {
+    if (index < 0 || index >= 7) return;
+    option1_[index]->setChecked(true);
+    onBaudOption(link_.state(), index);
+}
+
+int DwnLoad1::selectedBaudOption() const {
+    for (int i = 0; i < 7; ++i) {
+        if (option1_[i]->isChecked()) return i;
+    }
+    return 6;
+}
+
+bool DwnLoad1::flowControlNone() const { return option3_[0]->isChecked(); }
+
+void DwnLoad1::setSlaveIdText(const QString& text) {
+    const QSignalBlocker block(text1_);
+    text1_->setText(text);
+    onSlaveIdChanged(link_.state(), text);
+}
+
+QString DwnLoad1::slaveIdText() const { return text1_->text(); }
+
+void DwnLoad1::setFileNameText(const QString& text) {
+    const QSignalBlocker block(text2_);
+    text2_->setText(text);
+    onFileNameChanged(link_.state(), text);
+}
+
+QString DwnLoad1::fileNameText() const { return text2_->text(); }
+
+void DwnLoad1::setDownloadStatus(const QString& text) { label4_->setText(text); }
+
+void DwnLoad1::setProgress(float percent) { progress_->setValue(static_cast<int>(percent)); }
+
+void DwnLoad1::setCountText(int index, const QString& text) {
+    if (index >= 0 && index < 10) text3_[index]->setText(text);
+}
+
+void DwnLoad1::setDownloadEnabled(bool enabled) { command2_->setEnabled(enabled); }
+
+void DwnLoad1::setDisplayLine(int line, const QByteArray& converted) {
+    if (line >= 0 && line < 4) text4_[line]->setText(displayText(converted));
+}
+
+void DwnLoad1::setModemStatus(const QString& text) { label6_->setText(text); }
+
+QString DwnLoad1::modemStatus() const { return label6_->text(); }
+
+void DwnLoad1::setHangUpVisible(bool visible) { command5_->setVisible(visible); }
+
+void DwnLoad1::showPhone(const QString& text) {
+    silentEditors_ = true;
+    text5_[0]->setText(text);
+    silentEditors_ = false;
+}
+
+void DwnLoad1::showDescription(const QString& text) {
+    silentEditors_ = true;
+    text5_[1]->setText(text);
+    silentEditors_ = false;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,135 @@
+#pragma once
+// The tool's one window: five tabs of widgets wired to the core. Widgets carry the object
+// names the tool's documents give them ("Text4(0)", "Command2", ...), so tests find them.
+
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "download_driver.h"
+#include "front_panel.h"
+#include "modem.h"
+#include "settings_file.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTableView;
+
+namespace tavrel {
+
+class GridModel;
+class Link;
+
+class DwnLoad1 final : public QMainWindow,
+                       public SettingsWidgets,
+                       public DownloadView,
+                       public PanelView,
+                       public ModemView,
+                       public PhoneBookEditors {
+    Q_OBJECT
+public:
+    explicit DwnLoad1(Link& link, QWidget* parent = nullptr);
+    ~DwnLoad1() override;
+
+    // Start-up after the window is built: settings file ensured and read.
+    void startUp();
+
+    // The save dialog; tests put their own answer in. Returns the chosen file, or empty for a
+    // cancel.
+    std::function<QString(const QString& proposed)> saveDialog;
+
+    FlexGrid& recordsGrid() { return records_; }
+    FrontPanel& frontPanel() { return panel_; }
+    DownloadDriver& downloadDriver() { return driver_; }
+    Modem& modem() { return modem_; }
+    QTimer& timer1() { return timer1_; }
+    int settingsSaves() const { return saves_; }
+
+    // SettingsWidgets
+    void selectPortOption(int index) override;
+    int selectedPortOption() const override;
+    void selectBaudOption(int index) override;
+    int selectedBaudOption() const override;
+    bool flowControlNone() const override;
+    void setSlaveIdText(const QString& text) override;
+    QString slaveIdText() const override;
+    void setFileNameText(const QString& text) override;
+    QString fileNameText() const override;
+    PhoneBook& phoneBook() override { return phoneBook_; }
+    const PhoneBook& phoneBook() const override { return phoneBook_; }
+    // DownloadView
+    void setDownloadStatus(const QString& text) override;
+    void setProgress(float percent) override;
+    void setCountText(int index, const QString& text) override;
+    void setDownloadEnabled(bool enabled) override;
+    // PanelView
+    void setDisplayLine(int line, const QByteArray& converted) override;
+    // ModemView
+    void setModemStatus(const QString& text) override;
+    QString modemStatus() const override;
+    void setHangUpVisible(bool visible) override;
+    // PhoneBookEditors
+    void showPhone(const QString& text) override;
+    void showDescription(const QString& text) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildDownloadTab(QWidget* page);
+    void buildResultsTab(QWidget* page);
+    void buildSettingsTab(QWidget* page);
+    void buildPanelTab(QWidget* page);
+    void buildModemTab(QWidget* page);
+    void wireHandlers();
+
+    void onTabChanged(int current);
+    void onBrowseClicked();
+    void onExitClicked();
+    void updatePortButtons();
+    void saveOnce();
+    // Runs a handler body so that nothing thrown inside ever leaves the event handler.
+    void guarded(const char* what, const std::function<void()>& body);
+
+    Link& link_;
+    FlexGrid records_;
+    PhoneBook phoneBook_;
+    DownloadDriver driver_;
+    FrontPanel panel_;
+    Modem modem_;
+    QTimer timer1_;
+    int previousTab_ = 3;
+    int saves_ = 0;
+    bool saved_ = false;
+    bool silentEditors_ = false;
+    QString lastDialogFile_;
+
+    QTabWidget* tabs_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* label4_ = nullptr;
+    QLabel* label6_ = nullptr;
+    QPushButton* command2_ = nullptr;
+    QPushButton* command4_ = nullptr;
+    QPushButton* command5_ = nullptr;
+    QLineEdit* text1_ = nullptr;
+    QLineEdit* text2_ = nullptr;
+    std::array<QLineEdit*, 10> text3_{};
+    std::array<QLineEdit*, 4> text4_{};
+    std::array<QLineEdit*, 2> text5_{};
+    std::array<QRadioButton*, 7> option1_{};
+    std::array<QRadioButton*, 4> option2_{};
+    std::array<QRadioButton*, 2> option3_{};
+    std::array<QPushButton*, 16> command1_{};
+    QTableView* grid1_ = nullptr;
+    QTableView* grid2_ = nullptr;
+    GridModel* model1_ = nullptr;
+    GridModel* model2_ = nullptr;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,51 @@
+// The tool's window. Without options it behaves as it always has: COM1 to COM4 as the settings
+// say. `--port N=DEVICE` points port number N at another device (a USB adapter, a pseudo-
+// terminal, tcp://HOST:PORT); `--demo` puts the built-in simulated instrument behind every
+// port; `--trace FILE` writes every frame to FILE ("-" for stderr).
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFont>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "dwnload1.h"
+#include "session.h"
+#include "sim_options.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tavrel"));
+    QFont::insertSubstitutions(QStringLiteral("굴림"), {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Flow meter data logger service tool."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("port"), QStringLiteral("Point COM port number N at DEVICE (repeatable)."), QStringLiteral("N=DEVICE")},
+        {QStringLiteral("demo"), QStringLiteral("Work with the built-in simulated instrument instead of a serial port.")},
+        {QStringLiteral("trace"), QStringLiteral("Write every frame sent and received to FILE (- for stderr)."), QStringLiteral("FILE")},
+    });
+    tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
+    parser.process(app);
+
+    tavrel::SessionOptions options;
+    QString error;
+    for (const QString& value : parser.values(QStringLiteral("port"))) {
+        if (!options.ports.addOption(value, &error)) break;
+    }
+    options.demo = parser.isSet(QStringLiteral("demo"));
+    options.tracePath = parser.value(QStringLiteral("trace"));
+    if (error.isEmpty()) tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-"));
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "tavrel: %s\n", qPrintable(error));
+        return 64;
+    }
+
+    tavrel::Session session(options);
+    if (!session.traceError().isEmpty()) std::fprintf(stderr, "tavrel: %s\n", qPrintable(session.traceError()));
+    tavrel::DwnLoad1 window(session.link());
+    window.startUp();
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,180 @@
+#include "settings_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "leading_number.h"
+#include "local_text.h"
+#include "program_handlers.h"
+
+namespace tavrel {
+
+namespace {
+
+constexpr int kLines = 35;
+// A settings line longer than this is not one the tool wrote; the rest of it is skipped.
+constexpr qint64 kMaxLine = 64 * 1024;
+
+QByteArray crlf(const QString& line) { return encodeLocal(line) + "\r\n"; }
+
+// The line test: the key anywhere in the line, case-sensitive; the value after the first "=",
+// or the whole line when it has none.
+bool matchLine(const QString& line, const QString& key, QString* value) {
+    if (!line.contains(key)) return false;
+    const qsizetype eq = line.indexOf(u'=');
+    *value = eq < 0 ? line : line.mid(eq + 1);
+    return true;
+}
+
+// Writes a whole file or nothing: a crash or a full disk during the write leaves the old one.
+bool writeWhole(const QString& name, const QByteArray& bytes) {
+    const QFileInfo info(name);
+    if (info.exists() && !info.isWritable()) return false;  // the user made it read-only
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QStringList readLines(const QString& name) {
+    QStringList lines;
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return lines;
+    while (lines.size() < kLines && !file.atEnd()) {
+        QByteArray raw = file.readLine(kMaxLine);
+        if (raw.isEmpty() && !file.atEnd()) break;  // read error
+        if (!raw.endsWith('\n')) {
+            // Overlong line: skip to its end.
+            char c = 0;
+            while (file.getChar(&c) && c != '\n') {
+            }
+        }
+        while (raw.endsWith('\n') || raw.endsWith('\r')) raw.chop(1);
+        lines.append(decodeLocal(raw));
+    }
+    return lines;
+}
+
+}  // namespace
+
+void PlainSettingsWidgets::selectPortOption(int index) {
+    port_ = index;
+    onPortOption(state_, index);
+}
+
+void PlainSettingsWidgets::selectBaudOption(int index) {
+    baud_ = index;
+    onBaudOption(state_, index);
+}
+
+void PlainSettingsWidgets::setSlaveIdText(const QString& text) {
+    slaveId_ = text;
+    onSlaveIdChanged(state_, text);
+}
+
+void PlainSettingsWidgets::setFileNameText(const QString& text) {
+    fileName_ = text;
+    onFileNameChanged(state_, text);
+}
+
+QByteArray defaultSettingsBytes() {
+    QByteArray out;
+    out += crlf(QStringLiteral("[Commport]=1"));
+    out += crlf(QStringLiteral("[CommBaud]=38400"));
+    out += crlf(QStringLiteral("[CommFlow]=Hardware"));
+    out += crlf(QStringLiteral("[CommSlaveID]=001"));
+    out += crlf(QStringLiteral("[DownloadSaveFile]=Logdata.csv"));
+    for (int k = 1; k <= PhoneBook::kEntries; ++k) {
+        out += crlf(QStringLiteral("[Item#]= %1").arg(k));
+        out += crlf(QStringLiteral("[ItemPhone#]= "));
+        out += crlf(QStringLiteral("[ItemDescription]= "));
+    }
+    return out;
+}
+
+QByteArray savedSettingsBytes(const SettingsWidgets& widgets) {
+    const FlexGrid& grid = widgets.phoneBook().grid();
+    QByteArray out;
+    out += crlf(QStringLiteral("[Commport]=%1").arg(widgets.selectedPortOption() + 1));
+    out += crlf(QStringLiteral("[CommBaud]=") + baudCaptions().value(widgets.selectedBaudOption()));
+    out += crlf(widgets.flowControlNone() ? QStringLiteral("[CommHandshaking]=none")
+                                          : QStringLiteral("[CommHandshaking]=Hardware"));
+    out += crlf(QStringLiteral("[CommSlaveID]=") + widgets.slaveIdText());
+    out += crlf(QStringLiteral("[DownloadSaveFile]=") + widgets.fileNameText());
+    for (int k = 1; k <= PhoneBook::kEntries; ++k) {
+        out += crlf(QStringLiteral("[Item#]=") + grid.text(k, 1));
+        out += crlf(QStringLiteral("[ItemPhone#]=") + grid.text(k, 2));
+        out += crlf(QStringLiteral("[ItemDescription]=") + grid.text(k, 3));
+    }
+    return out;
+}
+
+bool CreateDefaultSettings() { return writeWhole(kSettingsFileName, defaultSettingsBytes()); }
+
+bool SaveSettings(const SettingsWidgets& widgets) {
+    return writeWhole(kSettingsFileName, savedSettingsBytes(widgets));
+}
+
+void LoadSettings(ProgramState& state, SettingsWidgets& widgets) {
+    const QStringList lines = readLines(kSettingsFileName);
+    // A missing line counts as a line without its key.
+    auto line = [&](int number) { return lines.value(number - 1); };
+    QString value;
+
+    if (matchLine(line(1), QStringLiteral("[Commport]"), &value)) {
+        if (const auto port = toInt16(leadingNumber(value))) {
+            state.CommPort = *port;
+            if (state.CommPort >= 1 && state.CommPort <= 4) {
+                widgets.selectPortOption(state.CommPort - 1);
+            } else {
+                widgets.selectPortOption(0);
+                state.CommPort = 1;
+            }
+        }
+    }
+    if (matchLine(line(2), QStringLiteral("[CommBaud]"), &value)) {
+        state.CommBaud = leadingNumberText(value);
+        const qsizetype index = baudCaptions().indexOf(state.CommBaud);
+        if (index >= 0) {
+            widgets.selectBaudOption(static_cast<int>(index));
+        } else {
+            state.CommBaud = QStringLiteral("38400");
+            widgets.selectBaudOption(6);
+        }
+    }
+    // Line 3 (flow control) is read and not used.
+    if (matchLine(line(4), QStringLiteral("[CommSlaveID]"), &value)) {
+        widgets.setSlaveIdText(value);
+        if (const auto id = toInt16(leadingNumber(value))) state.CommSlaveID = *id;
+    }
+    if (matchLine(line(5), QStringLiteral("[DownloadSaveFile]"), &value)) {
+        state.DownloadSaveFile = value;
+        widgets.setFileNameText(state.DownloadSaveFile);
+    }
+    PhoneBook& book = widgets.phoneBook();
+    book.setupGrid();
+    static const QString keys[3] = {QStringLiteral("[Item#]"), QStringLiteral("[ItemPhone#]"),
+                                    QStringLiteral("[ItemDescription]")};
+    for (int k = 1; k <= PhoneBook::kEntries; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            if (matchLine(line(3 * k + 3 + c), keys[c], &value)) book.grid().setText(k, c + 1, value);
+        }
+    }
+    book.showFirstEntry();
+
+    // A line without its key leaves port or baud unset although a button shows selected;
+    // the selected button then counts, so the port opens as the window shows.
+    if (state.CommPort == 0) onPortOption(state, widgets.selectedPortOption());
+    if (state.CommBaud.isEmpty()) onBaudOption(state, widgets.selectedBaudOption());
+}
+
+void startUpSettings(ProgramState& state, SettingsWidgets& widgets) {
+    if (!QFileInfo::exists(kSettingsFileName)) CreateDefaultSettings();
+    LoadSettings(state, widgets);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,63 @@
+#include "cli_views.h"
+
+namespace tavrel::cli {
+
+TextDownloadView::TextDownloadView(std::FILE* out, std::FILE* progress, bool terminal)
+    : out_(out), progress_(progress), terminal_(terminal) {}
+
+void TextDownloadView::endBar() {
+    if (barShown_) {
+        std::fputc('\n', progress_);
+        barShown_ = false;
+    }
+}
+
+void TextDownloadView::setDownloadStatus(const QString& text) {
+    endBar();
+    std::fprintf(out_, "%s\n", qPrintable(text));
+    std::fflush(out_);
+}
+
+void TextDownloadView::setProgress(float percent) {
+    const int p = static_cast<int>(percent);
+    if (p == lastPercent_) return;
+    lastPercent_ = p;
+    if (terminal_) {
+        constexpr int kWidth = 40;
+        const int filled = p * kWidth / 100;
+        std::fprintf(progress_, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),
+                     QByteArray(kWidth - filled, '.').constData(), p);
+        barShown_ = true;
+    } else {
+        std::fprintf(progress_, "%d%%\n", p);
+    }
+    std::fflush(progress_);
+}
+
+void TextDownloadView::setCountText(int index, const QString& text) {
+    if (text.isEmpty()) return;
+    endBar();
+    if (index < 8) {
+        std::fprintf(out_, "Channel %d: %s\n", index + 1, qPrintable(text));
+    } else {
+        std::fprintf(out_, "%s:%s\n", index == 9 ? "Data records" : "Recorded records", qPrintable(text));
+    }
+}
+
+void TextPanelView::setDisplayLine(int line, const QByteArray& converted) {
+    if (line >= 0 && line < 4) lines_[static_cast<std::size_t>(line)] = displayText(converted);
+}
+
+void TextModemView::setModemStatus(const QString& text) {
+    status_ = text;
+    // The reply text grows a byte at a time: print only what is new, whole texts otherwise.
+    if (!printed_.isEmpty() && text.startsWith(printed_)) {
+        std::fputs(qPrintable(text.mid(printed_.size())), out_);
+    } else {
+        std::fprintf(out_, "%s%s", printed_.isEmpty() ? "" : "\n", qPrintable(text));
+    }
+    printed_ = text;
+    std::fflush(out_);
+}
+
+}  // namespace tavrel::cli

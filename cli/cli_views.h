@@ -1,0 +1,55 @@
+#pragma once
+// What the headless tool shows instead of the window: status texts as lines, a progress bar
+// on a terminal (plain percentage lines otherwise), the display lines and the modem's replies.
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdio>
+
+#include "download_driver.h"
+#include "front_panel.h"
+#include "modem.h"
+
+namespace tavrel::cli {
+
+class TextDownloadView final : public DownloadView {
+public:
+    TextDownloadView(std::FILE* out, std::FILE* progress, bool terminal);
+    void setDownloadStatus(const QString& text) override;
+    void setProgress(float percent) override;
+    void setCountText(int index, const QString& text) override;
+    void setDownloadEnabled(bool enabled) override { (void)enabled; }
+
+private:
+    void endBar();
+    std::FILE* out_;
+    std::FILE* progress_;
+    bool terminal_;
+    bool barShown_ = false;
+    int lastPercent_ = -1;
+};
+
+class TextPanelView final : public PanelView {
+public:
+    void setDisplayLine(int line, const QByteArray& converted) override;
+    const std::array<QString, 4>& lines() const { return lines_; }
+
+private:
+    std::array<QString, 4> lines_;
+};
+
+class TextModemView final : public ModemView {
+public:
+    explicit TextModemView(std::FILE* out) : out_(out) {}
+    void setModemStatus(const QString& text) override;
+    QString modemStatus() const override { return status_; }
+    void setHangUpVisible(bool visible) override { (void)visible; }
+
+private:
+    std::FILE* out_;
+    QString status_;
+    QString printed_;
+};
+
+}  // namespace tavrel::cli

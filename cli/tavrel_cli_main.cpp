@@ -1,0 +1,178 @@
+// tavrel-cli: the tool without its window, for shells and schedulers.
+//   tavrel-cli download [--port DEVICE | --demo] [--baud B] [--slave ID] [--out FILE]
+//                       [--trace FILE] [--dial NUMBER]
+//   tavrel-cli panel    [--port DEVICE | --demo] [--baud B] [--slave ID] [--keys TEXT]
+//                       [--polls N] [--trace FILE] [--dial NUMBER]
+// Port, baud, slave ID and file name default to Tavreldwn.ini in the working directory.
+// download exits 0 "Finished. Data in File", 1 "0 Records Available", 2 "Error in
+// Downloading!!", 3 "Error putting into file!!", 64 usage; panel exits 0 when its last poll
+// read all four lines, 2 otherwise.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+#include "cli_views.h"
+#include "event_pump.h"
+#include "leading_number.h"
+#include "program_handlers.h"
+#include "session.h"
+#include "settings_file.h"
+#include "sim_options.h"
+
+namespace {
+
+using tavrel::ProgramState;
+constexpr int kUsage = 64;
+
+int usage(const QString& message) {
+    std::fprintf(stderr, "tavrel-cli: %s\n(see tavrel-cli --help)\n", qPrintable(message));
+    return kUsage;
+}
+
+// The settings file's port, baud, slave ID and file name, without creating the file.
+void loadDefaults(ProgramState& s) {
+    s.CommPort = 1;
+    s.CommBaud = QStringLiteral("38400");
+    s.CommSlaveID = 1;
+    s.DownloadSaveFile = QStringLiteral("Logdata.csv");
+    if (!QFileInfo::exists(tavrel::kSettingsFileName)) return;
+    tavrel::PlainSettingsWidgets widgets(s);
+    tavrel::LoadSettings(s, widgets);
+}
+
+// Waits `seconds` while letting events run, as the window's timer would between ticks.
+void waitSeconds(tavrel::Link& link, double seconds) {
+    const double until = link.clock().elapsedSeconds() + seconds;
+    while (link.clock().elapsedSeconds() < until) link.pump().runPending();
+}
+
+bool dial(tavrel::Link& link, tavrel::cli::TextModemView& view, const QString& number) {
+    tavrel::Modem modem(link, view);
+    modem.DialModem(number);
+    std::fputc('\n', stdout);
+    const bool connected = link.port().portOpen() && view.modemStatus() != QStringLiteral("Could not connect") &&
+                           (view.modemStatus().contains(QStringLiteral("CONNECT")) ||
+                            view.modemStatus().contains(QStringLiteral("Connect")));
+    if (!connected) std::printf("Could not connect\n");
+    return connected;
+}
+
+void hangUp(tavrel::Link& link, tavrel::cli::TextModemView& view) {
+    tavrel::Modem modem(link, view);
+    modem.HangUp();
+    std::fputc('\n', stdout);
+}
+
+int runDownload(tavrel::Link& link) {
+    tavrel::cli::TextDownloadView view(stdout, stderr, ::isatty(STDERR_FILENO) != 0);
+    tavrel::FlexGrid grid(tavrel::kRecordsGridRows, tavrel::kRecordsGridCols);
+    tavrel::DownloadDriver driver(link, grid, view);
+    const int result = driver.onDownloadClicked();
+    return result < 0 ? 2 : result;
+}
+
+int runPanel(tavrel::Link& link, const QByteArray& keys, int polls) {
+    tavrel::cli::TextPanelView view;
+    tavrel::FrontPanel panel(link, view);
+    link.state().KeyBuffer = keys;
+    bool allRead = false;
+    for (int i = 0; i < polls; ++i) {
+        waitSeconds(link, 0.75);
+        allRead = panel.tick();
+        std::printf("-- poll %d%s\n", i + 1, allRead ? "" : " (not all lines read)");
+        for (const QString& line : view.lines()) std::printf("|%s|\n", qPrintable(line));
+        std::fflush(stdout);
+    }
+    return allRead ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrel-cli"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Headless flow meter service tool.\n"
+        "  download  read the instrument's log into a CSV file\n"
+        "  panel     show the instrument's display, optionally pressing keys"));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("download or panel"));
+    parser.addOptions({
+        {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."), QStringLiteral("DEVICE")},
+        {QStringLiteral("demo"), QStringLiteral("Use the built-in simulated instrument.")},
+        {QStringLiteral("baud"), QStringLiteral("Baud rate (default from Tavreldwn.ini, else 38400)."), QStringLiteral("B")},
+        {QStringLiteral("slave"), QStringLiteral("Modbus slave ID (default from Tavreldwn.ini, else 1)."), QStringLiteral("ID")},
+        {QStringLiteral("out"), QStringLiteral("CSV file to write (download)."), QStringLiteral("FILE")},
+        {QStringLiteral("keys"), QStringLiteral("Keys to press, one per poll: 0-9 . N L M E F (panel)."), QStringLiteral("TEXT")},
+        {QStringLiteral("polls"), QStringLiteral("Polls to run, 750 ms apart (panel, default 1)."), QStringLiteral("N"), QStringLiteral("1")},
+        {QStringLiteral("trace"), QStringLiteral("Write every frame to FILE (- for stderr)."), QStringLiteral("FILE")},
+        {QStringLiteral("dial"), QStringLiteral("Dial NUMBER through a modem first, hang up after."), QStringLiteral("NUMBER")},
+    });
+    tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
+    if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
+    const QStringList args = parser.positionalArguments();
+    const QString command = args.value(0);
+    if (args.size() != 1 || (command != QStringLiteral("download") && command != QStringLiteral("panel"))) {
+        return usage(QStringLiteral("say download or panel"));
+    }
+    if (parser.isSet(QStringLiteral("port")) && parser.isSet(QStringLiteral("demo"))) {
+        return usage(QStringLiteral("--port and --demo exclude each other"));
+    }
+
+    ProgramState defaults;
+    loadDefaults(defaults);
+    if (parser.isSet(QStringLiteral("baud"))) {
+        const qsizetype i = tavrel::baudCaptions().indexOf(tavrel::leadingNumberText(parser.value(QStringLiteral("baud"))));
+        if (i < 0) return usage(QStringLiteral("--baud wants one of ") + tavrel::baudCaptions().join(u' '));
+        defaults.CommBaud = tavrel::baudCaptions()[i];
+    }
+    if (parser.isSet(QStringLiteral("slave"))) {
+        const auto id = tavrel::toInt16(tavrel::leadingNumber(parser.value(QStringLiteral("slave"))));
+        if (!id || *id < 0 || *id > 255) return usage(QStringLiteral("--slave wants a number from 0 to 255"));
+        defaults.CommSlaveID = *id;
+    }
+    if (parser.isSet(QStringLiteral("out"))) defaults.DownloadSaveFile = parser.value(QStringLiteral("out"));
+    bool pollsOk = false;
+    const int polls = parser.value(QStringLiteral("polls")).toInt(&pollsOk);
+    if (!pollsOk || polls < 1) return usage(QStringLiteral("--polls wants a positive number"));
+    const QByteArray keys = parser.value(QStringLiteral("keys")).toLatin1();
+    for (const char k : keys) {
+        if (!QByteArray("0123456789.NLMEF").contains(k)) {
+            return usage(QStringLiteral("--keys takes only the key characters 0-9 . N L M E F"));
+        }
+    }
+
+    tavrel::SessionOptions options;
+    options.demo = parser.isSet(QStringLiteral("demo"));
+    options.tracePath = parser.value(QStringLiteral("trace"));
+    if (parser.isSet(QStringLiteral("port"))) options.ports.set(defaults.CommPort, parser.value(QStringLiteral("port")));
+    QString error;
+    if (!tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-"))) return usage(error);
+    tavrel::Session session(options);
+    if (!session.traceError().isEmpty()) return usage(session.traceError());
+    ProgramState& s = session.state();
+    s.CommPort = defaults.CommPort;
+    s.CommBaud = defaults.CommBaud;
+    s.CommSlaveID = defaults.CommSlaveID;
+    s.DownloadSaveFile = defaults.DownloadSaveFile;
+
+    tavrel::Link& link = session.link();
+    tavrel::cli::TextModemView modemView(stdout);
+    const bool dialFirst = parser.isSet(QStringLiteral("dial"));
+    if (dialFirst && !dial(link, modemView, parser.value(QStringLiteral("dial")))) return 2;
+    if (!dialFirst && !link.OpenCommPort()) {
+        std::fprintf(stderr, "tavrel-cli: cannot open the port: %s\n", qPrintable(link.port().errorText()));
+    }
+    const int status = command == QStringLiteral("download") ? runDownload(link) : runPanel(link, keys, polls);
+    if (dialFirst) hangUp(link, modemView);
+    return status;
+}

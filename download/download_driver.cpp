@@ -1,0 +1,165 @@
+#include "download_driver.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "clock.h"
+#include "event_pump.h"
+#include "link.h"
+#include "local_text.h"
+#include "record_decoding.h"
+
+namespace tavrel {
+
+namespace {
+constexpr int kBlockBytes = 1024;
+constexpr int kSetupLength = 100;
+// The first selector byte counts 16 KiB pages from 8 and cannot pass 255.
+constexpr std::int64_t kMaxLogBytes = static_cast<std::int64_t>(255 - 8 + 1) * 16384;
+const QByteArray kNotUsed = "Not used";
+
+int pointer(const QByteArray& d, int first) {
+    auto b = [&](int pos) { return static_cast<unsigned char>(d[pos - 1]); };
+    return b(first) * 16384 + b(first + 2) * 256 + b(first + 3);
+}
+float floatAt(const QByteArray& d, int first) {
+    auto b = [&](int pos) { return static_cast<int>(static_cast<unsigned char>(d[pos - 1])); };
+    return DecodeFloat(b(first), b(first + 1), b(first + 2), b(first + 3));
+}
+}  // namespace
+
+DownloadDriver::DownloadDriver(Link& link, FlexGrid& grid, DownloadView& view)
+    : link_(link), grid_(grid), view_(view) {}
+
+int DownloadDriver::onDownloadClicked() {
+    OperationGuard guard(link_.portLock(), QStringLiteral("download"));
+    if (!guard.owns()) return -1;
+    view_.setDownloadStatus(QStringLiteral("Downloading"));
+    view_.setDownloadEnabled(false);
+    grid_.clear();
+    const int status = DownloadLog();
+    int result = kDownloadFailed;
+    if (status == kDownloadOk) {
+        view_.setDownloadStatus(QStringLiteral("Completed Download."));
+        view_.setProgress(100.0F);
+        const bool written = WriteCsvFile();
+        view_.setDownloadStatus(written ? QStringLiteral("Finished. Data in File")
+                                        : QStringLiteral("Error putting into file!!"));
+        result = written ? 0 : 3;
+    } else if (status == kDownloadEmpty) {
+        view_.setDownloadStatus(QStringLiteral("0 Records Available"));
+        result = 1;
+    } else {
+        view_.setDownloadStatus(QStringLiteral("Error in Downloading!!"));
+    }
+    view_.setDownloadEnabled(true);
+    return result;
+}
+
+int DownloadDriver::DownloadLog() {
+    ProgramState& s = link_.state();
+    EventPump& pump = link_.pump();
+    const int slave = s.CommSlaveID;
+    view_.setProgress(0.0F);
+    std::int64_t dataRecords = 0;
+
+    // Size registers. Without them there is nothing sensible to read: give up at once.
+    if (!link_.ReadHoldingRegisters(slave, 0, 76, 8) || s.ReplyData.size() < 16) {
+        return kDownloadFailed;
+    }
+    const QByteArray size = s.ReplyData;
+    const std::int32_t logLength = pointer(size, 5) + 8 - pointer(size, 1);
+    if (logLength == 0) {
+        grid_.setRedraw(true);
+        return kDownloadEmpty;
+    }
+    const double records = std::floor(static_cast<double>(floatAt(size, 9)));
+    const double recorded = std::floor(static_cast<double>(floatAt(size, 13)));
+    view_.setCountText(9, numberText(records));
+    view_.setCountText(8, numberText(recorded));
+    dataRecords = records > 0 ? static_cast<std::int64_t>(std::min(records, 1e9)) : 0;
+    pump.runPending();
+
+    // Channel pass. The flags describe this download only.
+    for (int i = 0; i < 8; ++i) view_.setCountText(i, QString());
+    grid_.setText(1, 0, QStringLiteral("Record #"));
+    grid_.setBold(1, 0, true);
+    grid_.setText(1, 1, QStringLiteral("Date / Time"));
+    grid_.setBold(1, 1, true);
+    s.RecordRow = 1;
+    s.ChannelInUse.fill(false);
+    std::array<bool, 9> read{};
+    std::array<QByteArray, 9> captions;
+    int unread = 8;
+    int idleRounds = 0;
+    while (unread > 0) {
+        const int before = unread;
+        for (int k = 1; k <= 8; ++k) {
+            if (read[k]) continue;
+            if (link_.ReadLogBlock(slave, 24, 0x80 + k, 0, kSetupLength)) {
+                read[k] = true;
+                --unread;
+                captions[k] = CleanText(s.ReplyData.mid(64, 32));
+                view_.setCountText(k - 1, decodeLocal(captions[k]));
+                s.ChannelInUse[k] = !captions[k].isEmpty() && captions[k] != kNotUsed;
+            }
+            pump.runPending();
+        }
+        if (unread == before && ++idleRounds >= kIdleChannelRounds) {
+            grid_.setRedraw(true);
+            return kDownloadFailed;
+        }
+    }
+    // Each channel in use gets the column of its place among the channels in use, in channel
+    // order, and its values go there too: header, grid and CSV always line up.
+    std::array<int, 16> columnOf{};
+    int column = 1;
+    for (int k = 1; k <= 8; ++k) {
+        if (!s.ChannelInUse[k]) continue;
+        columnOf[k] = ++column;
+        grid_.setText(1, column, decodeLocal(captions[k]));
+        grid_.setBold(1, column, true);
+    }
+
+    grid_.setColWidth(0, 1000);
+    grid_.setColWidth(1, 1800);
+    for (int c = 2; c < kRecordsGridCols; ++c) grid_.setColWidth(c, 2000);
+    grid_.setCurrent(1, grid_.col());
+    pump.runPending();
+
+    // Block pass.
+    const int inUse = column - 1;
+    const std::int64_t total64 = std::min<std::int64_t>(inUse * 8 * dataRecords, kMaxLogBytes);
+    const auto total = static_cast<std::int32_t>(total64);
+    std::int32_t block = std::min(total, kBlockBytes);
+    std::int32_t position = 0;
+    LogBlockDecoder decoder(grid_, s.RecordRow);
+    decoder.setYear(link_.clock().today().year());
+    decoder.setColumns(columnOf);
+    grid_.setRedraw(false);
+    int status = kDownloadOk;
+    for (;;) {
+        auto request = [&]() {
+            return link_.ReadLogBlock(slave, 8 + position / 16384, 0x80 + (position % 16384) / 256,
+                                      0, block / 2);
+        };
+        const bool ok = request() || request();
+        if (total == 0) {
+            grid_.setRedraw(true);
+            return kDownloadFailed;
+        }
+        view_.setProgress(static_cast<float>(static_cast<double>(position) / total * 100.0));
+        if (!ok) {
+            status = kDownloadFailed;
+            break;
+        }
+        if (!decoder.DecodeLogBlock(s.ReplyData)) break;
+        position += block;
+        if (position >= total) break;
+        block = std::min(kBlockBytes, total - position);
+    }
+    grid_.setRedraw(true);
+    return status;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,50 @@
+#pragma once
+// The log download: the size registers, the eight channel set-up records, then the log in
+// blocks of at most 1024 bytes, decoded into the records grid as they come, and finally the
+// CSV file.
+
+#include <QString>
+#include <array>
+
+#include "flex_grid.h"
+
+namespace tavrel {
+
+class Link;
+
+// The download tab as the driver sees it.
+class DownloadView {
+public:
+    virtual ~DownloadView() = default;
+    virtual void setDownloadStatus(const QString& text) = 0;  // Label4
+    virtual void setProgress(float percent) = 0;                // ProgressBar1, 0..100
+    virtual void setCountText(int index, const QString& text) = 0;  // Text3(0..9)
+    virtual void setDownloadEnabled(bool enabled) = 0;          // Command2
+};
+
+enum DownloadStatus : int { kDownloadOk = 0, kDownloadEmpty = 1, kDownloadFailed = 2 };
+
+inline constexpr int kRecordsGridRows = 16384;
+inline constexpr int kRecordsGridCols = 10;
+
+class DownloadDriver {
+public:
+    DownloadDriver(Link& link, FlexGrid& grid, DownloadView& view);
+
+    // Command2 clicked: the whole download and export with its status messages.
+    // Returns the final status (0 done, 1 empty log, 2 download failed, 3 export failed),
+    // or -1 when the port was taken by another operation and nothing ran.
+    int onDownloadClicked();
+    int DownloadLog();
+    bool WriteCsvFile();
+
+    // Rounds of the channel pass that may read no further channel before the download gives up.
+    static constexpr int kIdleChannelRounds = 3;
+
+private:
+    Link& link_;
+    FlexGrid& grid_;
+    DownloadView& view_;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,49 @@
+#pragma once
+// The instrument's own encodings: its 4-byte numbers, its texts padded with bytes 254/255, and
+// its 8-byte log entries (channel code, month, BCD day/hour/minute, value), and the texts the
+// tool shows for numbers and time stamps.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <array>
+
+namespace tavrel {
+
+class FlexGrid;
+
+// Sign, 8-bit exponent (bias 126), 23-bit mantissa with hidden bit, divisor 2^24 - 1.
+float DecodeFloat(int b1, int b2, int b3, int b4);
+
+// Drops every byte 254 and 255.
+QByteArray CleanText(const QByteArray& text);
+
+// A number as the tool shows it: at most 7 significant digits, a leading blank when not
+// negative, no "0" before the point, "." whatever the locale, exponent form "1E+37".
+QString numberText(double value);
+// The general date-time text: the locale's short date, a blank, its long time without a time
+// zone; the date alone at exactly midnight.
+QString dateTimeText(const QDateTime& stamp, const QLocale& locale = QLocale::system());
+
+// Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`
+// (0 = the channel has no column, its value is dropped).
+class LogBlockDecoder {
+public:
+    LogBlockDecoder(FlexGrid& grid, std::int32_t& recordRow);
+
+    void setYear(int year) { year_ = year; }
+    void setLocale(const QLocale& locale) { locale_ = locale; }
+    void setColumns(const std::array<int, 16>& columnOf) { columnOf_ = columnOf; }
+    // One block: always takes it in and returns true.
+    bool DecodeLogBlock(const QByteArray& block);
+
+private:
+    FlexGrid& grid_;
+    std::int32_t& recordRow_;
+    int year_ = 2000;
+    QLocale locale_ = QLocale::system();
+    std::array<int, 16> columnOf_{};
+};
+
+}  // namespace tavrel

@@ -1,0 +1,89 @@
+#pragma once
+// The serial link: opening the port, receiving reply bytes with their time limit, the CRC, and
+// the three Modbus transactions the tool uses (function 3, function 16 and the instrument's
+// function 96). All of it works on the shared ProgramState and waits cooperatively through the
+// EventPump, timing everything on the Clock.
+
+#include <cstdint>
+
+#include "port_lock.h"
+#include "program_state.h"
+
+namespace tavrel {
+
+class Clock;
+class CommPort;
+class EventPump;
+class Trace;
+
+// Why the last transaction ended as it did; kept beside the flag for the trace and counters.
+enum class LinkCause {
+    None,           // success
+    PortNotOpen,    // the port could not be opened
+    NoReply,        // not enough bytes within the time limit
+    BadCrc,         // the reply's CRC did not match
+    CutShort,       // a data byte of a function 96 reply never came
+    PortLost,       // the port closed under the transaction (device gone, hang-up)
+    Busy,           // another transaction was already running
+};
+const char* causeText(LinkCause cause);
+
+struct LinkCounters {
+    long transactions = 0;
+    long failures = 0;
+    long sends = 0;  // requests put on the line, repeats included
+};
+
+class Link {
+public:
+    Link(ProgramState& state, CommPort& port, const Clock& clock, EventPump& pump);
+
+    bool OpenCommPort();
+    bool ReceiveReply(int count);
+    std::int32_t UpdateCrc(std::int32_t value);
+
+    bool ReadHoldingRegisters(int slave, int addressHigh, int addressLow, int count);
+    bool WriteMultipleRegisters(int slave, std::int32_t address, int count, int byteCount);
+    bool ReadLogBlock(int slave, int selector1, int selector2, int selector3, int length);
+
+    // The program is ending: close the port, make every wait end at its next pass and keep
+    // the port from opening again.
+    void shutDown();
+    bool shuttingDown() const { return shuttingDown_; }
+
+    LinkCause lastCause() const { return lastCause_; }
+    const LinkCounters& counters() const { return counters_; }
+    void setTrace(Trace* trace) { trace_ = trace; }
+    Trace* trace() const { return trace_; }
+
+    ProgramState& state() { return state_; }
+    CommPort& port() { return port_; }
+    const Clock& clock() const { return clock_; }
+    EventPump& pump() { return pump_; }
+    PortLock& portLock() { return lock_; }
+
+private:
+    double now() const;
+    double markNow() const;
+    void send(const QByteArray& frame);
+    // Reads one reply byte the way every parse does: ReceiveReply(1), then ReplyBuffer(0).
+    int readReplyByte(bool* arrived = nullptr);
+    bool finish(const char* name, bool ok, LinkCause cause);
+    // The wait loop shared by functions 3 and 16: repeats about once a second until
+    // `awaited` bytes wait or `limitSeconds` pass since the overall mark.
+    bool waitWithRepeats(const QByteArray& request, int awaited, double limitSeconds);
+    bool checkCrc();
+
+    ProgramState& state_;
+    CommPort& port_;
+    const Clock& clock_;
+    EventPump& pump_;
+    PortLock lock_;
+    Trace* trace_ = nullptr;
+    bool shuttingDown_ = false;
+    LinkCause lastCause_ = LinkCause::None;
+    LinkCounters counters_;
+    QByteArray traceRx_;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,71 @@
+#pragma once
+// The comm port on a serial device server: raw bytes over TCP (tcp://HOST:PORT). Line settings
+// belong to the server, so the settings text is only checked, not applied.
+
+#include <QTcpSocket>
+#include <memory>
+
+#include "comm_port.h"
+
+namespace tavrel {
+
+class TcpCommPort final : public CommPort {
+public:
+    TcpCommPort();
+    ~TcpCommPort() override;
+
+    void setAddress(const QString& url) { url_ = url; }
+    void setCommPort(int number) override { (void)number; }
+    void setSettings(const QString& text) override { settings_ = text; }
+    void setInputLen(int length) override { inputLen_ = length; }
+    void setBinaryMode(bool binary) override { (void)binary; }
+    bool portOpen() const override { return open_; }
+    void setPortOpen(bool open) override;
+    int inBufferCount() override;
+    void discardInput() override;
+    void discardOutput() override {}
+    void output(QByteArrayView bytes) override;
+    QByteArray input() override;
+    void waitForBytes(std::chrono::milliseconds limit) override;
+    QString errorText() const override { return error_; }
+
+private:
+    void checkLost();
+    std::unique_ptr<QTcpSocket> socket_;
+    QString url_;
+    QString settings_;
+    int inputLen_ = 0;
+    bool open_ = false;
+    QString error_;
+};
+
+// A port number that --port may point at a device path or at tcp://HOST:PORT: opens whichever
+// the number is mapped to when the port is opened.
+class MappedCommPort final : public CommPort {
+public:
+    explicit MappedCommPort(const class PortMap& map);
+    ~MappedCommPort() override;
+
+    void setCommPort(int number) override;
+    void setSettings(const QString& text) override;
+    void setInputLen(int length) override;
+    void setBinaryMode(bool binary) override;
+    bool portOpen() const override { return active_->portOpen(); }
+    void setPortOpen(bool open) override;
+    int inBufferCount() override { return active_->inBufferCount(); }
+    void discardInput() override { active_->discardInput(); }
+    void discardOutput() override { active_->discardOutput(); }
+    void output(QByteArrayView bytes) override { active_->output(bytes); }
+    QByteArray input() override { return active_->input(); }
+    void waitForBytes(std::chrono::milliseconds limit) override { active_->waitForBytes(limit); }
+    QString errorText() const override { return active_->errorText(); }
+
+private:
+    std::unique_ptr<class PortMap> map_;
+    std::unique_ptr<CommPort> serial_;
+    std::unique_ptr<TcpCommPort> tcp_;
+    CommPort* active_;
+    int number_ = 0;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,35 @@
+#pragma once
+// Support trace: every frame sent and received, hex, with a time stamp and direction, and the
+// outcome of each transaction. Off unless `--trace FILE` (or `-` for stderr) is given; when off
+// the link never formats anything.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <memory>
+
+namespace tavrel {
+
+class Clock;
+
+class Trace {
+public:
+    explicit Trace(const Clock& clock) : clock_(clock) {}
+    // "-" writes to stderr. Returns false when the file cannot be opened.
+    bool open(const QString& path);
+    bool isOpen() const { return file_ != nullptr; }
+
+    void sent(const QByteArray& frame);
+    void received(const QByteArray& bytes);
+    void outcome(const char* transaction, bool ok, const char* cause);
+    void note(const QString& text);
+
+private:
+    void line(const QByteArray& text);
+    const Clock& clock_;
+    std::unique_ptr<QFile> file_;
+};
+
+QByteArray hexBytes(const QByteArray& bytes);
+
+}  // namespace tavrel

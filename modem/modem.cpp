@@ -1,0 +1,130 @@
+#include "modem.h"
+
+#include "clock.h"
+#include "comm_port.h"
+#include "event_pump.h"
+#include "link.h"
+#include "local_text.h"
+#include "trace.h"
+
+namespace tavrel {
+
+namespace {
+using std::chrono::milliseconds;
+constexpr double kPhaseLimit = 90.0;
+constexpr double kAfterConnect = 3.0;
+const QString kNoConnect = QStringLiteral("Could not connect");
+}  // namespace
+
+Modem::Modem(Link& link, ModemView& view) : link_(link), view_(view) {}
+
+bool Modem::takeOneByte(QString& reply) {
+    link_.pump().runPending();
+    CommPort& port = link_.port();
+    if (!port.portOpen()) return false;  // hung up (or lost) under the dial
+    ProgramState& s = link_.state();
+    s.BytesWaiting = static_cast<std::int16_t>(port.inBufferCount());
+    if (s.BytesWaiting >= 1 && link_.ReceiveReply(1)) {
+        reply.append(QChar(static_cast<unsigned char>(s.ReplyBuffer[0])));
+        view_.setModemStatus(reply);
+    }
+    return true;
+}
+
+bool Modem::DialModem(const QString& number) {
+    OperationGuard guard(link_.portLock(), QStringLiteral("dial"));
+    if (!guard.owns()) return false;
+    dialing_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{dialing_};
+
+    if (!link_.OpenCommPort()) return true;
+    CommPort& port = link_.port();
+    EventPump& pump = link_.pump();
+    const Clock& clock = link_.clock();
+    QString reply;
+    view_.setModemStatus(QString());
+
+    port.output("\r");
+    pump.runPending();
+    pump.pause(milliseconds(1000));
+    if (!port.portOpen()) return true;
+    port.discardInput();
+    port.discardOutput();
+    pump.runPending();
+    port.output("AT\r");
+    if (link_.trace() != nullptr) link_.trace()->note(QStringLiteral("modem: AT"));
+    pump.runPending();
+
+    double start = clock.elapsedSeconds();
+    for (;;) {
+        pump.runPending();
+        if (clock.elapsedSeconds() - start > kPhaseLimit) {
+            view_.setModemStatus(kNoConnect);
+            return true;  // port left open, buffers as they are
+        }
+        if (!takeOneByte(reply)) return true;
+        const QString status = view_.modemStatus();
+        if (status.contains(QStringLiteral("OK")) || status.contains(QStringLiteral("Ok")) ||
+            status.contains(QStringLiteral("ok"))) {
+            break;
+        }
+    }
+
+    view_.setModemStatus(QStringLiteral("Dialing ") + number);
+    pump.runPending();
+    if (!port.portOpen()) return true;
+    port.output(QByteArray("ATDT ") + encodeLocal(number) + "\r");
+    if (link_.trace() != nullptr) link_.trace()->note(QStringLiteral("modem: ATDT ") + number);
+    view_.setHangUpVisible(true);
+    pump.runPending();
+
+    start = clock.elapsedSeconds();
+    reply.clear();
+    bool connected = false;
+    double connectTime = 0.0;
+    for (;;) {
+        if (clock.elapsedSeconds() - start > kPhaseLimit) {
+            view_.setModemStatus(kNoConnect);
+            break;
+        }
+        if (!takeOneByte(reply)) return true;
+        const QString status = view_.modemStatus();
+        if (status.contains(QStringLiteral("Connect")) || status.contains(QStringLiteral("CONNECT"))) {
+            if (!connected) connectTime = clock.elapsedSeconds();
+            connected = true;
+        }
+        if (connected && clock.elapsedSeconds() - connectTime > kAfterConnect) break;
+    }
+    port.discardInput();
+    port.discardOutput();
+    pump.runPending();
+    return true;
+}
+
+bool Modem::HangUp() {
+    if (hangingUp_) return false;
+    // A hang-up may cut into a running dial (that is what the button is for); any other
+    // operation on the port keeps it off.
+    OperationGuard guard(link_.portLock(), QStringLiteral("hang-up"));
+    if (!guard.owns() && !dialing_) return false;
+    hangingUp_ = true;
+    CommPort& port = link_.port();
+    EventPump& pump = link_.pump();
+    view_.setModemStatus(QStringLiteral("Hanging up Line"));
+    port.output("+++");
+    pump.runPending();
+    pump.pause(milliseconds(2000));
+    port.output("ATH0\r");
+    pump.runPending();
+    pump.pause(milliseconds(2000));
+    port.setPortOpen(false);
+    pump.pause(milliseconds(2000));
+    view_.setModemStatus(QStringLiteral("Okay"));
+    hangingUp_ = false;
+    return true;
+}
+
+}  // namespace tavrel

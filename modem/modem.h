@@ -1,0 +1,43 @@
+#pragma once
+// Dialing the instrument's modem with Hayes AT commands and hanging up. After a dial the port
+// stays open and carries the Modbus traffic of everything else through the connection.
+
+#include <QString>
+
+namespace tavrel {
+
+class Link;
+
+class ModemView {
+public:
+    virtual ~ModemView() = default;
+    virtual void setModemStatus(const QString& text) = 0;  // Label6
+    virtual QString modemStatus() const = 0;
+    virtual void setHangUpVisible(bool visible) = 0;  // Command5
+};
+
+class Modem {
+public:
+    Modem(Link& link, ModemView& view);
+
+    // Command4 clicked: dial `number` (the text of Text5(0)). Returns false when the port was
+    // taken by another operation and nothing was done.
+    bool DialModem(const QString& number);
+    // Command5 clicked. Runs also while a dial waits (that dial then stops at its next pass);
+    // returns false, doing nothing, while another operation holds the port.
+    bool HangUp();
+
+    bool dialing() const { return dialing_; }
+
+private:
+    // One pass of a dial loop: let events run and take at most one modem byte into the reply
+    // text and the status line. Returns false when the port was closed under the loop.
+    bool takeOneByte(QString& reply);
+
+    Link& link_;
+    ModemView& view_;
+    bool dialing_ = false;
+    bool hangingUp_ = false;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,93 @@
+// tavrel-sim: the simulated flow meter (and, on request, a Hayes modem in front of it) served
+// on a pseudo-terminal or on a loopback TCP port, for training, demos and tests without
+// hardware. Point the tool at the printed device with `--port 1=DEVICE`.
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+#include <sys/socket.h>
+
+#include "sim_options.h"
+#include "stream_server.h"
+
+namespace {
+std::atomic<bool> gStop{false};
+void onSignal(int /*signal*/) { gStop.store(true); }
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrel-sim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated flow meter with an eight-channel data logger, answering Modbus RTU\n"
+        "(functions 3, 16 and 96) like the real instrument."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("pty"), QStringLiteral("Serve on a new pseudo-terminal and print its device path.")},
+        {QStringLiteral("tcp"), QStringLiteral("Serve raw bytes on 127.0.0.1:PORT, one client at a time."), QStringLiteral("PORT")},
+    });
+    tavrel::sim::addSimOptions(parser);
+    parser.process(app);
+
+    tavrel::sim::SimulatedLineOptions options;
+    QString error;
+    if (!tavrel::sim::readSimOptions(parser, options, &error) || parser.isSet(QStringLiteral("pty")) == parser.isSet(QStringLiteral("tcp"))) {
+        std::fprintf(stderr, "tavrel-sim: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("give either --pty or --tcp PORT") : error));
+        return 64;
+    }
+    // No SA_RESTART: a signal must break a blocking accept() so the program can end.
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    tavrel::sim::FlowMeterSim meter(options.meter);
+    meter.faults() = options.faults;
+    std::unique_ptr<tavrel::sim::HayesModemSim> modem;
+    tavrel::sim::SimDevice* front = &meter;
+    if (options.modem) {
+        modem = std::make_unique<tavrel::sim::HayesModemSim>(options.modemConfig, meter);
+        front = modem.get();
+    }
+
+    if (parser.isSet(QStringLiteral("pty"))) {
+        QString path;
+        int keep = -1;
+        const int master = tavrel::sim::openPseudoTerminal(&path, &keep, &error);
+        if (master < 0) {
+            std::fprintf(stderr, "tavrel-sim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(path));
+        std::fflush(stdout);
+        const bool ok = tavrel::sim::serveStream(*front, master, options.baud, gStop);
+        ::close(master);
+        if (keep >= 0) ::close(keep);
+        return ok ? 0 : 1;
+    }
+
+    bool ok = false;
+    const int port = parser.value(QStringLiteral("tcp")).toInt(&ok);
+    const int listener = ok ? tavrel::sim::listenLoopback(port, &error) : -1;
+    if (listener < 0) {
+        std::fprintf(stderr, "tavrel-sim: cannot listen on 127.0.0.1:%s: %s\n",
+                     qPrintable(parser.value(QStringLiteral("tcp"))), qPrintable(error));
+        return 1;
+    }
+    std::printf("tcp://127.0.0.1:%d\n", port);
+    std::fflush(stdout);
+    while (!gStop.load()) {
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client < 0) continue;
+        tavrel::sim::serveStream(*front, client, options.baud, gStop);
+        ::close(client);
+    }
+    ::close(listener);
+    return 0;
+}
