@@ -97,13 +97,18 @@ void DwnLoad1::wireHandlers() {
     });
     connect(grid2_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid()) phoneBook_.selectionChanged(current.row() + 1, current.column() + 1);
+                if (current.isValid() && !syncingPhoneGrid_) {
+                    phoneBook_.selectionChanged(current.row() + 1, current.column() + 1);
+                }
             });
     // The phone book moves its own current cell (write-through editing); show it.
     connect(model2_, &GridModel::currentChanged, this, [this](int row, int col) {
         const QModelIndex index = model2_->index(row - 1, col - 1);
         if (grid2_->currentIndex() != index) {
+            // Not a selection by the user: the selection handler must not copy the row again.
+            syncingPhoneGrid_ = true;
             grid2_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+            syncingPhoneGrid_ = false;
         }
     });
     phoneBook_.setEditors(this);

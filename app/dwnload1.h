@@ -108,6 +108,7 @@ private:
     int saves_ = 0;
     bool saved_ = false;
     bool silentEditors_ = false;
+    bool syncingPhoneGrid_ = false;
     QString lastDialogFile_;
 
     QTabWidget* tabs_ = nullptr;

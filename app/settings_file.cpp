@@ -30,7 +30,9 @@ bool matchLine(const QString& line, const QString& key, QString* value) {
 // Writes a whole file or nothing: a crash or a full disk during the write leaves the old one.
 bool writeWhole(const QString& name, const QByteArray& bytes) {
     const QFileInfo info(name);
-    if (info.exists() && !info.isWritable()) return false;  // the user made it read-only
+    // A file whose owner may not write it was made read-only on purpose: leave it alone
+    // (the permission bit, not access(), so this holds for an administrator too).
+    if (info.exists() && !info.permissions().testFlag(QFileDevice::WriteOwner)) return false;
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(bytes) != bytes.size()) {

@@ -16,7 +16,7 @@ void VirtualCommPort::setPortOpen(bool open) {
         error_ = QStringLiteral("bad settings text \"%1\"").arg(settings_);
         return;
     }
-    if ((availablePort_ != 0 && commPort_ != availablePort_) || !line_.connected()) {
+    if ((availablePort_ != 0 && commPort_ != availablePort_) || !line_.connected() || !present_) {
         error_ = QStringLiteral("COM%1 does not exist").arg(commPort_);
         return;
     }
@@ -60,6 +60,7 @@ void VirtualCommPort::waitForBytes(std::chrono::milliseconds limit) {
 
 void VirtualCommPort::vanish() {
     open_ = false;
+    present_ = false;
     error_ = QStringLiteral("the device was removed");
 }
 

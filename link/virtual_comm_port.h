@@ -37,8 +37,10 @@ public:
     void setPaceFromSettings(bool pace) { pace_ = pace; }
     // Sleep in real time in waitForBytes (demo mode); tests on a virtual clock must not.
     void setRealTime(bool realTime) { realTime_ = realTime; }
-    // The device vanished: the port closes under the tool, as a pulled USB adapter does.
+    // The device vanished: the port closes under the tool, as a pulled USB adapter does, and
+    // cannot be opened again until it is back.
     void vanish();
+    void setPresent(bool present) { present_ = present; }
 
 private:
     VirtualLine& line_;
@@ -51,6 +53,7 @@ private:
     int availablePort_ = 0;
     bool pace_ = false;
     bool realTime_ = false;
+    bool present_ = true;
     QString error_;
 };
 

@@ -51,7 +51,10 @@ void VirtualLine::deliver() {
         while (!toDevice_.empty() && toDevice_.front().at <= t) {
             const Timed b = toDevice_.front();
             toDevice_.pop_front();
-            if (device_ != nullptr) device_->receive(b.byte, b.at);
+            if (device_ != nullptr) {
+                device_->poll(b.at);  // time passed up to this byte: guard times, delays
+                device_->receive(b.byte, b.at);
+            }
             moved = true;
         }
         if (device_ != nullptr) device_->poll(t);

@@ -40,8 +40,8 @@ void FlowMeterSim::takeFrames(double at) {
     while (rx_.size() >= 2) {
         const int fn = u8(rx_, 1);
         qsizetype needed = -1;
-        if (fn == 3 || fn == 96) {
-            needed = fn == 3 ? 8 : 9;
+        if (fn == 3 || fn == 6 || fn == 96) {
+            needed = fn == 96 ? 9 : 8;
         } else if (fn == 16) {
             if (rx_.size() < 7) return;
             needed = 9 + u8(rx_, 6);
@@ -70,6 +70,12 @@ void FlowMeterSim::handle(const QByteArray& frame, double at) {
 QByteArray FlowMeterSim::answer(const QByteArray& f, double now) {
     switch (u8(f, 1)) {
         case 3: return readRegisters(f, now);
+        case 6: {
+            // Write single register, as generic Modbus masters write the key register.
+            const QByteArray asMultiple = frameOf({u8(f, 0), 16, u8(f, 2), u8(f, 3), 0, 1, 2, u8(f, 4), u8(f, 5)});
+            const QByteArray reply = writeRegisters(asMultiple);
+            return u8(reply, 1) == 16 ? sealed(f.left(6)) : exception(6, u8(reply, 2));
+        }
         case 16: return writeRegisters(f);
         case 96: return readBlock(f);
         default: return exception(u8(f, 1), 1);

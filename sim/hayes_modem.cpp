@@ -42,20 +42,22 @@ void HayesModemSim::receive(unsigned char byte, double at) {
 }
 
 void HayesModemSim::poll(double now) {
+    // Results go out at the time they fell due, however late the line looks at us.
     if (pendingAt_ >= 0 && now >= pendingAt_) {
         const QByteArray text = pendingResult_;
+        const double due = pendingAt_;
         pendingAt_ = -1;
         if (text.startsWith("CONNECT") || text.startsWith("Connect")) {
             online_ = true;
             dataMode_ = true;
-            lastDataAt_ = now;
+            lastDataAt_ = due;
         }
-        result(text, now);
+        result(text, due);
     }
     if (dataMode_ && pluses_ == 3 && now - lastPlusAt_ >= config_.guardTime) {
         pluses_ = 0;
         dataMode_ = false;
-        result(config_.lowercaseOk ? "ok" : "OK", now);
+        result(config_.lowercaseOk ? "ok" : "OK", lastPlusAt_ + config_.guardTime);
     }
 }
 

@@ -87,9 +87,11 @@ float LogGenerator::value(int channel, int index) const {
 std::array<unsigned char, 16> LogGenerator::sizeRegisters() const {
     std::array<unsigned char, 16> r{};
     // Empty: the pointers are eight apart the wrong way round, so second + 8 - first is 0.
-    const bool none = shape_.empty || bytes_.isEmpty();
+    // A log whose channels are all unused still has records; only an empty one reads 0.
+    const int length = std::max(static_cast<int>(bytes_.size()), 8 * shape_.records);
+    const bool none = shape_.empty || length == 0;
     const int first = none ? 8 : 0;
-    const int second = none ? 0 : static_cast<int>(bytes_.size()) - 8;
+    const int second = none ? 0 : length - 8;
     auto put = [&](int at, int pointer) {
         r[static_cast<std::size_t>(at)] = static_cast<unsigned char>(pointer / 16384);
         r[static_cast<std::size_t>(at + 2)] = static_cast<unsigned char>((pointer % 16384) / 256);

@@ -29,7 +29,10 @@ PanelSim::PanelSim(const LogGenerator& log) : log_(log) {}
 void PanelSim::key(char c) {
     keys_.append(c);
     switch (c) {
-        case 'M': page_ = Page::Menu; break;
+        case 'M':
+            page_ = Page::Menu;  // the menu always opens at its first item
+            menuItem_ = 0;
+            break;
         case 'F': page_ = Page::Main; entry_.clear(); break;
         case '.': page_ = Page::Help; break;
         case 'N':

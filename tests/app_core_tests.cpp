@@ -1,0 +1,254 @@
+// The shell without its window: typed numbers, the settings file and the phone book.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "leading_number.h"
+#include "local_text.h"
+#include "settings_file.h"
+
+namespace tavrel::test {
+namespace {
+
+TEST(LeadingNumber, ReadsLikeTheToolAlwaysHas) {
+    struct Case {
+        const char* text;
+        double value;
+    };
+    for (const Case& c : {Case{"001", 1}, Case{" 7", 7}, Case{"12abc", 12}, Case{"", 0}, Case{"abc", 0},
+                          Case{"2.5", 2.5}, Case{"-3", -3}, Case{"1 2 3", 123}, Case{"1.5E2", 150},
+                          Case{"1.5d2", 150}, Case{"&H1F", 31}, Case{"&HFFFF", -1}, Case{"&O17", 15},
+                          Case{"9600.0", 9600}, Case{"\t\n 42x", 42}, Case{"1.2.3", 1.2}, Case{"+5", 5},
+                          Case{".5", 0.5}, Case{"1e", 1}, Case{"- 4", -4}}) {
+        EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+    }
+}
+
+TEST(LeadingNumber, SixteenBitConversionRoundsHalvesToEven) {
+    struct Case {
+        double value;
+        std::optional<std::int16_t> expected;
+    };
+    for (const Case& c : {Case{2.5, 2}, Case{3.5, 4}, Case{-2.5, -2}, Case{2.4999, 2}, Case{32767.4, 32767},
+                          Case{32767.5, std::nullopt}, Case{-32768.0, -32768}, Case{1e300, std::nullopt},
+                          Case{HUGE_VAL, std::nullopt}}) {
+        EXPECT_EQ(toInt16(c.value), c.expected) << c.value;
+    }
+    EXPECT_EQ(leadingNumberText(QStringLiteral(" 9600.0")), QStringLiteral("9600"));
+}
+
+TEST(LocalText, UndecodableBytesSurviveARoundTrip) {
+    for (const QByteArray& bytes : {QByteArray("plain"), QByteArray("\xED\x95\x9C\xEA\xB8\x80"),
+                                    QByteArray("bad \xFF\xFE bytes \xC3"), QByteArray("\xB1\xBC\xB8\xB2")}) {
+        EXPECT_EQ(encodeLocal(decodeLocal(bytes)), bytes) << bytes.toHex().constData();
+    }
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+    }
+    void TearDown() override { QDir::setCurrent(previous); }
+    static QByteArray read() {
+        QFile f(kSettingsFileName);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void write(const QByteArray& bytes) {
+        QFile f(kSettingsFileName);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray withLine(int number, const QByteArray& line) {
+        QList<QByteArray> lines = defaultSettingsBytes().split('\n');
+        lines[number - 1] = line + "\r";
+        return lines.join('\n');
+    }
+
+    QTemporaryDir dir;
+    QString previous;
+    ProgramState state;
+};
+
+TEST_F(SettingsFileTest, FirstStartCreatesTheDefaultFileAndLoadsIt) {
+    PlainSettingsWidgets widgets(state);
+    startUpSettings(state, widgets);
+    EXPECT_EQ(read(), defaultSettingsBytes());
+    EXPECT_EQ(read().count("\r\n"), 35);
+    EXPECT_EQ(state.CommPort, 1);
+    EXPECT_EQ(state.CommBaud, QStringLiteral("38400"));
+    EXPECT_EQ(state.CommSlaveID, 1);
+    EXPECT_EQ(state.DownloadSaveFile, QStringLiteral("Logdata.csv"));
+    EXPECT_EQ(widgets.phoneBook().grid().text(10, 1), QStringLiteral(" 10"));
+    EXPECT_EQ(widgets.phoneBook().phoneText(), QStringLiteral(" "));
+    EXPECT_EQ(widgets.phoneBook().grid().row(), 1);
+    EXPECT_EQ(widgets.phoneBook().grid().col(), 2);
+}
+
+TEST_F(SettingsFileTest, LoadThenSaveChangesOnlyLineThree) {
+    write(defaultSettingsBytes());
+    PlainSettingsWidgets widgets(state);
+    LoadSettings(state, widgets);
+    ASSERT_TRUE(SaveSettings(widgets));
+    const QList<QByteArray> before = defaultSettingsBytes().split('\n');
+    const QList<QByteArray> after = read().split('\n');
+    ASSERT_EQ(after.size(), before.size());
+    for (int i = 0; i < before.size(); ++i) {
+        if (i == 2) {
+            EXPECT_EQ(after[i], QByteArray("[CommHandshaking]=Hardware\r"));
+        } else {
+            EXPECT_EQ(after[i], before[i]) << "line " << i + 1;
+        }
+    }
+}
+
+TEST_F(SettingsFileTest, LinesSelectPortBaudAndSlave) {
+    struct Case {
+        int line;
+        const char* text;
+        int port;
+        const char* baud;
+        int slave;
+        int portOption, baudOption;
+    };
+    const Case cases[] = {
+        {1, "[Commport]=3", 3, "38400", 1, 2, 6},
+        {1, "[Commport]=7", 1, "38400", 1, 0, 6},
+        {1, "[Commport]=0", 1, "38400", 1, 0, 6},
+        {1, "[Commport]=99999", 1, "38400", 1, 0, 6},  // out of range: the selected button counts
+        {1, "[commport]=3", 1, "38400", 1, 0, 6},      // other letter case: not the key
+        {2, "[CommBaud]=9600.0", 1, "9600", 1, 0, 3},
+        {2, "[CommBaud]= 14400", 1, "14400", 1, 0, 4},
+        {2, "[CommBaud]=300", 1, "38400", 1, 0, 6},
+        {2, "[CommBaud]=abc", 1, "38400", 1, 0, 6},
+        {4, "[CommSlaveID]=017", 1, "38400", 17, 0, 6},
+        {4, "[CommSlaveID]=2.5", 1, "38400", 2, 0, 6},
+        {3, "garbage without key", 1, "38400", 1, 0, 6},
+    };
+    for (const Case& c : cases) {
+        write(withLine(c.line, c.text));
+        ProgramState s;
+        PlainSettingsWidgets widgets(s);
+        LoadSettings(s, widgets);
+        EXPECT_EQ(s.CommPort, c.port) << c.text;
+        EXPECT_EQ(s.CommBaud, QString::fromLatin1(c.baud)) << c.text;
+        EXPECT_EQ(s.CommSlaveID, c.slave) << c.text;
+        EXPECT_EQ(widgets.selectedPortOption(), c.portOption) << c.text;
+        EXPECT_EQ(widgets.selectedBaudOption(), c.baudOption) << c.text;
+    }
+    // The slave ID is kept as typed and saved back unchanged.
+    write(withLine(4, "[CommSlaveID]=017"));
+    PlainSettingsWidgets widgets(state);
+    LoadSettings(state, widgets);
+    EXPECT_EQ(widgets.slaveIdText(), QStringLiteral("017"));
+    ASSERT_TRUE(SaveSettings(widgets));
+    EXPECT_TRUE(read().contains("\r\n[CommSlaveID]=017\r\n"));
+}
+
+TEST_F(SettingsFileTest, SwappedLinesAndValuesWithEqualsSigns) {
+    QList<QByteArray> lines = defaultSettingsBytes().split('\n');
+    std::swap(lines[0], lines[1]);
+    lines[7] = "[ItemDescription]=a=b\r";
+    write(lines.join('\n'));
+    PlainSettingsWidgets widgets(state);
+    LoadSettings(state, widgets);
+    // Neither key is on its own line: the buttons shown selected decide.
+    EXPECT_EQ(state.CommPort, 1);
+    EXPECT_EQ(state.CommBaud, QStringLiteral("38400"));
+    EXPECT_EQ(widgets.phoneBook().grid().text(1, 3), QStringLiteral("a=b"));
+    ASSERT_TRUE(SaveSettings(widgets));
+    ProgramState again;
+    PlainSettingsWidgets reloaded(again);
+    LoadSettings(again, reloaded);
+    EXPECT_EQ(reloaded.phoneBook().grid().text(1, 3), QStringLiteral("a=b"));
+}
+
+TEST_F(SettingsFileTest, BadFilesNeverStopTheTool) {
+    const QByteArray binary("\x00\xFF\x13\x37\r\n\x00\x00", 8);
+    for (const QByteArray& content : {QByteArray(), QByteArray("[Commport]=2\r\n"), binary,
+                                      QByteArray(300000, 'x') + "\r\n[CommBaud]=1200\r\n"}) {
+        write(content);
+        ProgramState s;
+        PlainSettingsWidgets widgets(s);
+        LoadSettings(s, widgets);
+        EXPECT_GE(s.CommPort, 1);
+        EXPECT_FALSE(s.CommBaud.isEmpty());
+        EXPECT_TRUE(SaveSettings(widgets));
+        EXPECT_EQ(read().count("\r\n"), 35);
+    }
+    QFile::remove(kSettingsFileName);
+    ProgramState s;
+    PlainSettingsWidgets widgets(s);
+    LoadSettings(s, widgets);  // missing file: the selected buttons count
+    EXPECT_EQ(s.CommPort, 1);
+}
+
+// A save that dies half-way (killed for exceeding the file-size limit, as a full disk or a
+// crash would stop it) or whose write fails must leave the old file whole.
+TEST_F(SettingsFileTest, ASaveCutShortLeavesTheOldFileWhole) {
+    write(withLine(7, "[ItemPhone#]=0311234567"));
+    const QByteArray before = read();
+    PlainSettingsWidgets widgets(state);
+    LoadSettings(state, widgets);
+    widgets.phoneBook().descriptionEdited(QString(20000, u'x'));  // more than the limit below
+    auto saveWithLimit = [&](bool ignoreSignal) {
+        if (ignoreSignal) std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{2048, 2048};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        return SaveSettings(widgets);
+    };
+    EXPECT_EXIT(saveWithLimit(false), ::testing::KilledBySignal(SIGXFSZ), "");
+    EXPECT_EQ(read(), before);
+    EXPECT_EXIT(std::exit(saveWithLimit(true) ? 1 : 0), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(read(), before);
+}
+
+TEST_F(SettingsFileTest, ReadOnlySettingsAreLeftAlone) {
+    write(defaultSettingsBytes());
+    QFile::setPermissions(kSettingsFileName, QFileDevice::ReadOwner);
+    PlainSettingsWidgets widgets(state);
+    LoadSettings(state, widgets);
+    widgets.setSlaveIdText(QStringLiteral("5"));
+    EXPECT_FALSE(SaveSettings(widgets));
+    EXPECT_EQ(read(), defaultSettingsBytes());
+}
+
+TEST(PhoneBook, WriteThroughEditingFollowsTheCurrentRow) {
+    PhoneBook book;
+    book.setupGrid();
+    for (int k = 1; k <= 10; ++k) {
+        book.grid().setText(k, 2, QStringLiteral("phone %1").arg(k));
+        book.grid().setText(k, 3, QStringLiteral("site %1").arg(k));
+    }
+    book.showFirstEntry();
+    EXPECT_EQ(book.phoneText(), QStringLiteral("phone 1"));
+
+    book.selectionChanged(4, 3);
+    EXPECT_EQ(book.phoneText(), QStringLiteral("phone 4"));
+    EXPECT_EQ(book.descriptionText(), QStringLiteral("site 4"));
+    EXPECT_EQ(book.grid().col(), 3);
+    book.selectionChanged(4, 2);
+    EXPECT_EQ(book.grid().col(), 2);
+
+    // Column 1: the boxes keep row 4, but typing writes into row 5.
+    book.selectionChanged(5, 1);
+    EXPECT_EQ(book.phoneText(), QStringLiteral("phone 4"));
+    book.phoneEdited(QStringLiteral("0311"));
+    EXPECT_EQ(book.grid().text(5, 2), QStringLiteral("0311"));
+    EXPECT_EQ(book.grid().text(4, 2), QStringLiteral("phone 4"));
+    book.descriptionEdited(QStringLiteral("pump house"));
+    EXPECT_EQ(book.grid().text(5, 3), QStringLiteral("pump house"));
+    EXPECT_EQ(book.grid().col(), 3);
+    EXPECT_EQ(book.grid().text(0, 2), QStringLiteral("Phone #"));
+    EXPECT_EQ(book.grid().colWidth(3), 2800);
+}
+
+}  // namespace
+}  // namespace tavrel::test

@@ -1,0 +1,353 @@
+// The log download: number and entry decoding, the driver's paths against the simulated
+// instrument on the virtual clock, the block arithmetic and the CSV file.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+
+#include "download_driver.h"
+#include "record_decoding.h"
+#include "sim_rig.h"
+
+namespace tavrel::test {
+namespace {
+
+TEST(DecodeFloat, InstrumentNumbersAndTheirText) {
+    struct Case {
+        const char* bytes;
+        float value;
+        const char* text;
+    };
+    for (const Case& c : {Case{"3F 80 00 00", 1.0000001F, " 1"}, Case{"41 20 00 00", 10.000001F, " 10"},
+                          Case{"43 9D 40 00", 314.50003F, " 314.5"}, Case{"C2 C8 00 00", -100.00001F, "-100"},
+                          Case{"00 00 00 00", 0.0F, " 0"}, Case{"80 00 00 00", -1e-37F, "-1E-37"},
+                          Case{"7F 80 00 00", 1e37F, " 1E+37"}, Case{"FF FF FF FF", -1e37F, "-1E+37"},
+                          Case{"7E 00 00 00", 1e37F, " 1E+37"} /* 4.25E+37 clamps */,
+                          Case{"3F 00 00 00", 0.50000006F, " .5000001"}, Case{"BE 80 00 00", -0.25000003F, "-.25"}}) {
+        const QByteArray b = hex(c.bytes);
+        const float v = DecodeFloat(static_cast<unsigned char>(b[0]), static_cast<unsigned char>(b[1]),
+                                    static_cast<unsigned char>(b[2]), static_cast<unsigned char>(b[3]));
+        EXPECT_EQ(v, c.value) << c.bytes;
+        EXPECT_EQ(numberText(v), QString::fromLatin1(c.text)) << c.bytes;
+    }
+}
+
+TEST(NumberText, SevenSignificantDigitsDotAndExponentForm) {
+    struct Case {
+        double value;
+        const char* text;
+    };
+    for (const Case& c : {Case{std::floor(320.9), " 320"}, Case{1234567, " 1234567"}, Case{12345678, " 1.234568E+07"},
+                          Case{0.0001, " .0001"}, Case{0.5, " .5"}, Case{0.00001234, " 1.234E-05"}, Case{-3.25, "-3.25"},
+                          Case{154000, " 154000"}, Case{120.86000061035156, " 120.86"}}) {
+        EXPECT_EQ(numberText(c.value), QString::fromLatin1(c.text)) << c.value;
+    }
+    QLocale::setDefault(QLocale(QLocale::German));  // "." whatever the locale
+    EXPECT_EQ(numberText(2.5), QStringLiteral(" 2.5"));
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(CleanText, DropsOnlyTheFillerBytes) {
+    EXPECT_EQ(CleanText(QByteArray("AB\xFF" "C\xFE")), QByteArray("ABC"));
+    EXPECT_EQ(CleanText(QByteArray("\xFE\xFF\xFF")), QByteArray());
+    EXPECT_EQ(CleanText(QByteArray("a\0b\x01", 4)), QByteArray("a\0b\x01", 4));
+}
+
+TEST(DateTimeText, ShortDateLongTimeAndMidnight) {
+    const QLocale de(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(9, 30)), de), QStringLiteral("15.03.26 09:30:00"));
+    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(0, 0)), de), QStringLiteral("15.03.26"));
+}
+
+class DecodeLogBlockTest : public ::testing::Test {
+protected:
+    DecodeLogBlockTest() : grid(kRecordsGridRows, kRecordsGridCols), decoder(grid, row) {
+        decoder.setYear(2026);
+        decoder.setLocale(QLocale::c());
+    }
+    QString stamp(int month, int day, int hour, int minute) const {
+        return dateTimeText(QDateTime(QDate(2026, month, day), QTime(hour, minute)), QLocale::c());
+    }
+    FlexGrid grid;
+    std::int32_t row = 1;
+    LogBlockDecoder decoder;
+};
+
+TEST_F(DecodeLogBlockTest, EntriesBecomeRowsPerTimeStamp) {
+    ASSERT_TRUE(decoder.DecodeLogBlock(hex("13 15 09 30 41 20 00 00"
+                                           "23 15 09 30 43 9D 40 00"
+                                           "C3 99 99 99 FF FF FF FF"
+                                           "13 15 09 31 C2 C8 00 00"
+                                           "13 15")));  // a trailing partial entry is ignored
+    EXPECT_EQ(row, 3);
+    EXPECT_EQ(grid.text(2, 0), QStringLiteral("1"));
+    EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
+    EXPECT_EQ(grid.text(2, 2), QStringLiteral(" 10"));
+    EXPECT_EQ(grid.text(2, 3), QStringLiteral(" 314.5"));
+    EXPECT_EQ(grid.text(3, 0), QStringLiteral("2"));
+    EXPECT_EQ(grid.text(3, 2), QStringLiteral("-100"));
+    EXPECT_TRUE(grid.text(4, 1).isEmpty());
+}
+
+TEST_F(DecodeLogBlockTest, InvalidDatesAndTimesKeepTheLastValidOne) {
+    decoder.DecodeLogBlock(hex("1D 15 09 30 41 20 00 00"    // month 13 before any valid date: skipped
+                               "13 15 09 30 41 20 00 00"    // 15 March 09:30
+                               "13 1A 09 45 41 20 00 00"    // day 1A: date stays 15 March
+                               "12 30 25 00 41 20 00 00"    // 30 February, hour 25: both stay
+                               "14 01 07 00 41 20 00 00"));  // 1 April 07:00
+    EXPECT_EQ(row, 4);
+    EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
+    EXPECT_EQ(grid.text(3, 1), stamp(3, 15, 9, 45));
+    EXPECT_EQ(grid.text(4, 1), stamp(4, 1, 7, 0));
+    // An invalid time with no valid one before it in the block is midnight: the date alone.
+    decoder.DecodeLogBlock(hex("13 16 24 00 41 20 00 00"));
+    EXPECT_EQ(grid.text(5, 1), dateTimeText(QDateTime(QDate(2026, 3, 16), QTime(0, 0)), QLocale::c()));
+    EXPECT_EQ(grid.text(5, 1), QLocale::c().toString(QDate(2026, 3, 16), QLocale::ShortFormat));
+}
+
+TEST_F(DecodeLogBlockTest, AStampSplitOverTwoBlocksTakesTwoRowsAndRowsPastTheGridAreDropped) {
+    decoder.DecodeLogBlock(hex("13 15 09 30 41 20 00 00"));
+    decoder.DecodeLogBlock(hex("23 15 09 30 41 20 00 00"));
+    EXPECT_EQ(row, 3);
+    row = kRecordsGridRows - 1;
+    decoder.DecodeLogBlock(hex("13 15 10 00 41 20 00 00 13 15 10 15 41 20 00 00"));
+    EXPECT_EQ(row, kRecordsGridRows + 1);
+    EXPECT_TRUE(grid.text(kRecordsGridRows - 1, 1).isEmpty());
+}
+
+// ---- The driver against the simulated instrument ------------------------------------------
+
+struct RecordingView : DownloadView {
+    void setDownloadStatus(const QString& text) override { statuses << text; }
+    void setProgress(float percent) override { progress.push_back(percent); }
+    void setCountText(int index, const QString& text) override { counts[static_cast<std::size_t>(index)] = text; }
+    void setDownloadEnabled(bool enabled) override { enabledChanges.push_back(enabled); }
+    QStringList statuses;
+    std::vector<float> progress;
+    std::array<QString, 10> counts;
+    std::vector<bool> enabledChanges;
+};
+
+struct DownloadRig {
+    explicit DownloadRig(const sim::LogShape& shape) : rig(options(shape)), grid(kRecordsGridRows, kRecordsGridCols) {
+        rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("Logdata.csv"));
+        driver = std::make_unique<DownloadDriver>(rig.link, grid, view);
+    }
+    static sim::SimulatedLineOptions options(const sim::LogShape& shape) {
+        sim::SimulatedLineOptions o;
+        o.meter.log = shape;
+        o.baud = 0;
+        return o;
+    }
+    std::vector<QByteArray> blockRequests() {
+        std::vector<QByteArray> out;
+        for (const QByteArray& r : rig.sim.meter().requests()) {
+            if (r[1] == 96 && r[2] != 24) out.push_back(r.mid(2, 5));
+        }
+        return out;
+    }
+    QByteArray csv() const {
+        QFile f(rig.state.DownloadSaveFile);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QTemporaryDir dir;
+    SimRig rig;
+    FlexGrid grid;
+    RecordingView view;
+    std::unique_ptr<DownloadDriver> driver;
+};
+
+sim::LogShape shapeOf(std::vector<int> channels, int records) {
+    sim::LogShape s;
+    s.channels = std::move(channels);
+    s.records = records;
+    return s;
+}
+
+TEST(DownloadDriver, AWholeLogLandsInGridBoxesAndCsv) {
+    DownloadRig d(shapeOf({1, 2, 3, 4}, 120));
+    EXPECT_EQ(d.driver->onDownloadClicked(), 0);
+    EXPECT_EQ(d.view.statuses, QStringList({"Downloading", "Completed Download.", "Finished. Data in File"}));
+    EXPECT_EQ(d.view.enabledChanges, std::vector<bool>({false, true}));
+    EXPECT_EQ(d.view.counts[9], QStringLiteral(" 120"));
+    EXPECT_EQ(d.view.counts[8], QStringLiteral(" 123"));
+    EXPECT_EQ(d.view.counts[0], QStringLiteral("Flow m3/h"));
+    EXPECT_EQ(d.view.counts[4], QStringLiteral("Not used"));
+    EXPECT_EQ(d.rig.state.RecordRow, 121);
+    EXPECT_EQ(d.view.progress.back(), 100.0F);
+
+    const sim::LogGenerator& log = d.rig.sim.meter().log();
+    const QList<QByteArray> lines = d.csv().split('\n');
+    ASSERT_EQ(lines.size(), 122);  // 121 lines and the empty rest after the last CR LF
+    EXPECT_EQ(lines[0], QByteArray("Date / Time,Flow m3/h,Total m3,Pressure bar,Temp C\r"));
+    for (int i = 0; i < 120; i += 17) {
+        QByteArray expected = dateTimeText(log.stamp(i)).toUtf8();
+        for (int k = 1; k <= 4; ++k) expected += ',' + numberText(log.value(k, i)).toUtf8();
+        EXPECT_EQ(lines[i + 1], expected + '\r') << "record " << i;
+        EXPECT_EQ(d.grid.text(i + 2, 0), QString::number(i + 1));
+    }
+    EXPECT_TRUE(d.grid.bold(1, 2));
+    EXPECT_EQ(d.grid.colWidth(1), 1800);
+    EXPECT_EQ(d.grid.colWidth(9), 2000);
+    EXPECT_TRUE(d.grid.redraw());
+}
+
+TEST(DownloadDriver, StatusPaths) {
+    struct Case {
+        const char* name;
+        sim::LogShape shape;
+        const char* faults;
+        int result;
+        const char* finalStatus;
+        bool fileWritten;
+    };
+    sim::LogShape empty = shapeOf({1}, 10);
+    empty.empty = true;
+    const std::vector<Case> cases{
+        {"empty log", empty, "", 1, "0 Records Available", false},
+        {"all channels not used", shapeOf({}, 10), "", 2, "Error in Downloading!!", false},
+        {"size registers unanswered", shapeOf({1}, 10), "silence:3", 2, "Error in Downloading!!", false},
+        {"no set-up record ever", shapeOf({1}, 10), "silence:96", 2, "Error in Downloading!!", false},
+        {"second block fails twice", shapeOf({1}, 320), "silence:96@11", 2, "Error in Downloading!!", false},
+    };
+    for (const Case& c : cases) {
+        DownloadRig d(c.shape);
+        d.view.counts[9] = QStringLiteral("old");
+        for (const QString& rule : QString::fromLatin1(c.faults).split(u';', Qt::SkipEmptyParts)) {
+            ASSERT_TRUE(d.rig.faults().add(rule, nullptr)) << c.name;
+        }
+        EXPECT_EQ(d.driver->onDownloadClicked(), c.result) << c.name;
+        EXPECT_EQ(d.view.statuses.back(), QString::fromLatin1(c.finalStatus)) << c.name;
+        EXPECT_EQ(QFile::exists(d.rig.state.DownloadSaveFile), c.fileWritten) << c.name;
+        EXPECT_TRUE(d.grid.redraw()) << c.name;
+        EXPECT_EQ(d.view.enabledChanges.back(), true) << c.name;
+    }
+}
+
+TEST(DownloadDriver, EmptyLogLeavesGridAndBoxesAlone) {
+    sim::LogShape shape = shapeOf({1}, 10);
+    shape.empty = true;
+    DownloadRig d(shape);
+    d.view.counts[0] = QStringLiteral("earlier");
+    EXPECT_EQ(d.driver->onDownloadClicked(), 1);
+    EXPECT_TRUE(d.grid.text(1, 0).isEmpty());
+    EXPECT_EQ(d.view.counts[0], QStringLiteral("earlier"));
+    EXPECT_EQ(d.rig.sim.meter().requestCount(), 1);
+}
+
+TEST(DownloadDriver, AllNotUsedSendsOneEmptyBlockRequest) {
+    DownloadRig d(shapeOf({}, 10));
+    d.driver->onDownloadClicked();
+    ASSERT_EQ(d.blockRequests().size(), 1U);
+    EXPECT_EQ(d.blockRequests()[0], hex("08 80 00 00 00"));
+    EXPECT_EQ(d.grid.text(1, 0), QStringLiteral("Record #"));
+    EXPECT_TRUE(d.grid.text(1, 2).isEmpty());
+}
+
+TEST(DownloadDriver, BlockArithmetic) {
+    struct Case {
+        int records;
+        std::vector<const char*> requests;  // selector bytes and length of each block request
+        std::vector<float> progress;
+    };
+    const Case cases[] = {
+        {100, {"08 80 00 01 90"}, {0.0F}},
+        {128, {"08 80 00 02 00"}, {0.0F}},
+        {256, {"08 80 00 02 00", "08 84 00 02 00"}, {0.0F, 50.0F}},
+        {320, {"08 80 00 02 00", "08 84 00 02 00", "08 88 00 01 00"}, {0.0F, 40.0F, 80.0F}},
+    };
+    for (const Case& c : cases) {
+        DownloadRig d(shapeOf({1}, c.records));
+        EXPECT_EQ(d.driver->onDownloadClicked(), 0) << c.records;
+        const auto requests = d.blockRequests();
+        ASSERT_EQ(requests.size(), c.requests.size()) << c.records;
+        for (std::size_t i = 0; i < requests.size(); ++i) EXPECT_EQ(requests[i], hex(c.requests[i])) << c.records;
+        std::vector<float> blockProgress(d.view.progress.begin() + 1, d.view.progress.end() - 1);
+        EXPECT_EQ(blockProgress, c.progress) << c.records;
+    }
+    DownloadRig big(shapeOf({1}, 2100));  // 16800 bytes: the 17th block starts at 16384
+    EXPECT_EQ(big.driver->onDownloadClicked(), 0);
+    EXPECT_EQ(big.blockRequests()[16], hex("09 80 00 00 D0"));
+    EXPECT_EQ(big.rig.state.RecordRow, 2101);
+}
+
+TEST(DownloadDriver, GapsAndLateChannelsStayInStep) {
+    // Channels 1 and 3 in use; channel 1's set-up record comes only in the second round.
+    DownloadRig d(shapeOf({1, 3}, 40));
+    d.rig.faults().add(QStringLiteral("silence@2-3"), nullptr);
+    EXPECT_EQ(d.driver->onDownloadClicked(), 0);
+    EXPECT_EQ(d.grid.text(1, 2), QStringLiteral("Flow m3/h"));
+    EXPECT_EQ(d.grid.text(1, 3), QStringLiteral("Pressure bar"));
+    EXPECT_TRUE(d.rig.state.ChannelInUse[1] && !d.rig.state.ChannelInUse[2] && d.rig.state.ChannelInUse[3]);
+    const sim::LogGenerator& log = d.rig.sim.meter().log();
+    EXPECT_EQ(d.grid.text(2, 2), numberText(log.value(1, 0)));
+    EXPECT_EQ(d.grid.text(2, 3), numberText(log.value(3, 0)));
+    EXPECT_EQ(d.csv().split('\n')[0], QByteArray("Date / Time,Flow m3/h,Pressure bar\r"));
+}
+
+TEST(DownloadDriver, ThePortVanishingMidDownloadKeepsTheRecordsAndTheNextDownloadWorks) {
+    DownloadRig d(shapeOf({1, 2}, 200));
+    bool pulled = false;
+    d.rig.pump.onPass = [&] {
+        if (!pulled && d.rig.state.RecordRow > 60) {
+            pulled = true;
+            d.rig.sim.port().vanish();
+        }
+    };
+    EXPECT_EQ(d.driver->onDownloadClicked(), 2);
+    EXPECT_EQ(d.view.statuses.back(), QStringLiteral("Error in Downloading!!"));
+    EXPECT_EQ(d.rig.state.RecordRow, 65);  // the first 1024-byte block: 64 records
+    EXPECT_FALSE(d.grid.text(65, 1).isEmpty());
+    d.rig.pump.onPass = nullptr;
+    d.rig.sim.port().setPresent(true);  // the adapter is plugged in again
+    EXPECT_EQ(d.driver->onDownloadClicked(), 0);
+    EXPECT_EQ(d.rig.state.RecordRow, 201);
+}
+
+TEST(WriteCsvFile, FieldLayoutAndFailures) {
+    QTemporaryDir dir;
+    SimRig rig;
+    FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
+    RecordingView view;
+    DownloadDriver driver(rig.link, grid, view);
+    ProgramState& s = rig.state;
+    for (int c = 0; c < 10; ++c) grid.setText(1, c, QStringLiteral("h%1").arg(c));
+    grid.setText(1, 2, QStringLiteral("a,b"));
+    grid.setText(2, 1, QStringLiteral("t"));
+    grid.setText(2, 2, QStringLiteral(" 1"));
+    s.ChannelInUse = {false, false, true, false, false, true, false, false, false};  // channels 2 and 5
+    s.RecordRow = 2;
+    s.DownloadSaveFile = dir.filePath(QStringLiteral("out.csv"));
+    QFile old(s.DownloadSaveFile);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("previous contents that are longer than the new file\r\n");
+    old.close();
+    ASSERT_TRUE(driver.WriteCsvFile());
+    QFile f(s.DownloadSaveFile);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("h1,a,b,h3\r\nt, 1,\r\n"));
+
+    s.ChannelInUse.fill(false);
+    s.RecordRow = 1;
+    ASSERT_TRUE(driver.WriteCsvFile());
+    f.seek(0);
+    EXPECT_EQ(f.readAll(), QByteArray("h1\r\n"));
+
+    for (const QString& bad : {QString(), dir.filePath(QStringLiteral("no/such/folder/x.csv")), dir.path(),
+                               QStringLiteral("/dev/full")}) {
+        s.DownloadSaveFile = bad;
+        EXPECT_FALSE(driver.WriteCsvFile()) << bad.toStdString();
+    }
+    s.DownloadSaveFile = dir.filePath(QStringLiteral("beyond.csv"));
+    s.RecordRow = kRecordsGridRows + 5;
+    EXPECT_FALSE(driver.WriteCsvFile());
+    QFile beyond(s.DownloadSaveFile);
+    ASSERT_TRUE(beyond.open(QIODevice::ReadOnly));
+    EXPECT_EQ(beyond.readAll().count("\r\n"), kRecordsGridRows - 1);
+}
+
+}  // namespace
+}  // namespace tavrel::test

@@ -1,0 +1,213 @@
+// End to end in real time over pseudo-terminals: the real serial code path (QSerialPort on a
+// pty), tavrel-sim serving the instrument, and tavrel-cli run as a user would run it.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "download_driver.h"
+#include "gui_pump.h"
+#include "serial_comm_port.h"
+#include "sim_rig.h"
+
+namespace tavrel::test {
+namespace {
+
+QString binary(const char* name) {
+    return QStringLiteral(TAVREL_BIN_DIR) + QLatin1String(name);
+}
+
+// tavrel-sim on a pseudo-terminal for the length of a test.
+struct SimProcess {
+    explicit SimProcess(const QStringList& args) {
+        process.start(binary("/sim/tavrel-sim"), QStringList{QStringLiteral("--pty")} + args);
+        if (process.waitForReadyRead(5000)) device = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~SimProcess() {
+        process.terminate();
+        if (!process.waitForFinished(2000)) process.kill();
+        process.waitForFinished(2000);
+    }
+    QProcess process;
+    QString device;
+};
+
+// A link over a real serial port (the pty) on the real clock, with the window's pump.
+struct RealLink {
+    explicit RealLink(const QString& device) : port(map(device)), pump(port), link(state, port, clock, pump) {
+        state.CommPort = 1;
+        state.CommBaud = QStringLiteral("38400");
+        state.CommSlaveID = 1;
+    }
+    static PortMap map(const QString& device) {
+        PortMap m;
+        m.set(1, device);
+        return m;
+    }
+    ProgramState state;
+    SystemClock clock;
+    SerialCommPort port;
+    GuiPump pump;
+    Link link;
+};
+
+class EndToEnd : public ::testing::Test {};
+
+TEST_F(EndToEnd, SerialPortOnAPseudoTerminalReceivesBytes) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    RealLink real(QString::fromLocal8Bit(::ptsname(master)));
+    ASSERT_TRUE(real.link.OpenCommPort()) << real.port.errorText().toStdString();
+    ASSERT_EQ(::write(master, "\x11\x22\x33", 3), 3);
+    ASSERT_TRUE(real.link.ReceiveReply(1));
+    EXPECT_EQ(real.state.ReplyBuffer, hex("11"));
+    ASSERT_TRUE(real.link.ReceiveReply(1));
+    EXPECT_EQ(real.state.ReplyBuffer, hex("22"));
+    real.port.output("ping");
+    char buf[8] = {};
+    QElapsedTimer t;
+    t.start();
+    ssize_t n = 0;
+    while (n <= 0 && t.elapsed() < 2000) n = ::read(master, buf, sizeof buf);
+    EXPECT_EQ(QByteArray(buf, static_cast<int>(n)), QByteArray("ping"));
+    ::close(master);
+}
+
+TEST_F(EndToEnd, AMissingDeviceDoesNotOpen) {
+    RealLink real(QStringLiteral("/dev/tavrel-no-such-device"));
+    EXPECT_FALSE(real.link.OpenCommPort());
+    EXPECT_FALSE(real.port.errorText().isEmpty());
+    EXPECT_FALSE(real.link.ReadHoldingRegisters(1, 0, 24, 10));
+}
+
+TEST_F(EndToEnd, EachTransactionAgainstTavrelSim) {
+    SimProcess sim({});
+    ASSERT_FALSE(sim.device.isEmpty());
+    RealLink real(sim.device);
+    EXPECT_TRUE(real.link.ReadHoldingRegisters(1, 0, 24, 10));
+    EXPECT_EQ(real.state.ReplyData.left(9), QByteArray("FLOW RATE"));
+    real.state.WriteDataHigh[1] = 'M';
+    real.state.WriteDataLow[1] = 255;
+    EXPECT_TRUE(real.link.WriteMultipleRegisters(1, 209, 1, 2));
+    EXPECT_TRUE(real.link.ReadHoldingRegisters(1, 0, 24, 10));
+    EXPECT_EQ(real.state.ReplyData.left(10), QByteArray("\x02" "FLOW RATE"));
+    EXPECT_TRUE(real.link.ReadLogBlock(1, 24, 0x82, 0, 100));
+    EXPECT_TRUE(real.state.ReplyData.mid(64).startsWith("Total m3"));
+    EXPECT_TRUE(real.link.ReadLogBlock(1, 8, 0x80, 0, 512));
+    EXPECT_EQ(real.state.ReplyData.size(), 1024);
+}
+
+TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
+    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("silence")});
+    RealLink real(sim.device);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(real.link.OpenCommPort()) << sim.device.toStdString() << ": " << real.port.errorText().toStdString();
+    EXPECT_FALSE(real.link.WriteMultipleRegisters(1, 209, 1, 2));
+    EXPECT_GE(t.elapsed(), 2400);
+    EXPECT_LE(t.elapsed(), 3700);
+    EXPECT_EQ(real.link.counters().sends, 3) << causeText(real.link.lastCause()) << " " << real.port.errorText().toStdString();
+}
+
+TEST_F(EndToEnd, FarEndClosedInTheMiddleOfABlock) {
+    auto sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("9600")});
+    RealLink real(sim->device);
+    ASSERT_TRUE(real.link.OpenCommPort());
+    bool killed = false;
+    QElapsedTimer t;
+    t.start();
+    // The 1033-byte reply takes about a second at 9600 baud; end the far end half-way.
+    QTimer::singleShot(500, [&] {
+        sim->process.kill();
+        killed = true;
+    });
+    EXPECT_FALSE(real.link.ReadLogBlock(1, 8, 0x80, 0, 512));
+    EXPECT_TRUE(killed);
+    EXPECT_LT(t.elapsed(), 4000);
+    EXPECT_LT(real.state.ReplyData.size(), 1024);
+}
+
+TEST_F(EndToEnd, CliDownloadWritesTheSameCsvAsTheWindowsDriver) {
+    SimProcess sim({QStringLiteral("--channels"), QStringLiteral("1,3,4"), QStringLiteral("--records"),
+                    QStringLiteral("300")});
+    QTemporaryDir dir;
+    QProcess cli;
+    cli.setWorkingDirectory(dir.path());
+    cli.start(binary("/cli/tavrel-cli"), {QStringLiteral("download"), QStringLiteral("--port"), sim.device,
+                                          QStringLiteral("--out"), QStringLiteral("cli.csv")});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().constData();
+    EXPECT_TRUE(cli.readAllStandardOutput().contains("Finished. Data in File"));
+    QFile cliCsv(dir.filePath(QStringLiteral("cli.csv")));
+    ASSERT_TRUE(cliCsv.open(QIODevice::ReadOnly));
+
+    // The same instrument in process, through the driver the window uses.
+    sim::SimulatedLineOptions options;
+    options.meter.log.channels = {1, 3, 4};
+    options.meter.log.records = 300;
+    SimRig rig(options);
+    rig.clock = VirtualClock(12 * 3600.0, QDate::currentDate());
+    rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("window.csv"));
+    FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
+    struct Quiet : DownloadView {
+        void setDownloadStatus(const QString&) override {}
+        void setProgress(float) override {}
+        void setCountText(int, const QString&) override {}
+        void setDownloadEnabled(bool) override {}
+    } view;
+    DownloadDriver driver(rig.link, grid, view);
+    ASSERT_EQ(driver.onDownloadClicked(), 0);
+    QFile windowCsv(rig.state.DownloadSaveFile);
+    ASSERT_TRUE(windowCsv.open(QIODevice::ReadOnly));
+    const QByteArray expected = windowCsv.readAll();
+    // 300 records, plus a row for each time stamp split over two blocks.
+    EXPECT_GE(expected.count("\r\n"), 301);
+    EXPECT_EQ(cliCsv.readAll(), expected);
+}
+
+TEST_F(EndToEnd, CliExitStatuses) {
+    struct Case {
+        QStringList simArgs;
+        QStringList cliArgs;
+        int exit;
+        const char* text;
+    };
+    const std::vector<Case> cases{
+        {{QStringLiteral("--empty-log")}, {QStringLiteral("download")}, 1, "0 Records Available"},
+        {{QStringLiteral("--channels"), QString()}, {QStringLiteral("download")}, 2, "Error in Downloading!!"},
+        {{}, {QStringLiteral("download"), QStringLiteral("--out"), QStringLiteral("/no/such/dir/x.csv")}, 3,
+         "Error putting into file!!"},
+        {{}, {QStringLiteral("download"), QStringLiteral("--baud"), QStringLiteral("300")}, 64, ""},
+        {{}, {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("M"), QStringLiteral("--polls"),
+              QStringLiteral("2")}, 0, "|>FLOW RATE"},
+        {{QStringLiteral("--modem")},
+         {QStringLiteral("download"), QStringLiteral("--dial"), QStringLiteral("0311234567")}, 0, "Finished. Data in File"},
+        {{QStringLiteral("--modem"), QStringLiteral("--silent-modem")},
+         {QStringLiteral("panel"), QStringLiteral("--dial"), QStringLiteral("1")}, 2, "Could not connect"},
+    };
+    for (const Case& c : cases) {
+        if (c.simArgs.contains(QStringLiteral("--silent-modem"))) continue;  // 90 s: see the modem suite
+        SimProcess sim(c.simArgs);
+        QTemporaryDir dir;
+        QProcess cli;
+        cli.setWorkingDirectory(dir.path());
+        cli.start(binary("/cli/tavrel-cli"), c.cliArgs + QStringList{QStringLiteral("--port"), sim.device});
+        ASSERT_TRUE(cli.waitForFinished(60000)) << c.cliArgs.join(u' ').toStdString();
+        const QByteArray out = cli.readAllStandardOutput();
+        EXPECT_EQ(cli.exitCode(), c.exit) << c.cliArgs.join(u' ').toStdString() << "\n" << out.constData();
+        EXPECT_TRUE(out.contains(c.text)) << out.constData();
+    }
+}
+
+}  // namespace
+}  // namespace tavrel::test

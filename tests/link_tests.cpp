@@ -1,0 +1,365 @@
+// The serial link: CRC and frames, opening the port, receiving with its time limit, and the
+// three transactions against the simulated instrument and its faults, all on the virtual clock.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "crc.h"
+#include "golden_frames.h"
+#include "scripted_device.h"
+#include "sim_crc.h"
+#include "sim_rig.h"
+#include "trace.h"
+
+namespace tavrel::test {
+namespace {
+
+TEST(Crc, PublishedCheckValuesBothImplementations) {
+    struct Case {
+        QByteArray input;
+        std::uint16_t crc;
+    };
+    for (const Case& c : {Case{"123456789", 0x4B37}, Case{"abc", 0x5749}, Case{"", 0xFFFF}}) {
+        ProgramState state;
+        VirtualClock clock;
+        sim::VirtualPump pump(clock);
+        VirtualLine line(clock);
+        VirtualCommPort port(line);
+        Link link(state, port, clock, pump);
+        state.CrcValue = 65535;
+        for (const char ch : c.input) state.CrcValue = link.UpdateCrc(static_cast<unsigned char>(ch));
+        EXPECT_EQ(state.CrcValue, c.crc) << c.input.constData();
+        EXPECT_EQ(crc16(c.input), c.crc);
+        EXPECT_EQ(sim::modbusCrc(c.input), c.crc);
+    }
+}
+
+TEST(Crc, GoldenFramesCarryTheirCrcLowByteFirst) {
+    for (const GoldenFrame& g : kGoldenFrames) {
+        for (const char* text : {g.request, g.reply}) {
+            const QByteArray frame = hex(text);
+            if (frame.isEmpty()) continue;
+            EXPECT_EQ(withCrc(frame.left(frame.size() - 2)), frame) << g.name;
+            EXPECT_TRUE(sim::crcValid(frame)) << g.name;
+        }
+    }
+}
+
+TEST(OpenCommPort, AppliesSettingsOnceAndReportsFailure) {
+    SimRig rig;
+    rig.state.CommPort = 2;
+    rig.state.CommBaud = QStringLiteral("9600");
+    ASSERT_TRUE(rig.link.OpenCommPort());
+    EXPECT_EQ(rig.sim.port().commPort(), 2);
+    EXPECT_EQ(rig.sim.port().settings(), QStringLiteral("9600,N,8,1"));
+    EXPECT_EQ(rig.sim.port().inputLen(), 0);
+    EXPECT_TRUE(rig.sim.port().binaryMode());
+
+    // Open already: nothing is set again, even though the program state changed.
+    rig.state.CommPort = 3;
+    rig.state.CommBaud = QStringLiteral("1200");
+    EXPECT_TRUE(rig.link.OpenCommPort());
+    EXPECT_EQ(rig.sim.port().settings(), QStringLiteral("9600,N,8,1"));
+    EXPECT_EQ(rig.sim.port().openCount(), 1);
+
+    SimRig missing;
+    missing.sim.port().setAvailablePort(1);
+    missing.state.CommPort = 4;
+    EXPECT_FALSE(missing.link.OpenCommPort());
+    EXPECT_FALSE(missing.sim.port().portOpen());
+}
+
+TEST(ReceiveReply, TakesWaitingBytesAtOnceWithoutRunningEvents) {
+    SimRig rig;
+    ASSERT_TRUE(rig.link.OpenCommPort());
+    rig.sim.line().deviceWrite(hex("AA BB CC"), rig.now());
+    rig.pump.pause(std::chrono::milliseconds(10));  // all three are in
+    const long passes = rig.pump.passes();
+    ASSERT_TRUE(rig.link.ReceiveReply(1));
+    EXPECT_EQ(rig.state.ReplyBuffer, hex("AA"));
+    EXPECT_EQ(rig.sim.port().inBufferCount(), 2);
+    EXPECT_EQ(rig.pump.passes(), passes);
+}
+
+// The limit runs from the start mark (time of day rounded to whole seconds, halves to even)
+// to strictly more than two seconds past it.
+TEST(ReceiveReply, TimeLimitFollowsTheRoundedStartMark) {
+    struct Case {
+        double startTimeOfDay;
+        double expectedWait;
+    };
+    for (const Case& c : {Case{100.0, 2.0}, Case{100.4, 1.6}, Case{100.6, 2.4}, Case{100.5, 1.5},
+                          Case{101.5, 2.5}, Case{86399.0, 3.0} /* midnight: mark taken anew */}) {
+        SimRig rig({}, c.startTimeOfDay);
+        ASSERT_TRUE(rig.link.OpenCommPort());
+        rig.state.ReplyBuffer = hex("77");
+        const double start = rig.now();
+        EXPECT_FALSE(rig.link.ReceiveReply(1));
+        EXPECT_NEAR(rig.now() - start, c.expectedWait, 0.01) << "start " << c.startTimeOfDay;
+        EXPECT_EQ(rig.state.ReplyBuffer, hex("77"));
+    }
+}
+
+TEST(ReceiveReply, AByteArrivingAfterOneSecondIsTaken) {
+    SimRig rig;
+    ASSERT_TRUE(rig.link.OpenCommPort());
+    rig.sim.line().deviceWrite(hex("5A"), rig.now() + 1.0);
+    EXPECT_TRUE(rig.link.ReceiveReply(1));
+    EXPECT_EQ(rig.state.ReplyBuffer, hex("5A"));
+    EXPECT_NEAR(rig.now(), 1.0, 0.01);
+}
+
+// ---- Function 3 ----------------------------------------------------------------------------
+
+struct Fn3Case {
+    const char* name;
+    const char* fault;  // simulated instrument fault rule, or empty
+    bool ok;
+    long minSends, maxSends;
+    double minSeconds, maxSeconds;
+};
+
+class ReadHoldingRegistersFaults : public ::testing::TestWithParam<Fn3Case> {};
+
+TEST_P(ReadHoldingRegistersFaults, EndsAsDocumentedAndTheNextReadWorks) {
+    const Fn3Case& c = GetParam();
+    SimRig rig;
+    for (const QString& rule : QString::fromLatin1(c.fault).split(u';', Qt::SkipEmptyParts)) {
+        QString error;
+        ASSERT_TRUE(rig.faults().add(rule, &error)) << error.toStdString();
+    }
+    const double start = rig.now();
+    EXPECT_EQ(rig.link.ReadHoldingRegisters(1, 0, 24, 10), c.ok);
+    const double took = rig.now() - start;
+    EXPECT_GE(rig.sends(), c.minSends);
+    EXPECT_LE(rig.sends(), c.maxSends);
+    EXPECT_GE(took, c.minSeconds);
+    EXPECT_LE(took, c.maxSeconds);
+    if (c.ok) {
+        EXPECT_EQ(rig.state.ReplyData.size(), 20);
+    }
+    rig.faults().clear();
+    rig.pump.pause(std::chrono::milliseconds(100));  // whatever was still on the wire arrives
+    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 76, 8));
+    EXPECT_EQ(rig.state.ReplyData.size(), 16);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, ReadHoldingRegistersFaults,
+    ::testing::Values(Fn3Case{"clean", "", true, 1, 1, 0, 0.1},
+                      Fn3Case{"silent", "silence", false, 28, 31, 30.0, 31.6},
+                      Fn3Case{"third send answered", "silence@1-2", true, 3, 3, 1.0, 3.2},
+                      Fn3Case{"late by 0.8 s, no repeat", "late=0.8", true, 1, 1, 0.8, 0.9},
+                      Fn3Case{"corrupted CRC", "corrupt-crc", false, 1, 1, 0, 0.1},
+                      Fn3Case{"CRC bytes swapped", "swap-crc", false, 1, 1, 0, 0.1},
+                      Fn3Case{"another slave accepted", "wrong-slave", true, 1, 1, 0, 0.1},
+                      // Five 5-byte exception replies pile up to the awaited 25 bytes.
+                      Fn3Case{"exception to every send", "exception=2", false, 5, 5, 4.0, 4.2},
+                      Fn3Case{"exception once then silence", "exception@1-1;silence@2", false, 28, 31, 30.0, 31.6},
+                      Fn3Case{"extra bytes after the reply", "extra=7", true, 1, 1, 0, 0.1},
+                      Fn3Case{"noise byte before the reply", "noise=1", false, 1, 1, 0, 0.1},
+                      // Three 12-byte pieces pile up past 25 bytes and fail the CRC.
+                      Fn3Case{"every reply cut after 12 bytes", "truncate=12", false, 3, 3, 2.0, 2.2}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return n;
+    });
+
+TEST(ReadHoldingRegisters, GoldenRequestAndDataInOrder) {
+    SimRig rig;
+    ASSERT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 24, 10));
+    ASSERT_EQ(rig.sim.meter().requests().size(), 1U);
+    EXPECT_EQ(rig.sim.meter().requests()[0], hex(kGoldenFrames[0].request));
+    EXPECT_EQ(rig.state.FunctionCode, 3);
+    EXPECT_EQ(rig.state.ReplyByte3, 20);
+    const auto lines = rig.sim.meter().panel().lines(0);
+    EXPECT_EQ(rig.state.ReplyData, lines[0]);
+}
+
+// Replies the instrument never makes by itself: in pieces, empty, short of its byte count.
+TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
+    struct Case {
+        const char* name;
+        std::vector<ScriptedDevice::Piece> pieces;
+        int count;
+        bool ok;
+        QByteArray data;
+        double maxSeconds;
+    };
+    const QByteArray twoBytes = sim::sealed(hex("01 03 02 48 69"));
+    const QByteArray empty = sim::sealed(hex("01 03 00"));
+    const std::vector<Case> cases{
+        {"in pieces within the first second", {{0.1, twoBytes.left(2)}, {0.5, twoBytes.mid(2, 2)}, {0.9, twoBytes.mid(4)}}, 1, true, "Hi", 1.0},
+        {"byte count 0", {{0.01, empty + QByteArray(2, '\0')}}, 1, true, "", 0.1},
+        {"fewer bytes than announced", {{0.01, hex("01 03 04 00 01 00 02")}}, 1, false, {}, 9.0},
+    };
+    for (const Case& c : cases) {
+        SimRig rig;
+        ScriptedDevice device;
+        device.scripts = {c.pieces};
+        device.setOutput([&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
+        rig.sim.line().attachDevice(&device);
+        const double start = rig.now();
+        EXPECT_EQ(rig.link.ReadHoldingRegisters(1, 0, 24, c.count), c.ok) << c.name;
+        EXPECT_EQ(device.received.size(), 1U) << c.name << ": no repeat";
+        EXPECT_LE(rig.now() - start, c.maxSeconds) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(rig.state.ReplyData, c.data) << c.name;
+        }
+    }
+}
+
+TEST(ReadHoldingRegisters, StaleBytesAreDiscardedAndUnopenablePortSendsNothing) {
+    SimRig rig;
+    ASSERT_TRUE(rig.link.OpenCommPort());
+    rig.sim.line().deviceWrite(hex("01 03 02 FF FF 00 00"), rig.now());
+    rig.pump.pause(std::chrono::milliseconds(10));
+    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 24, 10));
+    EXPECT_EQ(rig.state.ReplyData.size(), 20);
+
+    SimRig missing;
+    missing.sim.port().setAvailablePort(2);
+    missing.state.ReplyData = "kept";
+    EXPECT_FALSE(missing.link.ReadHoldingRegisters(1, 0, 24, 10));
+    EXPECT_EQ(missing.sends(), 0);
+    EXPECT_EQ(missing.state.ReplyData, QByteArray("kept"));
+    EXPECT_EQ(missing.link.lastCause(), LinkCause::PortNotOpen);
+}
+
+// At midnight the time of day drops to 0: the marks are taken anew, so the thirty seconds
+// count again from midnight instead of never running out (or running out at once).
+TEST(ReadHoldingRegisters, SilentAcrossMidnightCountsThirtySecondsFromMidnight) {
+    SimRig rig({}, 86400.0 - 12.3);
+    rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
+    const double start = rig.now();
+    EXPECT_FALSE(rig.link.ReadHoldingRegisters(1, 0, 24, 10));
+    EXPECT_GT(rig.now() - start, 12.3 + 29.5);
+    EXPECT_LT(rig.now() - start, 12.3 + 31.6);
+}
+
+TEST(ReadHoldingRegisters, ASecondTransactionDuringTheWaitIsRefused) {
+    SimRig rig;
+    rig.faults().add(sim::FaultRule{sim::FaultKind::Late, 0.5});
+    bool inner = true;
+    rig.pump.onPass = [&] {
+        rig.pump.onPass = nullptr;
+        inner = rig.link.ReadHoldingRegisters(1, 0, 34, 10);
+        EXPECT_EQ(rig.link.lastCause(), LinkCause::Busy);
+    };
+    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 24, 10));
+    EXPECT_FALSE(inner);
+    EXPECT_EQ(rig.sim.meter().requestCount(), 1);
+}
+
+// ---- Function 16 ---------------------------------------------------------------------------
+
+TEST(WriteMultipleRegisters, GoldenKeyWriteAndFailureTimings) {
+    struct Case {
+        const char* fault;
+        bool ok;
+        long sends;
+        double minSeconds, maxSeconds;
+    };
+    for (const Case& c : {Case{"", true, 1, 0, 0.1}, Case{"silence", false, 3, 2.5, 3.6},
+                          Case{"exception@1-1;silence@2", false, 3, 2.5, 3.6},
+                          Case{"exception", false, 2, 1.0, 1.2} /* two 5-byte replies pass 8 */,
+                          Case{"corrupt-crc", false, 1, 0, 0.1}, Case{"wrong-slave", true, 1, 0, 0.1},
+                          Case{"silence@1-1", true, 2, 1.0, 2.6}}) {
+        SimRig rig;
+        for (const QString& rule : QString::fromLatin1(c.fault).split(u';', Qt::SkipEmptyParts)) {
+            ASSERT_TRUE(rig.faults().add(rule, nullptr)) << c.fault;
+        }
+        rig.state.WriteDataHigh[1] = 0x31;
+        rig.state.WriteDataLow[1] = 255;
+        const double start = rig.now();
+        EXPECT_EQ(rig.link.WriteMultipleRegisters(1, 209, 1, 2), c.ok) << c.fault;
+        EXPECT_EQ(rig.sends(), c.sends) << c.fault;
+        EXPECT_GE(rig.now() - start, c.minSeconds) << c.fault;
+        EXPECT_LE(rig.now() - start, c.maxSeconds) << c.fault;
+        EXPECT_EQ(rig.sim.meter().requests().front(), hex(kGoldenFrames[5].request)) << c.fault;
+        EXPECT_EQ(rig.state.WriteData, hex("31 FF"));
+    }
+}
+
+// ---- Function 96 ---------------------------------------------------------------------------
+
+TEST(ReadLogBlock, FaultsAndTimings) {
+    struct Case {
+        const char* fault;
+        int length;
+        bool ok;
+        long sends;
+        double minSeconds, maxSeconds;
+        LinkCause cause;
+    };
+    const Case cases[] = {
+        {"", 100, true, 1, 0, 0.2, LinkCause::None},
+        {"silence", 100, false, 2, 6.5, 7.6, LinkCause::NoReply},
+        {"silence@1-1", 100, true, 2, 1.5, 2.7, LinkCause::None},
+        {"truncate=150", 100, false, 1, 1.5, 2.7, LinkCause::CutShort},
+        {"swap-crc", 100, false, 1, 0, 0.2, LinkCause::BadCrc},
+        {"wrong-slave", 100, true, 1, 0, 0.2, LinkCause::None},
+        {"", 0, true, 1, 0, 0.2, LinkCause::None},
+    };
+    for (const Case& c : cases) {
+        SimRig rig;
+        if (*c.fault != '\0') {
+            ASSERT_TRUE(rig.faults().add(QString::fromLatin1(c.fault), nullptr));
+        }
+        const double start = rig.now();
+        EXPECT_EQ(rig.link.ReadLogBlock(1, 24, 0x81, 0, c.length), c.ok) << c.fault;
+        EXPECT_EQ(rig.sends(), c.sends) << c.fault;
+        EXPECT_GE(rig.now() - start, c.minSeconds) << c.fault;
+        EXPECT_LE(rig.now() - start, c.maxSeconds) << c.fault;
+        EXPECT_EQ(rig.link.lastCause(), c.cause) << c.fault;
+        if (c.ok) {
+            EXPECT_EQ(rig.state.ReplyData.size(), 2 * c.length) << c.fault;
+        }
+        rig.faults().clear();
+        rig.pump.pause(std::chrono::milliseconds(100));
+        EXPECT_TRUE(rig.link.ReadLogBlock(1, 8, 0x80, 0, 8)) << c.fault << ": next transaction";
+    }
+}
+
+TEST(ReadLogBlock, GoldenSetupRequestAndCaptionPlace) {
+    SimRig rig;
+    ASSERT_TRUE(rig.link.ReadLogBlock(1, 24, 0x81, 0, 100));
+    EXPECT_EQ(rig.sim.meter().requests()[0], hex(kGoldenFrames[6].request));
+    EXPECT_EQ(rig.state.ReplyData.size(), 200);
+    EXPECT_TRUE(rig.state.ReplyData.mid(64, 32).startsWith("Flow m3/h"));
+}
+
+TEST(ReadLogBlock, PortVanishingMidReplyEndsAtOnce) {
+    sim::SimulatedLineOptions options;
+    options.baud = 9600;  // about 1 ms a byte: the reply is still coming in when the port goes
+    SimRig rig(options);
+    rig.pump.onPass = [&] {
+        if (rig.state.ReplyData.size() > 50 && rig.sim.port().portOpen()) rig.sim.port().vanish();
+    };
+    const double start = rig.now();
+    EXPECT_FALSE(rig.link.ReadLogBlock(1, 8, 0x80, 0, 128));
+    EXPECT_GT(rig.state.ReplyData.size(), 50);
+    EXPECT_EQ(rig.link.lastCause(), LinkCause::PortLost);
+    EXPECT_LT(rig.now() - start, 1.0);
+}
+
+TEST(Trace, RecordsFramesBothWaysAndOutcomes) {
+    QTemporaryDir dir;
+    SimRig rig;
+    Trace trace(rig.clock);
+    ASSERT_TRUE(trace.open(dir.filePath(QStringLiteral("trace.txt"))));
+    rig.link.setTrace(&trace);
+    ASSERT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 76, 8));
+    rig.link.setTrace(nullptr);
+    QFile file(dir.filePath(QStringLiteral("trace.txt")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("TX 01 03 00 4C 00 08 85 DB")) << text.constData();
+    EXPECT_TRUE(text.contains("RX 01 03 10 ")) << text.constData();
+    EXPECT_TRUE(text.contains("ReadHoldingRegisters true (ok)")) << text.constData();
+}
+
+}  // namespace
+}  // namespace tavrel::test

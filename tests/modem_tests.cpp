@@ -1,0 +1,175 @@
+// Dialing and hanging up through the simulated Hayes modem, on the virtual clock.
+
+#include <gtest/gtest.h>
+
+#include "modem.h"
+#include "scripted_device.h"
+#include "sim_rig.h"
+
+namespace tavrel::test {
+namespace {
+
+struct StatusRecorder : ModemView {
+    void setModemStatus(const QString& text) override {
+        status = text;
+        history << text;
+    }
+    QString modemStatus() const override { return status; }
+    void setHangUpVisible(bool visible) override { hangUpVisible = visible; }
+    QString status = QStringLiteral("정상");
+    QStringList history;
+    bool hangUpVisible = false;
+};
+
+sim::SimulatedLineOptions withModem(double connectDelay = 2.0) {
+    sim::SimulatedLineOptions o;
+    o.modem = true;
+    o.modemConfig.connectDelay = connectDelay;
+    return o;
+}
+
+// A far end that answers the modem check with given bytes and then stays quiet.
+struct ModemRig {
+    explicit ModemRig(const sim::SimulatedLineOptions& options = withModem()) : rig(options), modem(rig.link, view) {}
+    SimRig rig;
+    StatusRecorder view;
+    Modem modem;
+};
+
+TEST(DialModem, ModemCheckReplyForms) {
+    struct Case {
+        const char* reply;
+        bool passes;
+    };
+    for (const Case& c : {Case{"AT\r\r\nOK\r\n", true}, Case{"ok", true}, Case{"Ok", true}, Case{"oK", false},
+                          Case{"ERROR\r\n", false}}) {
+        SimRig rig;
+        ScriptedDevice device;
+        device.terminator = '\r';  // first the lone CR, then "AT" CR
+        device.scripts = {{}, {{0.05, QByteArray(c.reply)}}, {}};
+        device.setOutput([&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
+        rig.sim.line().attachDevice(&device);
+        StatusRecorder view;
+        Modem modem(rig.link, view);
+        const double start = rig.now();
+        modem.DialModem(QStringLiteral("1234"));
+        const bool dialed = view.history.contains(QStringLiteral("Dialing 1234"));
+        EXPECT_EQ(dialed, c.passes) << c.reply;
+        if (!c.passes) {
+            EXPECT_EQ(view.status, QStringLiteral("Could not connect")) << c.reply;
+            EXPECT_NEAR(rig.now() - start, 1.0 + 90.0, 0.1) << c.reply;
+        }
+    }
+}
+
+TEST(DialModem, SilentModemNeverGetsTheDialCommand) {
+    sim::SimulatedLineOptions options = withModem();
+    options.modemConfig.silent = true;
+    ModemRig m(options);
+    m.modem.DialModem(QStringLiteral("555"));
+    EXPECT_EQ(m.view.status, QStringLiteral("Could not connect"));
+    EXPECT_EQ(m.rig.sim.modem()->commands(), QStringList({QStringLiteral("AT")}));
+    EXPECT_FALSE(m.view.hangUpVisible);
+    EXPECT_TRUE(m.rig.sim.port().portOpen());
+}
+
+TEST(DialModem, ConnectLineTenSecondsAfterDialing) {
+    ModemRig m(withModem(10.0));
+    double dialedAt = -1;
+    m.rig.pump.onPass = [&] {
+        if (dialedAt < 0 && m.view.hangUpVisible) dialedAt = m.rig.now();
+    };
+    m.modem.DialModem(QStringLiteral("0311234567"));
+    // The whole text of the dial phase: the rest of the modem check's line, the echo, the connect.
+    EXPECT_EQ(m.view.status, QStringLiteral("\r\nATDT 0311234567\r\r\nCONNECT 38400\r\n"));
+    EXPECT_NEAR(m.rig.now() - dialedAt, 10.0 + 3.0, 0.1);
+    EXPECT_EQ(m.rig.sim.port().inBufferCount(), 0);
+    EXPECT_TRUE(m.rig.sim.port().portOpen());
+    EXPECT_EQ(m.rig.sim.modem()->dialedNumber(), QStringLiteral("0311234567"));
+    // Status history: empty, the modem check growing a byte at a time, then dialing.
+    EXPECT_EQ(m.view.history.first(), QString());
+    EXPECT_TRUE(m.view.history.contains(QStringLiteral("A")));
+    EXPECT_TRUE(m.view.history.contains(QStringLiteral("Dialing 0311234567")));
+    // And Modbus now runs over the connection.
+    EXPECT_TRUE(m.rig.link.ReadHoldingRegisters(1, 0, 24, 10));
+}
+
+TEST(DialModem, EmptyNumberAndRefusalsDoNotEndTheDialEarly) {
+    sim::SimulatedLineOptions options = withModem(1.0);
+    options.modemConfig.busyNumbers = {QString()};
+    ModemRig m(options);
+    const double start = m.rig.now();
+    m.modem.DialModem(QString());
+    EXPECT_EQ(m.rig.sim.modem()->commands().last(), QStringLiteral("ATDT"));  // "ATDT " + CR
+    EXPECT_EQ(m.view.status, QStringLiteral("Could not connect"));
+    EXPECT_GT(m.rig.now() - start, 91.0);
+}
+
+TEST(HangUp, TimingAndClosedPort) {
+    ModemRig m;
+    m.modem.DialModem(QStringLiteral("1"));
+    ASSERT_TRUE(m.rig.sim.modem()->dataMode());
+    const double start = m.rig.now();
+    std::vector<std::pair<double, QString>> seen;
+    EXPECT_TRUE(m.modem.HangUp());
+    EXPECT_EQ(m.view.history.mid(m.view.history.size() - 2),
+              QStringList({QStringLiteral("Hanging up Line"), QStringLiteral("Okay")}));
+    EXPECT_NEAR(m.rig.now() - start, 6.0, 0.05);
+    EXPECT_FALSE(m.rig.sim.port().portOpen());
+    m.rig.sim.line().deliver();  // what went on the wire before the close reaches the modem
+    EXPECT_FALSE(m.rig.sim.modem()->online());
+    EXPECT_EQ(m.rig.sim.modem()->commands().last(), QStringLiteral("ATH0"));
+    EXPECT_EQ(m.rig.pump.pauses(), 1 + 3);  // the dial's 1 s pause, the hang-up's three
+    // Again with the port already closed: harmless.
+    EXPECT_TRUE(m.modem.HangUp());
+    EXPECT_EQ(m.view.status, QStringLiteral("Okay"));
+}
+
+TEST(HangUp, DuringEitherDialLoopStopsTheDialWithoutTouchingThePort) {
+    struct Case {
+        const char* name;
+        bool silentModem;
+        double after;
+    };
+    for (const Case& c : {Case{"modem check", true, 5.0}, Case{"dial", false, 1.6}}) {
+        sim::SimulatedLineOptions options = withModem(30.0);
+        options.modemConfig.silent = c.silentModem;
+        ModemRig m(options);
+        bool hung = false;
+        const double start = m.rig.now();
+        m.rig.pump.onPass = [&] {
+            if (!hung && m.rig.now() - start > c.after) {
+                hung = true;
+                m.modem.HangUp();
+            }
+        };
+        m.modem.DialModem(QStringLiteral("1"));
+        EXPECT_TRUE(hung) << c.name;
+        EXPECT_EQ(m.view.status, QStringLiteral("Okay")) << c.name;
+        EXPECT_FALSE(m.rig.sim.port().portOpen()) << c.name;
+        EXPECT_LT(m.rig.now() - start, c.after + 6.5) << c.name;
+        EXPECT_FALSE(m.modem.dialing()) << c.name;
+    }
+}
+
+TEST(DialModem, LimitsCountElapsedTimeAcrossMidnight) {
+    sim::SimulatedLineOptions options = withModem();
+    options.modemConfig.silent = true;
+    SimRig rig(options, 86400.0 - 30.0);
+    StatusRecorder view;
+    Modem modem(rig.link, view);
+    const double start = rig.now();
+    modem.DialModem(QStringLiteral("1"));
+    EXPECT_NEAR(rig.now() - start, 91.0, 0.1);
+}
+
+TEST(DialModem, RefusedWhileAnotherOperationHoldsThePort) {
+    ModemRig m;
+    OperationGuard poll(m.rig.link.portLock(), QStringLiteral("front panel"));
+    EXPECT_FALSE(m.modem.DialModem(QStringLiteral("1")));
+    EXPECT_FALSE(m.modem.HangUp());
+    EXPECT_TRUE(m.rig.sim.modem()->commands().isEmpty());
+}
+
+}  // namespace
+}  // namespace tavrel::test

@@ -1,0 +1,36 @@
+#pragma once
+// A link wired to the simulated instrument on the virtual clock: what most suites run against.
+
+#include <memory>
+
+#include "clock.h"
+#include "link.h"
+#include "simulated_line.h"
+#include "virtual_pump.h"
+
+namespace tavrel::test {
+
+struct SimRig {
+    explicit SimRig(const sim::SimulatedLineOptions& options = {}, double timeOfDay = 12 * 3600.0)
+        : clock(timeOfDay), sim(clock, options), pump(clock), link(state, sim.port(), clock, pump) {
+        state.CommPort = 1;
+        state.CommBaud = QStringLiteral("38400");
+        state.CommSlaveID = 1;
+    }
+
+    sim::FaultPlan& faults() { return sim.meter().faults(); }
+    long requests() const { return const_cast<SimRig*>(this)->sim.meter().requestCount(); }
+    // Times the tool put a request on the line (repeats included), whether answered or not.
+    long sends() const { return link.counters().sends; }
+    double now() const { return clock.elapsedSeconds(); }
+
+    VirtualClock clock;
+    sim::SimulatedLine sim;
+    sim::VirtualPump pump;
+    ProgramState state;
+    Link link;
+};
+
+inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+}  // namespace tavrel::test

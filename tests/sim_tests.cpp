@@ -1,0 +1,187 @@
+// The simulated instrument and modem: golden answers, the number format, the log it serves,
+// every fault doing what it says, and the front panel moving through its menu.
+
+#include <gtest/gtest.h>
+
+#include "golden_frames.h"
+#include "instrument_number.h"
+#include "record_decoding.h"
+#include "scripted_device.h"
+#include "sim_crc.h"
+#include "sim_rig.h"
+
+namespace tavrel::test {
+namespace {
+
+using sim::FaultKind;
+using sim::FaultRule;
+using sim::FlowMeterSim;
+
+TEST(SimInstrument, AnswersTheGoldenRequests) {
+    FlowMeterSim meter;
+    for (const GoldenFrame& g : kGoldenFrames) {
+        const QByteArray reply = meter.answer(hex(g.request), 0);
+        ASSERT_TRUE(sim::crcValid(reply)) << g.name;
+        EXPECT_EQ(reply.left(2), hex(g.request).left(2)) << g.name;
+        if (*g.reply != '\0') {
+            EXPECT_EQ(reply, hex(g.reply)) << g.name;
+        }
+    }
+    // Lengths: function 3 N + 5, function 96 2 x length + 9.
+    EXPECT_EQ(meter.answer(hex(kGoldenFrames[0].request), 0).size(), 25);
+    EXPECT_EQ(meter.answer(hex(kGoldenFrames[6].request), 0).size(), 209);
+}
+
+TEST(SimInstrument, RejectsWhatItDoesNotKnowWithExceptions) {
+    FlowMeterSim meter;
+    struct Case {
+        const char* request;
+        int function, code;
+    };
+    for (const Case& c : {Case{"01 04 00 00 00 01", 4, 1}, Case{"01 03 00 FF 00 02", 3, 2},
+                          Case{"01 03 00 00 00 00", 3, 3}, Case{"01 60 07 80 00 00 10", 96, 2}}) {
+        const QByteArray reply = meter.answer(sim::sealed(hex(c.request)), 0);
+        EXPECT_EQ(reply, sim::sealed(sim::frameOf({1, c.function | 0x80, c.code}))) << c.request;
+    }
+}
+
+TEST(SimInstrument, NumberFormatRoundTripsThroughTheToolsDecoder) {
+    for (const float v : {1.0F, 1.0000001F, 10.000001F, 314.50003F, -100.00001F, 120.0F, 16382.0F,
+                          0.001F, -3.25F, 1.5e30F, 7.0e-30F, 154321.5F}) {
+        const auto b = sim::encodeNumber(v);
+        EXPECT_EQ(DecodeFloat(b[0], b[1], b[2], b[3]), v) << v;
+    }
+    // Exhaustive over one mantissa stride and every exponent: decode, encode, decode.
+    for (int e = 2; e <= 252; e += 5) {
+        for (int m = 0; m < (1 << 23); m += 104729) {
+            const int b1 = e >> 1;
+            const int b2 = ((e & 1) << 7) | (m >> 16);
+            const float v = DecodeFloat(b1, b2, (m >> 8) & 0xFF, m & 0xFF);
+            const auto again = sim::encodeNumber(v);
+            ASSERT_EQ(DecodeFloat(again[0], again[1], again[2], again[3]), v) << e << " " << m;
+        }
+    }
+}
+
+TEST(SimInstrument, SizeRegistersDescribeTheLog) {
+    sim::LogShape shape;
+    shape.channels = {1, 3};
+    shape.records = 320;
+    const sim::LogGenerator log(shape);
+    EXPECT_EQ(log.bytes().size(), 2 * 8 * 320);
+    const auto r = log.sizeRegisters();
+    const int first = r[0] * 16384 + r[2] * 256 + r[3];
+    const int second = r[4] * 16384 + r[6] * 256 + r[7];
+    EXPECT_EQ(second + 8 - first, 5120);
+    EXPECT_EQ(DecodeFloat(r[8], r[9], r[10], r[11]), 320.0F);
+    EXPECT_EQ(log.caption(2), QStringLiteral("Not used"));
+
+    shape.empty = true;
+    const auto e = sim::LogGenerator(shape).sizeRegisters();
+    EXPECT_EQ(e[4] * 16384 + e[6] * 256 + e[7] + 8 - (e[0] * 16384 + e[2] * 256 + e[3]), 0);
+}
+
+TEST(SimInstrument, LogEntriesCarryChannelMonthAndBcdTime) {
+    sim::LogShape shape;
+    shape.channels = {2};
+    shape.records = 2;
+    shape.start = QDateTime(QDate(2026, 3, 15), QTime(9, 30));
+    const sim::LogGenerator log(shape);
+    EXPECT_EQ(log.bytes().left(4), hex("23 15 09 30"));
+    EXPECT_EQ(log.bytes().mid(8, 4), hex("23 15 09 45"));
+}
+
+TEST(SimFaults, EachFaultDoesWhatItSays) {
+    const QByteArray good = sim::sealed(hex("01 03 02 12 34"));
+    struct Case {
+        const char* rule;
+        long request;
+        QByteArray expected;
+        double delay;
+    };
+    const QByteArray swapped = good.left(5) + good.mid(6, 1) + good.mid(5, 1);
+    const std::vector<Case> cases{
+        {"silence", 1, {}, 0},
+        {"silence@2-3", 1, good, 0},
+        {"silence@2-3", 3, {}, 0},
+        {"late=1.5", 1, good, 1.5},
+        {"swap-crc", 1, swapped, 0},
+        {"truncate=3", 1, good.left(3), 0},
+        {"extra=2", 1, good + hex("55 55"), 0},
+        {"exception=4", 1, sim::sealed(hex("01 83 04")), 0},
+        {"wrong-slave", 1, sim::sealed(hex("02 03 02 12 34")), 0},
+        {"silence:16", 1, good, 0},
+    };
+    for (const Case& c : cases) {
+        sim::FaultPlan plan;
+        QString error;
+        ASSERT_TRUE(plan.add(QString::fromLatin1(c.rule), &error)) << c.rule;
+        double delay = -1;
+        EXPECT_EQ(plan.apply(c.request, 3, good, &delay), c.expected) << c.rule;
+        EXPECT_EQ(delay, c.delay) << c.rule;
+    }
+    sim::FaultPlan plan;
+    plan.add(FaultRule{FaultKind::CorruptCrc});
+    double delay = 0;
+    const QByteArray corrupt = plan.apply(1, 3, good, &delay);
+    EXPECT_EQ(corrupt.size(), good.size());
+    EXPECT_FALSE(sim::crcValid(corrupt));
+    for (const char* bad : {"sillence", "late=x", "silence@0", "truncate:abc"}) {
+        EXPECT_FALSE(plan.add(QString::fromLatin1(bad), nullptr)) << bad;
+    }
+}
+
+TEST(SimFrontPanel, KeysMoveThroughTheMenu) {
+    const sim::LogGenerator log;
+    sim::PanelSim panel(log);
+    EXPECT_TRUE(panel.lines(0)[0].startsWith("FLOW RATE"));
+    panel.key('M');
+    auto lines = panel.lines(0);
+    EXPECT_EQ(lines[0].left(10), QByteArray("\x02" "FLOW RATE"));
+    EXPECT_EQ(lines[3].size(), 20);
+    EXPECT_TRUE(lines[3].contains('\0'));  // unlit cells
+    panel.key('L');
+    panel.key('L');
+    EXPECT_EQ(panel.lines(0)[2].at(0), '\x02');
+    panel.key('E');
+    EXPECT_EQ(panel.page(), sim::PanelSim::Page::Channels);
+    panel.key('F');
+    panel.key('M');
+    panel.key('N');  // up from the first item wraps to the last: settings
+    panel.key('E');
+    panel.key('3');
+    panel.key('0');
+    panel.key('E');
+    EXPECT_TRUE(panel.lines(0)[2].startsWith("INTERVAL   30 MIN"));
+}
+
+// The modem in front of the instrument, driven byte by byte over the virtual line.
+TEST(SimModem, CommandModeDataModeAndEscape) {
+    sim::SimulatedLineOptions options;
+    options.modem = true;
+    options.modemConfig.connectDelay = 3.0;
+    options.modemConfig.busyNumbers = {QStringLiteral("555")};
+    SimRig rig(options);
+    ASSERT_TRUE(rig.link.OpenCommPort());
+    auto say = [&](const QByteArray& text, double seconds) {
+        rig.sim.port().output(text);
+        rig.pump.pause(std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
+        rig.sim.port().setInputLen(0);
+        return rig.sim.port().input();
+    };
+    EXPECT_EQ(say("AT\r", 0.1), QByteArray("AT\r\r\nOK\r\n"));
+    EXPECT_EQ(say("ATDT 555\r", 3.5), QByteArray("ATDT 555\r\r\nBUSY\r\n"));
+    EXPECT_EQ(say("ATDT 1234\r", 1.0), QByteArray("ATDT 1234\r"));
+    EXPECT_EQ(say("", 2.5), QByteArray("\r\nCONNECT 38400\r\n"));
+    ASSERT_TRUE(rig.sim.modem()->dataMode());
+    // Modbus passes through the connection.
+    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 76, 8));
+    EXPECT_EQ(say("", 1.2), QByteArray());  // the guard time before the escape
+    EXPECT_EQ(say("+++", 1.5), QByteArray("\r\nOK\r\n"));
+    EXPECT_FALSE(rig.sim.modem()->dataMode());
+    EXPECT_EQ(say("ATH0\r", 0.1), QByteArray("ATH0\r\r\nOK\r\n"));
+    EXPECT_FALSE(rig.sim.modem()->online());
+}
+
+}  // namespace
+}  // namespace tavrel::test

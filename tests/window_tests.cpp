@@ -1,0 +1,261 @@
+// The window under QT_QPA_PLATFORM=offscreen, wired to the simulated instrument on the virtual
+// clock: initial widget values, the handlers, the tab timer, the exit paths, and the keypad,
+// download and phone book worked with real clicks and keystrokes.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "dwnload1.h"
+#include "sim_rig.h"
+
+namespace tavrel::test {
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        open();
+    }
+    void TearDown() override {
+        window.reset();
+        rig.reset();
+        QDir::setCurrent(previous);
+    }
+    void open(const sim::SimulatedLineOptions& options = {}) {
+        window.reset();
+        rig = std::make_unique<SimRig>(options);
+        rig->state = ProgramState{};  // the window starts from the program's start values
+        rig->pump.processQtEvents = true;
+        window = std::make_unique<DwnLoad1>(rig->link);
+    }
+    template <typename W>
+    W* widget(const char* name) {
+        W* w = window->findChild<W*>(QString::fromUtf8(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QTabWidget* tabs() { return widget<QTabWidget>("SSTab1"); }
+    void showTab(int index) { tabs()->setCurrentIndex(index); }
+
+    QTemporaryDir dir;
+    QString previous;
+    std::unique_ptr<SimRig> rig;
+    std::unique_ptr<DwnLoad1> window;
+};
+
+TEST_F(WindowTest, InitialWidgetsAndProgramState) {
+    EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("다운로드 프로그램 1.09K")));
+    EXPECT_EQ(tabs()->currentIndex(), 3);
+    EXPECT_EQ(tabs()->size(), QSize(625, 433));
+    const QStringList captions{"다운로드", "다운로드 후 결과 보기", "환경설정", "유량계", "모뎀 통신"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(tabs()->tabText(i), captions[i]);
+    EXPECT_FALSE(window->timer1().isActive());
+    EXPECT_EQ(window->timer1().interval(), 750);
+    EXPECT_FALSE(widget<QPushButton>("Command5")->isVisibleTo(window.get()));
+    EXPECT_EQ(widget<QLineEdit>("Text1")->text(), QStringLiteral("001"));
+    EXPECT_EQ(widget<QLineEdit>("Text2")->text(), QStringLiteral("Logdata.csv"));
+    EXPECT_EQ(widget<QLabel>("Label6")->text(), QStringLiteral("정상"));
+    EXPECT_EQ(widget<QPushButton>("Command2")->text(), QStringLiteral("데이터 수신"));
+    EXPECT_EQ(widget<QLabel>("Label3(9)")->text(), QStringLiteral("데이터 레코드"));
+    EXPECT_EQ(widget<QLabel>("Label3(7)")->text(), QStringLiteral("채널 #8"));
+    EXPECT_TRUE(widget<QRadioButton>("Option1(6)")->isChecked());
+    EXPECT_TRUE(widget<QRadioButton>("Option2(0)")->isChecked());
+    EXPECT_TRUE(widget<QRadioButton>("Option3(1)")->isChecked());
+    EXPECT_EQ(widget<QRadioButton>("Option3(1)")->text(), QStringLiteral("하드웨어 (Cts/Rts)"));
+    const char* keys[16] = {"1", "2", "3", "Help / .", "4", "5", "6", "Up/Next",
+                            "7", "8", "9", "Down", "Menu", "0", "Enter", "2nd"};
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(widget<QPushButton>(QStringLiteral("Command1(%1)").arg(i).toUtf8().constData())->text(),
+                  QString::fromLatin1(keys[i]));
+    }
+    EXPECT_EQ(window->menuBar()->actions().first()->text(), QStringLiteral("E&xit"));
+    // Nothing ran for the initial values.
+    EXPECT_EQ(rig->state.CommPort, 0);
+    EXPECT_TRUE(rig->state.CommBaud.isEmpty());
+
+    window->startUp();
+    EXPECT_EQ(rig->state.CommPort, 1);
+    EXPECT_EQ(rig->state.CommBaud, QStringLiteral("38400"));
+    EXPECT_EQ(rig->state.CommSlaveID, 1);
+    EXPECT_EQ(rig->state.DownloadSaveFile, QStringLiteral("Logdata.csv"));
+    EXPECT_EQ(widget<QLineEdit>("Text5(0)")->text(), QStringLiteral(" "));
+}
+
+TEST_F(WindowTest, SettingsHandlersKeepTheProgramState) {
+    widget<QRadioButton>("Option2(2)")->click();
+    EXPECT_EQ(rig->state.CommPort, 3);
+    widget<QRadioButton>("Option1(4)")->click();
+    EXPECT_EQ(rig->state.CommBaud, QStringLiteral("14400"));
+    const ProgramState before = rig->state;
+    widget<QRadioButton>("Option3(0)")->click();
+    EXPECT_EQ(rig->state.CommPort, before.CommPort);
+    EXPECT_EQ(rig->state.CommBaud, before.CommBaud);
+
+    QLineEdit* text1 = widget<QLineEdit>("Text1");
+    struct Case {
+        const char* typed;
+        int slave;
+    };
+    // Typed a key at a time: "9999" is a valid ID on the way to the out-of-range "99999".
+    for (const Case& c : {Case{"2.5", 2}, Case{"3.5", 4}, Case{"", 0}, Case{"12abc", 12}, Case{"99999", 9999}}) {
+        text1->clear();
+        QTest::keyClicks(text1, QString::fromLatin1(c.typed));
+        EXPECT_EQ(rig->state.CommSlaveID, c.slave) << c.typed;
+    }
+    widget<QLineEdit>("Text2")->setText(QStringLiteral("other.csv"));
+    EXPECT_EQ(rig->state.DownloadSaveFile, QStringLiteral("other.csv"));
+}
+
+TEST_F(WindowTest, SaveDialogChoosesOrCancels) {
+    QStringList proposals;
+    QString answer = dir.filePath(QStringLiteral("chosen.csv"));
+    window->saveDialog = [&](const QString& proposed) {
+        proposals << proposed;
+        return answer;
+    };
+    widget<QPushButton>("Command3")->click();
+    EXPECT_EQ(widget<QLineEdit>("Text2")->text(), answer);
+    EXPECT_EQ(rig->state.DownloadSaveFile, answer);
+    answer.clear();  // cancel
+    widget<QPushButton>("Command3")->click();
+    EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath(QStringLiteral("chosen.csv")));
+    EXPECT_EQ(proposals, QStringList({QStringLiteral("LogData.csv"), dir.filePath(QStringLiteral("chosen.csv"))}));
+    window->saveDialog = [](const QString&) -> QString { throw std::runtime_error("dialog failed"); };
+    widget<QPushButton>("Command3")->click();  // a failing dialog changes nothing, and nothing escapes
+    EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath(QStringLiteral("chosen.csv")));
+}
+
+TEST_F(WindowTest, TheTimerRunsOnlyOnThePanelTabEnteredFromAnother) {
+    QLineEdit* line0 = widget<QLineEdit>("Text4(0)");
+    line0->setText(QStringLiteral("stale"));
+    struct Step {
+        int tab;
+        bool timer;
+        bool cleared;
+    };
+    for (const Step& s : {Step{4, false, false}, Step{3, true, true}, Step{0, false, false}, Step{1, false, false},
+                          Step{2, false, false}, Step{4, false, false}}) {
+        line0->setText(QStringLiteral("stale"));
+        showTab(s.tab);
+        EXPECT_EQ(window->timer1().isActive(), s.timer) << s.tab;
+        EXPECT_EQ(line0->text().isEmpty(), s.cleared) << s.tab;
+    }
+}
+
+TEST_F(WindowTest, KeypadClicksChangeTheInstrumentsDisplay) {
+    window->startUp();
+    showTab(4);
+    showTab(3);
+    QTest::mouseClick(widget<QPushButton>("Command1(12)"), Qt::LeftButton);  // Menu
+    EXPECT_EQ(rig->state.KeyBuffer, QByteArray("M"));
+    // One real tick of Timer1 (750 ms) runs a poll.
+    QTest::qWait(900);
+    if (window->frontPanel().polls() == 0) window->frontPanel().tick();
+    EXPECT_TRUE(rig->state.KeyBuffer.isEmpty());
+    window->frontPanel().tick();
+    EXPECT_EQ(widget<QLineEdit>("Text4(0)")->text().left(10), QStringLiteral(">FLOW RATE"));
+    EXPECT_EQ(widget<QLineEdit>("Text4(3)")->text().left(9), QStringLiteral(" SETTINGS"));
+}
+
+TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
+    window->startUp();
+    QTableView* grid = widget<QTableView>("MSHFlexGrid1");
+    QAbstractItemModelTester tester(grid->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    showTab(0);
+    QPushButton* command2 = widget<QPushButton>("Command2");
+    bool disabledDuringRun = true;
+    rig->pump.onPass = [&] { disabledDuringRun = disabledDuringRun && !command2->isEnabled(); };
+    command2->click();
+    rig->pump.onPass = nullptr;
+    EXPECT_TRUE(disabledDuringRun);
+    EXPECT_TRUE(command2->isEnabled());
+    EXPECT_EQ(widget<QLabel>("Label4")->text(), QStringLiteral("Finished. Data in File"));
+    EXPECT_EQ(widget<QProgressBar>("ProgressBar1")->value(), 100);
+    EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), QStringLiteral(" 120"));
+    EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), QStringLiteral("Flow m3/h"));
+    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(), QStringLiteral("Flow m3/h"));
+    EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("1"));
+    EXPECT_EQ(grid->model()->rowCount(), 16383);
+    EXPECT_EQ(grid->columnWidth(0), 1800 / 15);
+    QFile csv(QStringLiteral("Logdata.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count("\r\n"), 121);
+}
+
+TEST_F(WindowTest, PhoneBookEditSurvivesARestart) {
+    window->startUp();
+    showTab(4);
+    QTableView* grid = widget<QTableView>("MSHFlexGrid2");
+    grid->setCurrentIndex(grid->model()->index(3, 2));  // row 4, description column
+    EXPECT_EQ(window->phoneBook().grid().row(), 4);
+    QLineEdit* phone = widget<QLineEdit>("Text5(0)");
+    phone->clear();
+    QTest::keyClicks(phone, QStringLiteral("0311234567"));
+    QLineEdit* description = widget<QLineEdit>("Text5(1)");
+    description->selectAll();
+    QTest::keyClicks(description, QStringLiteral("Pump house 4"));
+    EXPECT_EQ(window->phoneBook().grid().text(4, 2), QStringLiteral("0311234567"));
+    window->menuBar()->actions().first()->trigger();  // E&xit
+    EXPECT_EQ(window->settingsSaves(), 1);
+    window->close();  // the close that follows the exit does not save again
+    EXPECT_EQ(window->settingsSaves(), 1);
+
+    open();
+    window->startUp();
+    EXPECT_EQ(window->phoneBook().grid().text(4, 2), QStringLiteral("0311234567"));
+    EXPECT_EQ(window->phoneBook().grid().text(4, 3), QStringLiteral("Pump house 4"));
+}
+
+TEST_F(WindowTest, ClosingDuringAWaitEndsItAndSavesOnce) {
+    sim::SimulatedLineOptions silent;
+    silent.faults.add(sim::FaultRule{sim::FaultKind::Silence});
+    open(silent);
+    window->startUp();
+    showTab(0);
+    rig->pump.onPass = [&] {
+        if (rig->now() > 5.0 && window->isVisible()) window->close();
+    };
+    window->show();
+    widget<QPushButton>("Command2")->click();
+    EXPECT_LT(rig->now(), 8.0);
+    EXPECT_EQ(window->settingsSaves(), 1);
+    EXPECT_EQ(widget<QLabel>("Label4")->text(), QStringLiteral("Error in Downloading!!"));
+    EXPECT_TRUE(QFile::exists(QStringLiteral("Tavreldwn.ini")));
+}
+
+TEST_F(WindowTest, DialShowsTheHangUpButtonAndKeepsOtherButtonsOffThePort) {
+    sim::SimulatedLineOptions options;
+    options.modem = true;
+    open(options);
+    window->startUp();
+    showTab(4);
+    QPushButton* command2 = widget<QPushButton>("Command2");
+    bool downloadDisabled = true;
+    rig->pump.onPass = [&] { downloadDisabled = downloadDisabled && !command2->isEnabled(); };
+    widget<QPushButton>("Command4")->click();
+    rig->pump.onPass = nullptr;
+    EXPECT_TRUE(downloadDisabled);
+    EXPECT_TRUE(widget<QPushButton>("Command5")->isVisibleTo(window.get()));
+    EXPECT_TRUE(widget<QLabel>("Label6")->text().contains(QStringLiteral("CONNECT")));
+    widget<QPushButton>("Command5")->click();
+    EXPECT_EQ(widget<QLabel>("Label6")->text(), QStringLiteral("Okay"));
+}
+
+}  // namespace
+}  // namespace tavrel::test
