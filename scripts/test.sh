@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the plain build, then the AddressSanitizer + UBSan build, then a
+# bounded run of each fuzz target. Exits non-zero if anything fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-deps.sh
+jobs=$(nproc)
+
+echo "== plain build"
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$jobs"
+ctest --preset default -j"$jobs"
+
+echo "== AddressSanitizer + UBSan build"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --preset asan -j"$jobs"
+
+echo "== fuzz targets (bounded)"
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
