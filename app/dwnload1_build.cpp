@@ -106,10 +106,17 @@ void DwnLoad1::buildResultsTab(QWidget* page) {
     grid1_->verticalHeader()->setDefaultSectionSize(20);
     grid1_->verticalHeader()->setMinimumWidth(twipsToPixels(records_.colWidth(0)));
     grid1_->setFont(plainFont(grid1_));
+    // The set widths, widened where a time stamp in this locale and font would be cut off.
     auto applyWidths = [this] {
-        for (int c = 1; c < records_.cols(); ++c) grid1_->setColumnWidth(c - 1, twipsToPixels(records_.colWidth(c)));
+        const QFontMetrics metrics(grid1_->font());
+        for (int c = 1; c < records_.cols(); ++c) {
+            const int needed = std::max(metrics.horizontalAdvance(records_.text(2, c)),
+                                        metrics.horizontalAdvance(records_.text(1, c))) + 12;
+            grid1_->setColumnWidth(c - 1, std::max(twipsToPixels(records_.colWidth(c)), needed));
+        }
         grid1_->verticalHeader()->setFixedWidth(twipsToPixels(records_.colWidth(0)));
     };
+    connect(model1_, &QAbstractItemModel::modelReset, this, applyWidths);
     connect(model1_, &GridModel::widthsChanged, this, applyWidths);
     applyWidths();
 }
@@ -203,9 +210,13 @@ void DwnLoad1::buildModemTab(QWidget* page) {
     grid2_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid2_->verticalHeader()->setDefaultSectionSize(28);
     grid2_->setFont(plainFont(grid2_));
+    // The set widths, widened where the header caption would be cut off.
     auto applyWidths = [this] {
         const FlexGrid& g = phoneBook_.grid();
-        for (int c = 1; c < g.cols(); ++c) grid2_->setColumnWidth(c - 1, twipsToPixels(g.colWidth(c)));
+        for (int c = 1; c < g.cols(); ++c) {
+            grid2_->setColumnWidth(c - 1, std::max(twipsToPixels(g.colWidth(c)),
+                                                   grid2_->horizontalHeader()->sectionSizeHint(c - 1)));
+        }
         grid2_->verticalHeader()->setFixedWidth(twipsToPixels(g.colWidth(0)));
     };
     connect(model2_, &GridModel::widthsChanged, this, applyWidths);

@@ -1,0 +1,88 @@
+// tavrel-screenshots: runs the window against the built-in simulated instrument (with its modem),
+// works every tab as a technician would (dial, download, front panel) and saves a picture of each
+// tab. Run with QT_QPA_PLATFORM=offscreen where there is no display (scripts/screenshots.sh).
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <cstdio>
+
+#include "dwnload1.h"
+#include "session.h"
+
+namespace {
+
+void settle(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool shoot(QWidget& window, QTabWidget& tabs, int tab, const QString& file) {
+    tabs.setCurrentIndex(tab);
+    settle(100);
+    const bool ok = window.grab().save(file);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QFont::insertSubstitutions(QStringLiteral("굴림"), {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
+    const QString out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots")).absolutePath();
+    QDir().mkpath(out);
+    QDir work(QDir::temp().filePath(QStringLiteral("tavrel-screenshots")));
+    work.removeRecursively();
+    QDir().mkpath(work.path());
+    QDir::setCurrent(work.path());
+
+    tavrel::SessionOptions options;
+    options.demo = true;
+    options.demoOptions.modem = true;
+    options.demoOptions.modemConfig.connectDelay = 1.5;
+    options.demoOptions.meter.log.records = 200;
+    tavrel::Session session(options);
+    tavrel::DwnLoad1 window(session.link());
+    window.startUp();
+    window.show();
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+    auto* phone = window.findChild<QLineEdit*>(QStringLiteral("Text5(0)"));
+    auto* description = window.findChild<QLineEdit*>(QStringLiteral("Text5(1)"));
+    auto* phoneGrid = window.findChild<QTableView*>(QStringLiteral("MSHFlexGrid2"));
+    bool ok = true;
+
+    ok &= shoot(window, *tabs, 2, out + QStringLiteral("/tab2-settings.png"));
+
+    tabs->setCurrentIndex(4);
+    const char* const book[3][2] = {{"031-123-4567", "정수장 1 (Water works 1)"},
+                                    {"031-765-4321", "Pump station North"},
+                                    {"02-555-0100", "Reservoir B"}};
+    for (int row = 0; row < 3; ++row) {
+        phoneGrid->setCurrentIndex(phoneGrid->model()->index(row, 1));
+        phone->setText(QString::fromUtf8(book[row][0]));
+        description->setText(QString::fromUtf8(book[row][1]));
+    }
+    phoneGrid->setCurrentIndex(phoneGrid->model()->index(0, 1));
+    window.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
+    ok &= shoot(window, *tabs, 4, out + QStringLiteral("/tab4-modem.png"));
+
+    tabs->setCurrentIndex(0);
+    window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    ok &= shoot(window, *tabs, 0, out + QStringLiteral("/tab0-download.png"));
+    ok &= shoot(window, *tabs, 1, out + QStringLiteral("/tab1-results.png"));
+
+    tabs->setCurrentIndex(3);  // from another tab: the display poll starts
+    settle(1700);
+    window.frontPanel().keyClicked(12);  // Menu
+    settle(1700);
+    ok &= shoot(window, *tabs, 3, out + QStringLiteral("/tab3-front-panel.png"));
+
+    window.close();
+    return ok ? 0 : 1;
+}
