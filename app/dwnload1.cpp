@@ -37,13 +37,15 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
     setWindowTitle(kWindowTitle);
     QAction* exitItem = menuBar()->addAction(QStringLiteral("E&xit"));
     exitItem->setObjectName(QStringLiteral("File_mnu"));
-    connect(exitItem, &QAction::triggered, this, [this] { guarded("File_mnu", [this] { onExitClicked(); }); });
+    connect(exitItem, &QAction::triggered, this,
+            [this] { guarded("File_mnu", [this] { onExitClicked(); }); });
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("SSTab1"));
     tabs_->setFixedSize(kClientWidth, kClientHeight);
-    const QString captions[5] = {QStringLiteral("다운로드"), QStringLiteral("다운로드 후 결과 보기"),
-                                 QStringLiteral("환경설정"), QStringLiteral("유량계"), QStringLiteral("모뎀 통신")};
+    const QString captions[5] = {
+        QStringLiteral("다운로드"), QStringLiteral("다운로드 후 결과 보기"),
+        QStringLiteral("환경설정"), QStringLiteral("유량계"), QStringLiteral("모뎀 통신")};
     for (int i = 0; i < 5; ++i) {
         auto* page = new QWidget;
         page->setObjectName(QStringLiteral("SSTab1_tab%1").arg(i));
@@ -70,8 +72,10 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
 DwnLoad1::~DwnLoad1() { link_.portLock().onChange = nullptr; }
 
 void DwnLoad1::wireHandlers() {
-    connect(tabs_, &QTabWidget::currentChanged, this, [this](int current) { onTabChanged(current); });
-    connect(&timer1_, &QTimer::timeout, this, [this] { guarded("Timer1", [this] { panel_.tick(); }); });
+    connect(tabs_, &QTabWidget::currentChanged, this,
+            [this](int current) { onTabChanged(current); });
+    connect(&timer1_, &QTimer::timeout, this,
+            [this] { guarded("Timer1", [this] { panel_.tick(); }); });
     for (int i = 0; i < 7; ++i) {
         connect(option1_[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) onBaudOption(link_.state(), i);
@@ -82,13 +86,16 @@ void DwnLoad1::wireHandlers() {
             if (on) onPortOption(link_.state(), i);
         });
     }
-    connect(text1_, &QLineEdit::textChanged, this, [this](const QString& t) { onSlaveIdChanged(link_.state(), t); });
-    connect(text2_, &QLineEdit::textChanged, this, [this](const QString& t) { onFileNameChanged(link_.state(), t); });
+    connect(text1_, &QLineEdit::textChanged, this,
+            [this](const QString& t) { onSlaveIdChanged(link_.state(), t); });
+    connect(text2_, &QLineEdit::textChanged, this,
+            [this](const QString& t) { onFileNameChanged(link_.state(), t); });
     connect(command2_, &QPushButton::clicked, this,
             [this] { guarded("Command2", [this] { driver_.onDownloadClicked(); }); });
     connect(command4_, &QPushButton::clicked, this,
             [this] { guarded("Command4", [this] { modem_.DialModem(text5_[0]->text()); }); });
-    connect(command5_, &QPushButton::clicked, this, [this] { guarded("Command5", [this] { modem_.HangUp(); }); });
+    connect(command5_, &QPushButton::clicked, this,
+            [this] { guarded("Command5", [this] { modem_.HangUp(); }); });
     connect(text5_[0], &QLineEdit::textChanged, this, [this](const QString& t) {
         if (!silentEditors_) phoneBook_.phoneEdited(t);
     });
@@ -139,7 +146,8 @@ void DwnLoad1::onTabChanged(int current) {
 }
 
 void DwnLoad1::onBrowseClicked() {
-    const QString proposed = lastDialogFile_.isEmpty() ? QStringLiteral("LogData.csv") : lastDialogFile_;
+    const QString proposed =
+        lastDialogFile_.isEmpty() ? QStringLiteral("LogData.csv") : lastDialogFile_;
     const QString chosen = saveDialog ? saveDialog(proposed) : QString();
     if (chosen.isEmpty()) return;  // cancelled: nothing changes
     lastDialogFile_ = chosen;

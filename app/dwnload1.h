@@ -33,7 +33,7 @@ class DwnLoad1 final : public QMainWindow,
                        public ModemView,
                        public PhoneBookEditors {
     Q_OBJECT
-public:
+  public:
     explicit DwnLoad1(Link& link, QWidget* parent = nullptr);
     ~DwnLoad1() override;
 
@@ -78,10 +78,10 @@ public:
     void showPhone(const QString& text) override;
     void showDescription(const QString& text) override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildDownloadTab(QWidget* page);
     void buildResultsTab(QWidget* page);
     void buildSettingsTab(QWidget* page);

@@ -59,11 +59,13 @@ void DwnLoad1::buildDownloadTab(QWidget* page) {
     auto* frame6 = frame(page, "Frame6", QStringLiteral("화일명 지정"), {310, 6, 300, 150});
     auto* frame7 = frame(page, "Frame7", QStringLiteral("다운로드"), {310, 162, 300, 226});
 
-    const QString countCaptions[2] = {QStringLiteral("기록된 레코드"), QStringLiteral("데이터 레코드")};
+    const QString countCaptions[2] = {QStringLiteral("기록된 레코드"),
+                                      QStringLiteral("데이터 레코드")};
     for (int i = 8; i <= 9; ++i) {
         const int x = 16 + (i - 8) * 140;
         text3_[i] = place(new QLineEdit(frame5), indexed("Text3", i), {x, 24, 124, 26});
-        auto* label = place(new QLabel(countCaptions[i - 8], frame5), indexed("Label3", i), {x, 52, 124, 22});
+        auto* label =
+            place(new QLabel(countCaptions[i - 8], frame5), indexed("Label3", i), {x, 52, 124, 22});
         label->setAlignment(Qt::AlignCenter);
         text3_[i]->setFont(plainFont(text3_[i]));
         label->setFont(plainFont(label));
@@ -71,22 +73,25 @@ void DwnLoad1::buildDownloadTab(QWidget* page) {
     for (int i = 0; i < 8; ++i) {
         const int x = 14 + (i / 4) * 140;
         const int y = 22 + (i % 4) * 66;
-        auto* label = place(new QLabel(QStringLiteral("채널 #%1").arg(i + 1), frame4), indexed("Label3", i),
-                            {x, y, 126, 20});
+        auto* label = place(new QLabel(QStringLiteral("채널 #%1").arg(i + 1), frame4),
+                            indexed("Label3", i), {x, y, 126, 20});
         text3_[i] = place(new QLineEdit(frame4), indexed("Text3", i), {x, y + 20, 126, 26});
         label->setFont(plainFont(label));
         text3_[i]->setFont(plainFont(text3_[i]));
     }
 
-    text2_ = place(new QLineEdit(QStringLiteral("Logdata.csv"), frame6), QStringLiteral("Text2"), {14, 28, 272, 26});
+    text2_ = place(new QLineEdit(QStringLiteral("Logdata.csv"), frame6), QStringLiteral("Text2"),
+                   {14, 28, 272, 26});
     auto* label2 = place(new QLabel(QStringLiteral("데이터 수신할 화일명을 지정합니다"), frame6),
                          QStringLiteral("Label2"), {14, 60, 272, 36});
     label2->setAlignment(Qt::AlignCenter);
     label2->setWordWrap(true);
-    auto* command3 = place(new QPushButton(QStringLiteral("화일명 변경"), frame6), QStringLiteral("Command3"),
-                           {90, 104, 120, 32});
-    for (QWidget* w : std::initializer_list<QWidget*>{text2_, label2, command3}) w->setFont(plainFont(w));
-    connect(command3, &QPushButton::clicked, this, [this] { guarded("Command3", [this] { onBrowseClicked(); }); });
+    auto* command3 = place(new QPushButton(QStringLiteral("화일명 변경"), frame6),
+                           QStringLiteral("Command3"), {90, 104, 120, 32});
+    for (QWidget* w : std::initializer_list<QWidget*>{text2_, label2, command3})
+        w->setFont(plainFont(w));
+    connect(command3, &QPushButton::clicked, this,
+            [this] { guarded("Command3", [this] { onBrowseClicked(); }); });
 
     progress_ = place(new QProgressBar(frame7), QStringLiteral("ProgressBar1"), {14, 32, 272, 24});
     progress_->setRange(0, 100);
@@ -94,9 +99,10 @@ void DwnLoad1::buildDownloadTab(QWidget* page) {
     label4_ = place(new QLabel(frame7), QStringLiteral("Label4"), {14, 66, 272, 66});
     label4_->setAlignment(Qt::AlignCenter);
     label4_->setWordWrap(true);
-    command2_ = place(new QPushButton(QStringLiteral("데이터 수신"), frame7), QStringLiteral("Command2"),
-                      {90, 150, 120, 40});
-    for (QWidget* w : std::initializer_list<QWidget*>{progress_, label4_, command2_}) w->setFont(plainFont(w));
+    command2_ = place(new QPushButton(QStringLiteral("데이터 수신"), frame7),
+                      QStringLiteral("Command2"), {90, 150, 120, 40});
+    for (QWidget* w : std::initializer_list<QWidget*>{progress_, label4_, command2_})
+        w->setFont(plainFont(w));
 }
 
 void DwnLoad1::buildResultsTab(QWidget* page) {
@@ -111,7 +117,8 @@ void DwnLoad1::buildResultsTab(QWidget* page) {
         const QFontMetrics metrics(grid1_->font());
         for (int c = 1; c < records_.cols(); ++c) {
             const int needed = std::max(metrics.horizontalAdvance(records_.text(2, c)),
-                                        metrics.horizontalAdvance(records_.text(1, c))) + 12;
+                                        metrics.horizontalAdvance(records_.text(1, c))) +
+                               12;
             grid1_->setColumnWidth(c - 1, std::max(twipsToPixels(records_.colWidth(c)), needed));
         }
         grid1_->verticalHeader()->setFixedWidth(twipsToPixels(records_.colWidth(0)));
@@ -126,26 +133,31 @@ void DwnLoad1::buildSettingsTab(QWidget* page) {
     auto* frame2 = frame(page, "Frame2", QStringLiteral("통신포트"), {210, 12, 180, 160});
     auto* frame3 = frame(page, "Frame3", QStringLiteral("흐름제어"), {408, 12, 200, 100});
     for (int i = 0; i < 7; ++i) {
-        option1_[i] = place(new QRadioButton(baudCaptions()[i], frame1), indexed("Option1", i), {20, 26 + i * 31, 140, 26});
+        option1_[i] = place(new QRadioButton(baudCaptions()[i], frame1), indexed("Option1", i),
+                            {20, 26 + i * 31, 140, 26});
         option1_[i]->setFont(plainFont(option1_[i]));
     }
     for (int i = 0; i < 4; ++i) {
-        option2_[i] = place(new QRadioButton(portCaptions()[i], frame2), indexed("Option2", i), {20, 26 + i * 31, 140, 26});
+        option2_[i] = place(new QRadioButton(portCaptions()[i], frame2), indexed("Option2", i),
+                            {20, 26 + i * 31, 140, 26});
         option2_[i]->setFont(plainFont(option2_[i]));
     }
     const QString flow[2] = {QStringLiteral("없음"), QStringLiteral("하드웨어 (Cts/Rts)")};
     for (int i = 0; i < 2; ++i) {
-        option3_[i] = place(new QRadioButton(flow[i], frame3), indexed("Option3", i), {20, 26 + i * 31, 170, 26});
+        option3_[i] = place(new QRadioButton(flow[i], frame3), indexed("Option3", i),
+                            {20, 26 + i * 31, 170, 26});
         option3_[i]->setFont(plainFont(option3_[i]));
     }
     option1_[6]->setChecked(true);
     option2_[0]->setChecked(true);
     option3_[1]->setChecked(true);
 
-    auto* label1 = place(new QLabel(QStringLiteral("Slave ID"), page), QStringLiteral("Label1"), {408, 124, 200, 22});
+    auto* label1 = place(new QLabel(QStringLiteral("Slave ID"), page), QStringLiteral("Label1"),
+                         {408, 124, 200, 22});
     label1->setAlignment(Qt::AlignCenter);
     label1->setFont(plainFont(label1));
-    text1_ = place(new QLineEdit(QStringLiteral("001"), page), QStringLiteral("Text1"), {458, 150, 100, 30});
+    text1_ = place(new QLineEdit(QStringLiteral("001"), page), QStringLiteral("Text1"),
+                   {458, 150, 100, 30});
     text1_->setAlignment(Qt::AlignCenter);
     QFont bold = plainFont(text1_);
     bold.setBold(true);
@@ -165,8 +177,9 @@ void DwnLoad1::buildPanelTab(QWidget* page) {
     }
     for (int i = 0; i < kKeypadKeys; ++i) {
         const KeypadKey& key = keypadKey(i);
-        auto* button = place(new QPushButton(QString::fromLatin1(key.caption), page), indexed("Command1", i),
-                             {70 + (i % 4) * 122, 156 + (i / 4) * 52, 112, 46});
+        auto* button =
+            place(new QPushButton(QString::fromLatin1(key.caption), page), indexed("Command1", i),
+                  {70 + (i % 4) * 122, 156 + (i / 4) * 52, 112, 46});
         QFont f = plainFont(button);
         const bool digit = key.caption[1] == '\0';
         f.setPointSizeF(digit ? 13.5 : 6);
@@ -174,7 +187,8 @@ void DwnLoad1::buildPanelTab(QWidget* page) {
         command1_[i] = button;
         connect(button, &QPushButton::clicked, this, [this, i] { panel_.keyClicked(i); });
     }
-    auto* label22 = place(new QLabel(kMakerWebAddress, page), QStringLiteral("Label22"), {12, 364, 596, 22});
+    auto* label22 =
+        place(new QLabel(kMakerWebAddress, page), QStringLiteral("Label22"), {12, 364, 596, 22});
     label22->setAlignment(Qt::AlignCenter);
     label22->setCursor(Qt::PointingHandCursor);
     label22->setFont(plainFont(label22));
@@ -186,19 +200,27 @@ void DwnLoad1::buildModemTab(QWidget* page) {
         f.setBold(true);
         w->setFont(f);
     };
-    command4_ = place(new QPushButton(QStringLiteral("전화걸기"), page), QStringLiteral("Command4"), {16, 16, 130, 36});
-    text5_[0] = place(new QLineEdit(QStringLiteral("Phone #"), page), indexed("Text5", 0), {16, 62, 200, 28});
-    text5_[1] = place(new QLineEdit(QStringLiteral("Description"), page), indexed("Text5", 1), {16, 96, 200, 28});
-    command5_ = place(new QPushButton(QStringLiteral("전화끊기"), page), QStringLiteral("Command5"), {16, 134, 130, 36});
+    command4_ = place(new QPushButton(QStringLiteral("전화걸기"), page), QStringLiteral("Command4"),
+                      {16, 16, 130, 36});
+    text5_[0] = place(new QLineEdit(QStringLiteral("Phone #"), page), indexed("Text5", 0),
+                      {16, 62, 200, 28});
+    text5_[1] = place(new QLineEdit(QStringLiteral("Description"), page), indexed("Text5", 1),
+                      {16, 96, 200, 28});
+    command5_ = place(new QPushButton(QStringLiteral("전화끊기"), page), QStringLiteral("Command5"),
+                      {16, 134, 130, 36});
     command5_->setVisible(false);
-    auto* label5 = place(new QLabel(QStringLiteral("상황"), page), QStringLiteral("Label5"), {16, 184, 200, 20});
-    label6_ = place(new QLabel(QStringLiteral("정상"), page), QStringLiteral("Label6"), {16, 206, 200, 176});
+    auto* label5 = place(new QLabel(QStringLiteral("상황"), page), QStringLiteral("Label5"),
+                         {16, 184, 200, 20});
+    label6_ = place(new QLabel(QStringLiteral("정상"), page), QStringLiteral("Label6"),
+                    {16, 206, 200, 176});
     label6_->setWordWrap(true);
     label6_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label6_->setFrameShape(QFrame::StyledPanel);
     label6_->setFont(plainFont(label6_));
-    auto* label7 = place(new QLabel(QStringLiteral("전화번호부"), page), QStringLiteral("Label7"), {232, 16, 376, 20});
-    for (QWidget* w : std::initializer_list<QWidget*>{command4_, text5_[0], text5_[1], command5_, label5, label7}) {
+    auto* label7 = place(new QLabel(QStringLiteral("전화번호부"), page), QStringLiteral("Label7"),
+                         {232, 16, 376, 20});
+    for (QWidget* w : std::initializer_list<QWidget*>{command4_, text5_[0], text5_[1], command5_,
+                                                      label5, label7}) {
         boldFont(w);
     }
 
@@ -214,8 +236,9 @@ void DwnLoad1::buildModemTab(QWidget* page) {
     auto applyWidths = [this] {
         const FlexGrid& g = phoneBook_.grid();
         for (int c = 1; c < g.cols(); ++c) {
-            grid2_->setColumnWidth(c - 1, std::max(twipsToPixels(g.colWidth(c)),
-                                                   grid2_->horizontalHeader()->sectionSizeHint(c - 1)));
+            grid2_->setColumnWidth(c - 1,
+                                   std::max(twipsToPixels(g.colWidth(c)),
+                                            grid2_->horizontalHeader()->sectionSizeHint(c - 1)));
         }
         grid2_->verticalHeader()->setFixedWidth(twipsToPixels(g.colWidth(0)));
     };

@@ -10,7 +10,7 @@ namespace tavrel {
 
 class GridModel final : public QAbstractTableModel, public FlexGridListener {
     Q_OBJECT
-public:
+  public:
     GridModel(FlexGrid& grid, QObject* parent = nullptr);
     ~GridModel() override;
 
@@ -22,11 +22,11 @@ public:
 
     FlexGrid& grid() { return grid_; }
 
-signals:
+  signals:
     void widthsChanged();
     void currentChanged(int row, int col);
 
-private:
+  private:
     void rowsChanged(int first, int last) override;
     void gridReset() override;
     void columnWidthsChanged() override { emit widthsChanged(); }

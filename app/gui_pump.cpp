@@ -7,8 +7,10 @@
 
 namespace tavrel {
 
-void GuiPump::runPending() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+void GuiPump::runPending() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void GuiPump::idle() {
+    runPending();
     port_.waitForBytes(std::chrono::milliseconds(1));
 }
 

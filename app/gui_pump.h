@@ -10,12 +10,13 @@ namespace tavrel {
 class CommPort;
 
 class GuiPump final : public EventPump {
-public:
+  public:
     explicit GuiPump(CommPort& port) : port_(port) {}
     void runPending() override;
+    void idle() override;
     void pause(std::chrono::milliseconds duration) override;
 
-private:
+  private:
     CommPort& port_;
 };
 

@@ -16,15 +16,20 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrel"));
-    QFont::insertSubstitutions(QStringLiteral("굴림"), {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
+    QFont::insertSubstitutions(QStringLiteral("굴림"),
+                               {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Flow meter data logger service tool."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("port"), QStringLiteral("Point COM port number N at DEVICE (repeatable)."), QStringLiteral("N=DEVICE")},
-        {QStringLiteral("demo"), QStringLiteral("Work with the built-in simulated instrument instead of a serial port.")},
-        {QStringLiteral("trace"), QStringLiteral("Write every frame sent and received to FILE (- for stderr)."), QStringLiteral("FILE")},
+        {QStringLiteral("port"), QStringLiteral("Point COM port number N at DEVICE (repeatable)."),
+         QStringLiteral("N=DEVICE")},
+        {QStringLiteral("demo"),
+         QStringLiteral("Work with the built-in simulated instrument instead of a serial port.")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Write every frame sent and received to FILE (- for stderr)."),
+         QStringLiteral("FILE")},
     });
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     parser.process(app);
@@ -36,14 +41,16 @@ int main(int argc, char* argv[]) {
     }
     options.demo = parser.isSet(QStringLiteral("demo"));
     options.tracePath = parser.value(QStringLiteral("trace"));
-    if (error.isEmpty()) tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-"));
+    if (error.isEmpty())
+        tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-"));
     if (!error.isEmpty()) {
         std::fprintf(stderr, "tavrel: %s\n", qPrintable(error));
         return 64;
     }
 
     tavrel::Session session(options);
-    if (!session.traceError().isEmpty()) std::fprintf(stderr, "tavrel: %s\n", qPrintable(session.traceError()));
+    if (!session.traceError().isEmpty())
+        std::fprintf(stderr, "tavrel: %s\n", qPrintable(session.traceError()));
     tavrel::DwnLoad1 window(session.link());
     window.startUp();
     window.show();

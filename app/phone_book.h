@@ -12,14 +12,14 @@ namespace tavrel {
 // The two edit boxes as the phone book sees them: it sets their text without that change
 // coming back to it as an edit.
 class PhoneBookEditors {
-public:
+  public:
     virtual ~PhoneBookEditors() = default;
     virtual void showPhone(const QString& text) = 0;
     virtual void showDescription(const QString& text) = 0;
 };
 
 class PhoneBook {
-public:
+  public:
     static constexpr int kEntries = 10;
 
     PhoneBook();
@@ -41,7 +41,7 @@ public:
     // Row 1 into the boxes, current cell row 1, column 2: how every start leaves the phone book.
     void showFirstEntry();
 
-private:
+  private:
     void copyRowToEditors(int row);
 
     FlexGrid grid_;

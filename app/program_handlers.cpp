@@ -19,7 +19,8 @@ const QStringList& portCaptions() {
 }
 
 void onPortOption(ProgramState& state, int index) {
-    if (index >= 0 && index < portCaptions().size()) state.CommPort = static_cast<std::int16_t>(index + 1);
+    if (index >= 0 && index < portCaptions().size())
+        state.CommPort = static_cast<std::int16_t>(index + 1);
 }
 
 void onBaudOption(ProgramState& state, int index) {

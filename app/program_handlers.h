@@ -13,8 +13,8 @@ namespace tavrel {
 const QStringList& baudCaptions();
 const QStringList& portCaptions();
 
-void onPortOption(ProgramState& state, int index);   // Option2(i) selected
-void onBaudOption(ProgramState& state, int index);   // Option1(i) selected
+void onPortOption(ProgramState& state, int index);                 // Option2(i) selected
+void onBaudOption(ProgramState& state, int index);                 // Option1(i) selected
 void onSlaveIdChanged(ProgramState& state, const QString& text);   // Text1 changed
 void onFileNameChanged(ProgramState& state, const QString& text);  // Text2 changed
 

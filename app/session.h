@@ -23,7 +23,7 @@ struct SessionOptions {
 };
 
 class Session {
-public:
+  public:
     explicit Session(const SessionOptions& options);
     ~Session();
 
@@ -35,7 +35,7 @@ public:
     QString traceError() const { return traceError_; }
     sim::SimulatedLine* demoLine() { return demo_.get(); }
 
-private:
+  private:
     ProgramState state_;
     SystemClock clock_;
     std::unique_ptr<sim::SimulatedLine> demo_;

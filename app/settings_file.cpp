@@ -163,7 +163,8 @@ void LoadSettings(ProgramState& state, SettingsWidgets& widgets) {
                                     QStringLiteral("[ItemDescription]")};
     for (int k = 1; k <= PhoneBook::kEntries; ++k) {
         for (int c = 0; c < 3; ++c) {
-            if (matchLine(line(3 * k + 3 + c), keys[c], &value)) book.grid().setText(k, c + 1, value);
+            if (matchLine(line(3 * k + 3 + c), keys[c], &value))
+                book.grid().setText(k, c + 1, value);
         }
     }
     book.showFirstEntry();

@@ -17,13 +17,13 @@ inline const QString kSettingsFileName = QStringLiteral("Tavreldwn.ini");
 // The widgets the file is read into and written from. Selecting an option or setting a text
 // must run the widget's change handler, as the window's widgets do.
 class SettingsWidgets {
-public:
+  public:
     virtual ~SettingsWidgets() = default;
     virtual void selectPortOption(int index) = 0;  // Option2(index)
     virtual int selectedPortOption() const = 0;
     virtual void selectBaudOption(int index) = 0;  // Option1(index)
     virtual int selectedBaudOption() const = 0;
-    virtual bool flowControlNone() const = 0;  // Option3(0) selected
+    virtual bool flowControlNone() const = 0;              // Option3(0) selected
     virtual void setSlaveIdText(const QString& text) = 0;  // Text1
     virtual QString slaveIdText() const = 0;
     virtual void setFileNameText(const QString& text) = 0;  // Text2
@@ -34,7 +34,7 @@ public:
 
 // Settings widgets without a window: the headless tool and the tests use them.
 class PlainSettingsWidgets final : public SettingsWidgets {
-public:
+  public:
     explicit PlainSettingsWidgets(ProgramState& state) : state_(state) {}
     void selectPortOption(int index) override;
     int selectedPortOption() const override { return port_; }
@@ -49,7 +49,7 @@ public:
     PhoneBook& phoneBook() override { return phoneBook_; }
     const PhoneBook& phoneBook() const override { return phoneBook_; }
 
-private:
+  private:
     ProgramState& state_;
     int port_ = 0;
     int baud_ = 6;

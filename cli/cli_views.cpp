@@ -40,7 +40,8 @@ void TextDownloadView::setCountText(int index, const QString& text) {
     if (index < 8) {
         std::fprintf(out_, "Channel %d: %s\n", index + 1, qPrintable(text));
     } else {
-        std::fprintf(out_, "%s:%s\n", index == 9 ? "Data records" : "Recorded records", qPrintable(text));
+        std::fprintf(out_, "%s:%s\n", index == 9 ? "Data records" : "Recorded records",
+                     qPrintable(text));
     }
 }
 

@@ -14,14 +14,14 @@
 namespace tavrel::cli {
 
 class TextDownloadView final : public DownloadView {
-public:
+  public:
     TextDownloadView(std::FILE* out, std::FILE* progress, bool terminal);
     void setDownloadStatus(const QString& text) override;
     void setProgress(float percent) override;
     void setCountText(int index, const QString& text) override;
     void setDownloadEnabled(bool enabled) override { (void)enabled; }
 
-private:
+  private:
     void endBar();
     std::FILE* out_;
     std::FILE* progress_;
@@ -31,22 +31,22 @@ private:
 };
 
 class TextPanelView final : public PanelView {
-public:
+  public:
     void setDisplayLine(int line, const QByteArray& converted) override;
     const std::array<QString, 4>& lines() const { return lines_; }
 
-private:
+  private:
     std::array<QString, 4> lines_;
 };
 
 class TextModemView final : public ModemView {
-public:
+  public:
     explicit TextModemView(std::FILE* out) : out_(out) {}
     void setModemStatus(const QString& text) override;
     QString modemStatus() const override { return status_; }
     void setHangUpVisible(bool visible) override { (void)visible; }
 
-private:
+  private:
     std::FILE* out_;
     QString status_;
     QString printed_;

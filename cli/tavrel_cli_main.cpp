@@ -8,12 +8,12 @@
 // Downloading!!", 3 "Error putting into file!!", 64 usage; panel exits 0 when its last poll
 // read all four lines, 2 otherwise.
 
+#include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli_views.h"
 #include "event_pump.h"
@@ -47,14 +47,15 @@ void loadDefaults(ProgramState& s) {
 // Waits `seconds` while letting events run, as the window's timer would between ticks.
 void waitSeconds(tavrel::Link& link, double seconds) {
     const double until = link.clock().elapsedSeconds() + seconds;
-    while (link.clock().elapsedSeconds() < until) link.pump().runPending();
+    while (link.clock().elapsedSeconds() < until) link.pump().idle();
 }
 
 bool dial(tavrel::Link& link, tavrel::cli::TextModemView& view, const QString& number) {
     tavrel::Modem modem(link, view);
     modem.DialModem(number);
     std::fputc('\n', stdout);
-    const bool connected = link.port().portOpen() && view.modemStatus() != QStringLiteral("Could not connect") &&
+    const bool connected = link.port().portOpen() &&
+                           view.modemStatus() != QStringLiteral("Could not connect") &&
                            (view.modemStatus().contains(QStringLiteral("CONNECT")) ||
                             view.modemStatus().contains(QStringLiteral("Connect")));
     if (!connected) std::printf("Could not connect\n");
@@ -96,22 +97,34 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavrel-cli"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Headless flow meter service tool.\n"
-        "  download  read the instrument's log into a CSV file\n"
-        "  panel     show the instrument's display, optionally pressing keys"));
+    parser.setApplicationDescription(
+        QStringLiteral("Headless flow meter service tool.\n"
+                       "  download  read the instrument's log into a CSV file\n"
+                       "  panel     show the instrument's display, optionally pressing keys"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("download or panel"));
     parser.addOptions({
-        {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."), QStringLiteral("DEVICE")},
+        {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
+         QStringLiteral("DEVICE")},
         {QStringLiteral("demo"), QStringLiteral("Use the built-in simulated instrument.")},
-        {QStringLiteral("baud"), QStringLiteral("Baud rate (default from Tavreldwn.ini, else 38400)."), QStringLiteral("B")},
-        {QStringLiteral("slave"), QStringLiteral("Modbus slave ID (default from Tavreldwn.ini, else 1)."), QStringLiteral("ID")},
-        {QStringLiteral("out"), QStringLiteral("CSV file to write (download)."), QStringLiteral("FILE")},
-        {QStringLiteral("keys"), QStringLiteral("Keys to press, one per poll: 0-9 . N L M E F (panel)."), QStringLiteral("TEXT")},
-        {QStringLiteral("polls"), QStringLiteral("Polls to run, 750 ms apart (panel, default 1)."), QStringLiteral("N"), QStringLiteral("1")},
-        {QStringLiteral("trace"), QStringLiteral("Write every frame to FILE (- for stderr)."), QStringLiteral("FILE")},
-        {QStringLiteral("dial"), QStringLiteral("Dial NUMBER through a modem first, hang up after."), QStringLiteral("NUMBER")},
+        {QStringLiteral("baud"),
+         QStringLiteral("Baud rate (default from Tavreldwn.ini, else 38400)."),
+         QStringLiteral("B")},
+        {QStringLiteral("slave"),
+         QStringLiteral("Modbus slave ID (default from Tavreldwn.ini, else 1)."),
+         QStringLiteral("ID")},
+        {QStringLiteral("out"), QStringLiteral("CSV file to write (download)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("keys"),
+         QStringLiteral("Keys to press, one per poll: 0-9 . N L M E F (panel)."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("polls"), QStringLiteral("Polls to run, 750 ms apart (panel, default 1)."),
+         QStringLiteral("N"), QStringLiteral("1")},
+        {QStringLiteral("trace"), QStringLiteral("Write every frame to FILE (- for stderr)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("dial"),
+         QStringLiteral("Dial NUMBER through a modem first, hang up after."),
+         QStringLiteral("NUMBER")},
     });
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
@@ -121,7 +134,8 @@ int main(int argc, char* argv[]) {
     }
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
-    if (args.size() != 1 || (command != QStringLiteral("download") && command != QStringLiteral("panel"))) {
+    if (args.size() != 1 ||
+        (command != QStringLiteral("download") && command != QStringLiteral("panel"))) {
         return usage(QStringLiteral("say download or panel"));
     }
     if (parser.isSet(QStringLiteral("port")) && parser.isSet(QStringLiteral("demo"))) {
@@ -131,16 +145,22 @@ int main(int argc, char* argv[]) {
     ProgramState defaults;
     loadDefaults(defaults);
     if (parser.isSet(QStringLiteral("baud"))) {
-        const qsizetype i = tavrel::baudCaptions().indexOf(tavrel::leadingNumberText(parser.value(QStringLiteral("baud"))));
-        if (i < 0) return usage(QStringLiteral("--baud wants one of ") + tavrel::baudCaptions().join(u' '));
+        const qsizetype i = tavrel::baudCaptions().indexOf(
+            tavrel::leadingNumberText(parser.value(QStringLiteral("baud"))));
+        if (i < 0)
+            return usage(QStringLiteral("--baud wants one of ") +
+                         tavrel::baudCaptions().join(u' '));
         defaults.CommBaud = tavrel::baudCaptions()[i];
     }
     if (parser.isSet(QStringLiteral("slave"))) {
-        const auto id = tavrel::toInt16(tavrel::leadingNumber(parser.value(QStringLiteral("slave"))));
-        if (!id || *id < 0 || *id > 255) return usage(QStringLiteral("--slave wants a number from 0 to 255"));
+        const auto id =
+            tavrel::toInt16(tavrel::leadingNumber(parser.value(QStringLiteral("slave"))));
+        if (!id || *id < 0 || *id > 255)
+            return usage(QStringLiteral("--slave wants a number from 0 to 255"));
         defaults.CommSlaveID = *id;
     }
-    if (parser.isSet(QStringLiteral("out"))) defaults.DownloadSaveFile = parser.value(QStringLiteral("out"));
+    if (parser.isSet(QStringLiteral("out")))
+        defaults.DownloadSaveFile = parser.value(QStringLiteral("out"));
     bool pollsOk = false;
     const int polls = parser.value(QStringLiteral("polls")).toInt(&pollsOk);
     if (!pollsOk || polls < 1) return usage(QStringLiteral("--polls wants a positive number"));
@@ -154,9 +174,11 @@ int main(int argc, char* argv[]) {
     tavrel::SessionOptions options;
     options.demo = parser.isSet(QStringLiteral("demo"));
     options.tracePath = parser.value(QStringLiteral("trace"));
-    if (parser.isSet(QStringLiteral("port"))) options.ports.set(defaults.CommPort, parser.value(QStringLiteral("port")));
+    if (parser.isSet(QStringLiteral("port")))
+        options.ports.set(defaults.CommPort, parser.value(QStringLiteral("port")));
     QString error;
-    if (!tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-"))) return usage(error);
+    if (!tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-")))
+        return usage(error);
     tavrel::Session session(options);
     if (!session.traceError().isEmpty()) return usage(session.traceError());
     ProgramState& s = session.state();
@@ -170,9 +192,11 @@ int main(int argc, char* argv[]) {
     const bool dialFirst = parser.isSet(QStringLiteral("dial"));
     if (dialFirst && !dial(link, modemView, parser.value(QStringLiteral("dial")))) return 2;
     if (!dialFirst && !link.OpenCommPort()) {
-        std::fprintf(stderr, "tavrel-cli: cannot open the port: %s\n", qPrintable(link.port().errorText()));
+        std::fprintf(stderr, "tavrel-cli: cannot open the port: %s\n",
+                     qPrintable(link.port().errorText()));
     }
-    const int status = command == QStringLiteral("download") ? runDownload(link) : runPanel(link, keys, polls);
+    const int status =
+        command == QStringLiteral("download") ? runDownload(link) : runPanel(link, keys, polls);
     if (dialFirst) hangUp(link, modemView);
     return status;
 }

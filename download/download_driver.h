@@ -14,12 +14,12 @@ class Link;
 
 // The download tab as the driver sees it.
 class DownloadView {
-public:
+  public:
     virtual ~DownloadView() = default;
-    virtual void setDownloadStatus(const QString& text) = 0;  // Label4
-    virtual void setProgress(float percent) = 0;                // ProgressBar1, 0..100
+    virtual void setDownloadStatus(const QString& text) = 0;        // Label4
+    virtual void setProgress(float percent) = 0;                    // ProgressBar1, 0..100
     virtual void setCountText(int index, const QString& text) = 0;  // Text3(0..9)
-    virtual void setDownloadEnabled(bool enabled) = 0;          // Command2
+    virtual void setDownloadEnabled(bool enabled) = 0;              // Command2
 };
 
 enum DownloadStatus : int { kDownloadOk = 0, kDownloadEmpty = 1, kDownloadFailed = 2 };
@@ -28,7 +28,7 @@ inline constexpr int kRecordsGridRows = 16384;
 inline constexpr int kRecordsGridCols = 10;
 
 class DownloadDriver {
-public:
+  public:
     DownloadDriver(Link& link, FlexGrid& grid, DownloadView& view);
 
     // Command2 clicked: the whole download and export with its status messages.
@@ -41,7 +41,7 @@ public:
     // Rounds of the channel pass that may read no further channel before the download gives up.
     static constexpr int kIdleChannelRounds = 3;
 
-private:
+  private:
     Link& link_;
     FlexGrid& grid_;
     DownloadView& view_;

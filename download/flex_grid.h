@@ -10,7 +10,7 @@
 namespace tavrel {
 
 class FlexGridListener {
-public:
+  public:
     virtual ~FlexGridListener() = default;
     // Rows first..last changed (only reported while repainting is on).
     virtual void rowsChanged(int first, int last) = 0;
@@ -21,7 +21,7 @@ public:
 };
 
 class FlexGrid {
-public:
+  public:
     FlexGrid(int rows, int cols);
 
     int rows() const { return rows_; }
@@ -49,7 +49,7 @@ public:
 
     void setListener(FlexGridListener* listener) { listener_ = listener; }
 
-private:
+  private:
     std::size_t index(int row, int col) const {
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
                static_cast<std::size_t>(col);

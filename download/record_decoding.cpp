@@ -114,7 +114,8 @@ bool LogBlockDecoder::DecodeLogBlock(const QByteArray& block) {
         grid_.setText(recordRow_, 1, dateTimeText(QDateTime(date, time), locale_));
         grid_.setText(recordRow_, 0, QString::number(recordRow_ - 1));
         const int column = columnOf_[static_cast<std::size_t>(channel)];
-        if (column > 0) grid_.setText(recordRow_, column, numberText(DecodeFloat(e[4], e[5], e[6], e[7])));
+        if (column > 0)
+            grid_.setText(recordRow_, column, numberText(DecodeFloat(e[4], e[5], e[6], e[7])));
     }
     return true;
 }

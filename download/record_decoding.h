@@ -29,7 +29,7 @@ QString dateTimeText(const QDateTime& stamp, const QLocale& locale = QLocale::sy
 // Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`
 // (0 = the channel has no column, its value is dropped).
 class LogBlockDecoder {
-public:
+  public:
     LogBlockDecoder(FlexGrid& grid, std::int32_t& recordRow);
 
     void setYear(int year) { year_ = year; }
@@ -38,7 +38,7 @@ public:
     // One block: always takes it in and returns true.
     bool DecodeLogBlock(const QByteArray& block);
 
-private:
+  private:
     FlexGrid& grid_;
     std::int32_t& recordRow_;
     int year_ = 2000;

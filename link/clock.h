@@ -11,7 +11,7 @@ namespace tavrel {
 inline constexpr double kSecondsPerDay = 86400.0;
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Seconds since local midnight, with fractions; drops back to 0 at midnight.
     virtual double timeOfDay() const = 0;
@@ -19,13 +19,11 @@ public:
     virtual std::chrono::nanoseconds elapsed() const = 0;
     virtual QDate today() const = 0;
 
-    double elapsedSeconds() const {
-        return std::chrono::duration<double>(elapsed()).count();
-    }
+    double elapsedSeconds() const { return std::chrono::duration<double>(elapsed()).count(); }
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     double timeOfDay() const override;
     std::chrono::nanoseconds elapsed() const override;
     QDate today() const override;
@@ -34,7 +32,7 @@ public:
 // A clock that moves only when told to. Time of day and date follow from a start point plus
 // the elapsed time, so advancing across midnight wraps the time of day and steps the date.
 class VirtualClock final : public Clock {
-public:
+  public:
     explicit VirtualClock(double startTimeOfDay = 12 * 3600.0,
                           QDate startDate = QDate(2026, 6, 15));
 
@@ -47,7 +45,7 @@ public:
     // Moves the time of day (and with it the date origin) without moving elapsed time.
     void setTimeOfDay(double seconds);
 
-private:
+  private:
     double absoluteSeconds() const;
     std::chrono::nanoseconds now_{0};
     double start_;  // seconds since midnight of startDate_ at elapsed 0

@@ -11,20 +11,20 @@
 namespace tavrel {
 
 class CommPort {
-public:
+  public:
     virtual ~CommPort() = default;
 
-    virtual void setCommPort(int number) = 0;            // COM port number
-    virtual void setSettings(const QString& text) = 0;   // e.g. "38400,N,8,1"
-    virtual void setInputLen(int length) = 0;            // bytes one input() returns; 0 = all
+    virtual void setCommPort(int number) = 0;           // COM port number
+    virtual void setSettings(const QString& text) = 0;  // e.g. "38400,N,8,1"
+    virtual void setInputLen(int length) = 0;           // bytes one input() returns; 0 = all
     virtual void setBinaryMode(bool binary) = 0;
     virtual bool portOpen() const = 0;
-    virtual void setPortOpen(bool open) = 0;             // opening may fail: check portOpen()
-    virtual int inBufferCount() = 0;                     // received bytes waiting
-    virtual void discardInput() = 0;                     // InBufferCount = 0
-    virtual void discardOutput() = 0;                    // OutBufferCount = 0
+    virtual void setPortOpen(bool open) = 0;  // opening may fail: check portOpen()
+    virtual int inBufferCount() = 0;          // received bytes waiting
+    virtual void discardInput() = 0;          // InBufferCount = 0
+    virtual void discardOutput() = 0;         // OutBufferCount = 0
     virtual void output(QByteArrayView bytes) = 0;
-    virtual QByteArray input() = 0;                      // takes InputLen bytes (0 = all)
+    virtual QByteArray input() = 0;  // takes InputLen bytes (0 = all)
 
     // Blocks at most `limit` until a byte may be waiting: lets a wait loop sleep instead of spin.
     virtual void waitForBytes(std::chrono::milliseconds limit) = 0;

@@ -8,10 +8,13 @@
 namespace tavrel {
 
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
-    // Let pending events run once (and give the line a moment to deliver).
+    // Let pending events run once.
     virtual void runPending() = 0;
+    // One pass of a loop that waits for the line: let events run, then give the line a moment
+    // (up to a millisecond) to deliver, so the loop neither spins a core nor misses a byte.
+    virtual void idle() { runPending(); }
     // Wait the given time while no events run.
     virtual void pause(std::chrono::milliseconds duration) = 0;
 };

@@ -9,13 +9,20 @@ namespace tavrel {
 
 const char* causeText(LinkCause cause) {
     switch (cause) {
-        case LinkCause::None: return "ok";
-        case LinkCause::PortNotOpen: return "port not open";
-        case LinkCause::NoReply: return "no reply";
-        case LinkCause::BadCrc: return "bad CRC";
-        case LinkCause::CutShort: return "reply cut short";
-        case LinkCause::PortLost: return "port lost";
-        case LinkCause::Busy: return "port busy";
+        case LinkCause::None:
+            return "ok";
+        case LinkCause::PortNotOpen:
+            return "port not open";
+        case LinkCause::NoReply:
+            return "no reply";
+        case LinkCause::BadCrc:
+            return "bad CRC";
+        case LinkCause::CutShort:
+            return "reply cut short";
+        case LinkCause::PortLost:
+            return "port lost";
+        case LinkCause::Busy:
+            return "port busy";
     }
     return "?";
 }
@@ -50,7 +57,7 @@ bool Link::ReceiveReply(int count) {
         if (port_.inBufferCount() >= count) break;
         // A port closed under us (device pulled, hang-up) can deliver nothing more.
         if (!port_.portOpen()) return false;
-        pump_.runPending();
+        pump_.idle();
         const double t = now();
         if (t < start) start = markNow();  // midnight passed
         if (t > start + 2.0) return false;

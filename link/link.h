@@ -18,13 +18,13 @@ class Trace;
 
 // Why the last transaction ended as it did; kept beside the flag for the trace and counters.
 enum class LinkCause {
-    None,           // success
-    PortNotOpen,    // the port could not be opened
-    NoReply,        // not enough bytes within the time limit
-    BadCrc,         // the reply's CRC did not match
-    CutShort,       // a data byte of a function 96 reply never came
-    PortLost,       // the port closed under the transaction (device gone, hang-up)
-    Busy,           // another transaction was already running
+    None,         // success
+    PortNotOpen,  // the port could not be opened
+    NoReply,      // not enough bytes within the time limit
+    BadCrc,       // the reply's CRC did not match
+    CutShort,     // a data byte of a function 96 reply never came
+    PortLost,     // the port closed under the transaction (device gone, hang-up)
+    Busy,         // another transaction was already running
 };
 const char* causeText(LinkCause cause);
 
@@ -35,7 +35,7 @@ struct LinkCounters {
 };
 
 class Link {
-public:
+  public:
     Link(ProgramState& state, CommPort& port, const Clock& clock, EventPump& pump);
 
     bool OpenCommPort();
@@ -62,7 +62,7 @@ public:
     EventPump& pump() { return pump_; }
     PortLock& portLock() { return lock_; }
 
-private:
+  private:
     double now() const;
     double markNow() const;
     void send(const QByteArray& frame);

@@ -51,7 +51,8 @@ QString decodeUtf8Escaped(const QByteArray& bytes) {
         char32_t cp = 0;
         const int len = validSequence(bytes, i, &cp);
         if (len == 0) {
-            out.append(QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i]))));
+            out.append(
+                QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i]))));
             ++i;
             continue;
         }
@@ -82,7 +83,9 @@ QByteArray encodeLocal(const QString& text) {
         // A lone low surrogate from the escape range stands for one raw byte.
         const bool escape = !end && isEscape(text[i]) && (i == 0 || !text[i - 1].isHighSurrogate());
         if (end || escape) {
-            if (i > runStart) out.append(QByteArray(encoder.encode(QStringView(text).mid(runStart, i - runStart))));
+            if (i > runStart)
+                out.append(
+                    QByteArray(encoder.encode(QStringView(text).mid(runStart, i - runStart))));
             if (escape) out.append(static_cast<char>(text[i].unicode() - kEscapeBase));
             runStart = i + 1;
         }

@@ -11,14 +11,14 @@
 namespace tavrel {
 
 class PortLock {
-public:
+  public:
     bool operationBusy() const { return !operation_.isEmpty(); }
     bool transactionBusy() const { return transaction_; }
     QString operation() const { return operation_; }
     // Told whenever an operation takes or releases the port (the window greys its buttons).
     std::function<void()> onChange;
 
-private:
+  private:
     void changed() const {
         if (onChange) onChange();
     }
@@ -30,7 +30,7 @@ private:
 
 // Takes the port for a named operation; owns() is false when another operation holds it.
 class OperationGuard {
-public:
+  public:
     OperationGuard(PortLock& lock, const QString& name) : lock_(lock) {
         if (!lock_.operationBusy()) {
             lock_.operation_ = name;
@@ -48,13 +48,13 @@ public:
     OperationGuard& operator=(const OperationGuard&) = delete;
     bool owns() const { return owns_; }
 
-private:
+  private:
     PortLock& lock_;
     bool owns_ = false;
 };
 
 class TransactionGuard {
-public:
+  public:
     explicit TransactionGuard(PortLock& lock) : lock_(lock) {
         if (!lock_.transaction_) {
             lock_.transaction_ = true;
@@ -68,7 +68,7 @@ public:
     TransactionGuard& operator=(const TransactionGuard&) = delete;
     bool owns() const { return owns_; }
 
-private:
+  private:
     PortLock& lock_;
     bool owns_ = false;
 };

@@ -20,7 +20,8 @@ bool PortMap::addOption(const QString& value, QString* error) {
     const int number = eq > 0 ? value.left(eq).toInt(&ok) : 0;
     if (!ok || number < 1 || number > 255 || eq + 1 >= value.size()) {
         if (error != nullptr) {
-            *error = QStringLiteral("--port wants N=DEVICE (N a port number), not \"%1\"").arg(value);
+            *error =
+                QStringLiteral("--port wants N=DEVICE (N a port number), not \"%1\"").arg(value);
         }
         return false;
     }

@@ -10,7 +10,7 @@
 namespace tavrel {
 
 class PortMap {
-public:
+  public:
     QString deviceFor(int number) const;
     void set(int number, const QString& device) { overrides_.insert(number, device); }
     bool isEmpty() const { return overrides_.isEmpty(); }
@@ -20,7 +20,7 @@ public:
 
     static QString defaultDevice(int number);
 
-private:
+  private:
     QMap<int, QString> overrides_;
 };
 

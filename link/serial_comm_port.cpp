@@ -4,6 +4,10 @@
 
 namespace tavrel {
 
+namespace {
+constexpr qint64 kPullBelow = 256;
+}  // namespace
+
 bool parseLineSettings(const QString& text, LineSettings& out) {
     const QStringList parts = text.split(u',');
     if (parts.size() != 4) return false;
@@ -46,11 +50,21 @@ void SerialCommPort::setPortOpen(bool open) {
     port_->setBaudRate(ls.baud);
     port_->setDataBits(static_cast<QSerialPort::DataBits>(ls.dataBits));
     switch (ls.parity) {
-        case 'E': port_->setParity(QSerialPort::EvenParity); break;
-        case 'O': port_->setParity(QSerialPort::OddParity); break;
-        case 'M': port_->setParity(QSerialPort::MarkParity); break;
-        case 'S': port_->setParity(QSerialPort::SpaceParity); break;
-        default: port_->setParity(QSerialPort::NoParity); break;
+        case 'E':
+            port_->setParity(QSerialPort::EvenParity);
+            break;
+        case 'O':
+            port_->setParity(QSerialPort::OddParity);
+            break;
+        case 'M':
+            port_->setParity(QSerialPort::MarkParity);
+            break;
+        case 'S':
+            port_->setParity(QSerialPort::SpaceParity);
+            break;
+        default:
+            port_->setParity(QSerialPort::NoParity);
+            break;
     }
     port_->setStopBits(ls.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
     port_->setFlowControl(QSerialPort::NoFlowControl);
@@ -69,8 +83,10 @@ void SerialCommPort::checkLost() {
 
 int SerialCommPort::inBufferCount() {
     if (!port_->isOpen()) return 0;
-    // Pull in whatever the driver holds without needing a Qt event loop pass.
-    port_->waitForReadyRead(0);
+    // Pull in whatever the driver holds without needing a Qt event loop pass; while a good
+    // run of bytes is already buffered (a reply being parsed byte by byte) that system call
+    // can wait, since waitForBytes() pulls in more whenever a wait loop asks.
+    if (port_->bytesAvailable() < kPullBelow) port_->waitForReadyRead(0);
     checkLost();
     if (!port_->isOpen()) return 0;
     return static_cast<int>(std::min<qint64>(port_->bytesAvailable(), 32767));
@@ -105,7 +121,8 @@ void SerialCommPort::waitForBytes(std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(limit);  // nothing can arrive; do not spin
         return;
     }
-    if (port_->bytesAvailable() > 0) return;
+    // Blocks until more bytes come (or the limit passes), also when some are buffered: the
+    // caller waits for more than it has.
     port_->waitForReadyRead(static_cast<int>(limit.count()));
     checkLost();
 }

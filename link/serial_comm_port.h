@@ -10,7 +10,7 @@
 namespace tavrel {
 
 class SerialCommPort final : public CommPort {
-public:
+  public:
     explicit SerialCommPort(PortMap map = {});
     ~SerialCommPort() override;
 
@@ -30,7 +30,7 @@ public:
 
     QString deviceName() const { return map_.deviceFor(commPort_); }
 
-private:
+  private:
     void checkLost();
 
     PortMap map_;

@@ -10,7 +10,7 @@
 namespace tavrel {
 
 class TcpCommPort final : public CommPort {
-public:
+  public:
     TcpCommPort();
     ~TcpCommPort() override;
 
@@ -29,7 +29,7 @@ public:
     void waitForBytes(std::chrono::milliseconds limit) override;
     QString errorText() const override { return error_; }
 
-private:
+  private:
     void checkLost();
     std::unique_ptr<QTcpSocket> socket_;
     QString url_;
@@ -42,7 +42,7 @@ private:
 // A port number that --port may point at a device path or at tcp://HOST:PORT: opens whichever
 // the number is mapped to when the port is opened.
 class MappedCommPort final : public CommPort {
-public:
+  public:
     explicit MappedCommPort(const class PortMap& map);
     ~MappedCommPort() override;
 
@@ -60,7 +60,7 @@ public:
     void waitForBytes(std::chrono::milliseconds limit) override { active_->waitForBytes(limit); }
     QString errorText() const override { return active_->errorText(); }
 
-private:
+  private:
     std::unique_ptr<class PortMap> map_;
     std::unique_ptr<CommPort> serial_;
     std::unique_ptr<TcpCommPort> tcp_;

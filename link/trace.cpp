@@ -44,7 +44,8 @@ void Trace::received(const QByteArray& bytes) {
 }
 
 void Trace::outcome(const char* transaction, bool ok, const char* cause) {
-    if (file_) line(QByteArray("-- ") + transaction + (ok ? " true" : " false") + " (" + cause + ")");
+    if (file_)
+        line(QByteArray("-- ") + transaction + (ok ? " true" : " false") + " (" + cause + ")");
 }
 
 void Trace::note(const QString& text) {

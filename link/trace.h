@@ -13,7 +13,7 @@ namespace tavrel {
 class Clock;
 
 class Trace {
-public:
+  public:
     explicit Trace(const Clock& clock) : clock_(clock) {}
     // "-" writes to stderr. Returns false when the file cannot be opened.
     bool open(const QString& path);
@@ -24,7 +24,7 @@ public:
     void outcome(const char* transaction, bool ok, const char* cause);
     void note(const QString& text);
 
-private:
+  private:
     void line(const QByteArray& text);
     const Clock& clock_;
     std::unique_ptr<QFile> file_;

@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "clock.h"
-#include "crc.h"
 #include "comm_port.h"
+#include "crc.h"
 #include "event_pump.h"
 #include "link.h"
 
@@ -21,7 +21,7 @@ bool Link::waitWithRepeats(const QByteArray& request, int awaited, double limitS
     double resendMark = markNow();
     double overallMark = resendMark;
     for (;;) {
-        pump_.runPending();
+        pump_.idle();
         if (!port_.portOpen()) return false;
         state_.BytesWaiting = static_cast<std::int16_t>(port_.inBufferCount());
         if (state_.BytesWaiting >= awaited) return true;
@@ -56,8 +56,9 @@ bool Link::ReadHoldingRegisters(int slave, int addressHigh, int addressLow, int 
     }
     state_.CrcLow = state_.CrcValue & 255;
     state_.CrcHigh = (state_.CrcValue & 0xFF00) / 256;
-    const QByteArray request = bytesOf({state_.RequestSlave, state_.FunctionCode, addressHigh, addressLow,
-                                        state_.CountHigh, state_.CountLow, state_.CrcLow, state_.CrcHigh});
+    const QByteArray request =
+        bytesOf({state_.RequestSlave, state_.FunctionCode, addressHigh, addressLow,
+                 state_.CountHigh, state_.CountLow, state_.CrcLow, state_.CrcHigh});
     send(request);
     pump_.runPending();
 
@@ -109,9 +110,9 @@ bool Link::WriteMultipleRegisters(int slave, std::int32_t address, int count, in
     const int addressHigh = state_.RequestAddress / 256;
     const int addressLow = state_.RequestAddress & 255;
     state_.CrcValue = 65535;
-    for (const int v : {state_.RequestSlave, state_.FunctionCode, addressHigh, addressLow,
-                        static_cast<int>(state_.CountHigh), static_cast<int>(state_.CountLow),
-                        byteCount}) {
+    for (const int v :
+         {state_.RequestSlave, state_.FunctionCode, addressHigh, addressLow,
+          static_cast<int>(state_.CountHigh), static_cast<int>(state_.CountLow), byteCount}) {
         state_.CrcValue = UpdateCrc(v);
     }
     state_.WriteData.clear();
@@ -131,9 +132,9 @@ bool Link::WriteMultipleRegisters(int slave, std::int32_t address, int count, in
     auto dataByte = [&](int i) {
         return state_.WriteData.size() > i ? static_cast<unsigned char>(state_.WriteData[i]) : 0;
     };
-    const QByteArray request =
-        bytesOf({state_.RequestSlave, state_.FunctionCode, addressHigh, addressLow, state_.CountHigh,
-                 state_.CountLow, byteCount, dataByte(0), dataByte(1), state_.CrcLow, state_.CrcHigh});
+    const QByteArray request = bytesOf({state_.RequestSlave, state_.FunctionCode, addressHigh,
+                                        addressLow, state_.CountHigh, state_.CountLow, byteCount,
+                                        dataByte(0), dataByte(1), state_.CrcLow, state_.CrcHigh});
     send(request);
     pump_.runPending();
 
@@ -172,9 +173,9 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     state_.CountLow = static_cast<std::int16_t>(length & 255);
     auto buildRequest = [&]() {
         state_.CrcValue = 65535;
-        for (const int v : {state_.RequestSlave, state_.FunctionCode, selector1, selector2,
-                            selector3, static_cast<int>(state_.CountHigh),
-                            static_cast<int>(state_.CountLow)}) {
+        for (const int v :
+             {state_.RequestSlave, state_.FunctionCode, selector1, selector2, selector3,
+              static_cast<int>(state_.CountHigh), static_cast<int>(state_.CountLow)}) {
             state_.CrcValue = UpdateCrc(v);
         }
         state_.CrcLow = state_.CrcValue & 255;
@@ -184,7 +185,8 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     };
     // The length field in 16-bit signed arithmetic, as the instrument's tool has always done.
     auto awaitedLength = [&]() {
-        return static_cast<int>(static_cast<std::int16_t>(state_.CountHigh * 256 + state_.CountLow));
+        return static_cast<int>(
+            static_cast<std::int16_t>(state_.CountHigh * 256 + state_.CountLow));
     };
     send(buildRequest());
     pump_.runPending();
@@ -194,7 +196,7 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     double repeatMark = markNow();
     double overallMark = repeatMark;
     for (;;) {
-        pump_.runPending();
+        pump_.idle();
         if (!port_.portOpen()) return finish(kName, false, LinkCause::PortLost);
         state_.BytesWaiting = static_cast<std::int16_t>(port_.inBufferCount());
         if (state_.BytesWaiting >= awaited) break;

@@ -7,7 +7,7 @@
 namespace tavrel {
 
 class VirtualCommPort final : public CommPort {
-public:
+  public:
     explicit VirtualCommPort(VirtualLine& line) : line_(line) {}
 
     void setCommPort(int number) override { commPort_ = number; }
@@ -42,7 +42,7 @@ public:
     void vanish();
     void setPresent(bool present) { present_ = present; }
 
-private:
+  private:
     VirtualLine& line_;
     int commPort_ = 0;
     QString settings_;

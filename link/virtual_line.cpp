@@ -74,7 +74,8 @@ int VirtualLine::hostAvailable() {
 
 QByteArray VirtualLine::hostRead(int count) {
     deliver();
-    const qsizetype n = count <= 0 ? hostInbox_.size() : std::min<qsizetype>(count, hostInbox_.size());
+    const qsizetype n =
+        count <= 0 ? hostInbox_.size() : std::min<qsizetype>(count, hostInbox_.size());
     QByteArray out = hostInbox_.left(n);
     hostInbox_.remove(0, n);
     return out;

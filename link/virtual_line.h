@@ -15,7 +15,7 @@ class Clock;
 
 // The far end of the line.
 class LineDevice {
-public:
+  public:
     virtual ~LineDevice() = default;
     // One byte has fully arrived at the device at time `at` (line seconds).
     virtual void receive(unsigned char byte, double at) = 0;
@@ -24,7 +24,7 @@ public:
 };
 
 class VirtualLine {
-public:
+  public:
     explicit VirtualLine(const Clock& clock);
 
     // 0 = unthrottled (bytes arrive at once).
@@ -54,7 +54,7 @@ public:
     // Hands over every byte that is due and lets the device see the time.
     void deliver();
 
-private:
+  private:
     struct Timed {
         double at;
         unsigned char byte;

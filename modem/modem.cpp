@@ -19,7 +19,7 @@ const QString kNoConnect = QStringLiteral("Could not connect");
 Modem::Modem(Link& link, ModemView& view) : link_(link), view_(view) {}
 
 bool Modem::takeOneByte(QString& reply) {
-    link_.pump().runPending();
+    link_.pump().idle();
     CommPort& port = link_.port();
     if (!port.portOpen()) return false;  // hung up (or lost) under the dial
     ProgramState& s = link_.state();
@@ -92,7 +92,8 @@ bool Modem::DialModem(const QString& number) {
         }
         if (!takeOneByte(reply)) return true;
         const QString status = view_.modemStatus();
-        if (status.contains(QStringLiteral("Connect")) || status.contains(QStringLiteral("CONNECT"))) {
+        if (status.contains(QStringLiteral("Connect")) ||
+            status.contains(QStringLiteral("CONNECT"))) {
             if (!connected) connectTime = clock.elapsedSeconds();
             connected = true;
         }

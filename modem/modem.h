@@ -9,7 +9,7 @@ namespace tavrel {
 class Link;
 
 class ModemView {
-public:
+  public:
     virtual ~ModemView() = default;
     virtual void setModemStatus(const QString& text) = 0;  // Label6
     virtual QString modemStatus() const = 0;
@@ -17,7 +17,7 @@ public:
 };
 
 class Modem {
-public:
+  public:
     Modem(Link& link, ModemView& view);
 
     // Command4 clicked: dial `number` (the text of Text5(0)). Returns false when the port was
@@ -29,7 +29,7 @@ public:
 
     bool dialing() const { return dialing_; }
 
-private:
+  private:
     // One pass of a dial loop: let events run and take at most one modem byte into the reply
     // text and the status line. Returns false when the port was closed under the loop.
     bool takeOneByte(QString& reply);

@@ -6,16 +6,17 @@ namespace tavrel {
 
 namespace {
 constexpr KeypadKey kKeys[kKeypadKeys] = {
-    {"1", '1'},    {"2", '2'}, {"3", '3'},     {"Help / .", '.'},
-    {"4", '4'},    {"5", '5'}, {"6", '6'},     {"Up/Next", 'N'},
-    {"7", '7'},    {"8", '8'}, {"9", '9'},     {"Down", 'L'},
-    {"Menu", 'M'}, {"0", '0'}, {"Enter", 'E'}, {"2nd", 'F'},
+    {"1", '1'},    {"2", '2'},       {"3", '3'},     {"Help / .", '.'}, {"4", '4'}, {"5", '5'},
+    {"6", '6'},    {"Up/Next", 'N'}, {"7", '7'},     {"8", '8'},        {"9", '9'}, {"Down", 'L'},
+    {"Menu", 'M'}, {"0", '0'},       {"Enter", 'E'}, {"2nd", 'F'},
 };
 constexpr int kKeyRegister = 209;
 constexpr int kFirstDisplayRegister = 24;
 }  // namespace
 
-const KeypadKey& keypadKey(int index) { return kKeys[index < 0 || index >= kKeypadKeys ? 0 : index]; }
+const KeypadKey& keypadKey(int index) {
+    return kKeys[index < 0 || index >= kKeypadKeys ? 0 : index];
+}
 
 QByteArray ConvertDisplayLine(const QByteArray& data) {
     QByteArray out(data.size(), '\0');

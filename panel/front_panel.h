@@ -10,7 +10,7 @@ namespace tavrel {
 class Link;
 
 class PanelView {
-public:
+  public:
     virtual ~PanelView() = default;
     // Text4(line) = the converted display bytes (every byte one character; 157 = replaced).
     virtual void setDisplayLine(int line, const QByteArray& converted) = 0;
@@ -32,7 +32,7 @@ QString displayText(const QByteArray& converted);
 QByteArray ConvertDisplayLine(const QByteArray& data);
 
 class FrontPanel {
-public:
+  public:
     FrontPanel(Link& link, PanelView& view);
 
     // Command1(index) clicked: queue its character.
@@ -47,7 +47,7 @@ public:
     int polls() const { return polls_; }
     int skippedTicks() const { return skipped_; }
 
-private:
+  private:
     Link& link_;
     PanelView& view_;
     int polls_ = 0;

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
-cmake --preset default -DBUILD_TESTING=OFF -DTAVREL_BENCH=OFF >/dev/null
+cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)" --target tavrel tavrel-cli tavrel-sim
 mkdir -p demo
 cd demo

@@ -7,7 +7,7 @@ scripts/setup-deps.sh
 jobs=$(nproc)
 
 echo "== plain build"
-cmake --preset default >/dev/null
+cmake --preset default -DBUILD_TESTING=ON -DTAVREL_BENCH=ON >/dev/null
 cmake --build --preset default -j"$jobs"
 ctest --preset default -j"$jobs"
 

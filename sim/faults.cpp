@@ -9,10 +9,14 @@ namespace tavrel::sim {
 namespace {
 const QMap<QString, FaultKind>& kinds() {
     static const QMap<QString, FaultKind> map{
-        {QStringLiteral("silence"), FaultKind::Silence},     {QStringLiteral("late"), FaultKind::Late},
-        {QStringLiteral("corrupt-crc"), FaultKind::CorruptCrc}, {QStringLiteral("swap-crc"), FaultKind::SwapCrc},
-        {QStringLiteral("truncate"), FaultKind::Truncate},   {QStringLiteral("extra"), FaultKind::Extra},
-        {QStringLiteral("exception"), FaultKind::Exception}, {QStringLiteral("wrong-slave"), FaultKind::WrongSlave},
+        {QStringLiteral("silence"), FaultKind::Silence},
+        {QStringLiteral("late"), FaultKind::Late},
+        {QStringLiteral("corrupt-crc"), FaultKind::CorruptCrc},
+        {QStringLiteral("swap-crc"), FaultKind::SwapCrc},
+        {QStringLiteral("truncate"), FaultKind::Truncate},
+        {QStringLiteral("extra"), FaultKind::Extra},
+        {QStringLiteral("exception"), FaultKind::Exception},
+        {QStringLiteral("wrong-slave"), FaultKind::WrongSlave},
         {QStringLiteral("noise"), FaultKind::Noise},
     };
     return map;
@@ -61,21 +65,35 @@ bool FaultPlan::add(const QString& text, QString* error) {
     return true;
 }
 
-QByteArray FaultPlan::apply(long request, int function, QByteArray reply, double* extraDelay) const {
+QByteArray FaultPlan::apply(long request, int function, QByteArray reply,
+                            double* extraDelay) const {
     *extraDelay = 0;
     for (const FaultRule& r : rules_) {
         if (!r.appliesTo(request, function) || reply.isEmpty()) continue;
         const auto n = static_cast<qsizetype>(r.param);
         switch (r.kind) {
-            case FaultKind::Silence: reply.clear(); break;
-            case FaultKind::Late: *extraDelay += r.param; break;
-            case FaultKind::CorruptCrc: reply[reply.size() - 1] = static_cast<char>(reply.back() ^ 0x5A); break;
-            case FaultKind::SwapCrc: std::swap(reply[reply.size() - 1], reply[reply.size() - 2]); break;
-            case FaultKind::Truncate: reply.truncate(n); break;
-            case FaultKind::Extra: reply.append(QByteArray(n, '\x55')); break;
+            case FaultKind::Silence:
+                reply.clear();
+                break;
+            case FaultKind::Late:
+                *extraDelay += r.param;
+                break;
+            case FaultKind::CorruptCrc:
+                reply[reply.size() - 1] = static_cast<char>(reply.back() ^ 0x5A);
+                break;
+            case FaultKind::SwapCrc:
+                std::swap(reply[reply.size() - 1], reply[reply.size() - 2]);
+                break;
+            case FaultKind::Truncate:
+                reply.truncate(n);
+                break;
+            case FaultKind::Extra:
+                reply.append(QByteArray(n, '\x55'));
+                break;
             case FaultKind::Exception: {
                 const int code = r.param > 0 ? static_cast<int>(r.param) : 4;
-                reply = sealed(frameOf({static_cast<unsigned char>(reply[0]), function | 0x80, code}));
+                reply =
+                    sealed(frameOf({static_cast<unsigned char>(reply[0]), function | 0x80, code}));
                 break;
             }
             case FaultKind::WrongSlave: {
@@ -86,7 +104,8 @@ QByteArray FaultPlan::apply(long request, int function, QByteArray reply, double
             }
             case FaultKind::Noise: {
                 QByteArray noise;
-                for (qsizetype i = 0; i < n; ++i) noise.append(static_cast<char>((i * 73 + 41) & 0xFF));
+                for (qsizetype i = 0; i < n; ++i)
+                    noise.append(static_cast<char>((i * 73 + 41) & 0xFF));
                 reply.prepend(noise);
                 break;
             }

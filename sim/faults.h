@@ -28,14 +28,14 @@ struct FaultRule {
     double param = 0;
     int function = 0;  // 0 = any
     long from = 1;
-    long to = 0;       // 0 = no end
+    long to = 0;  // 0 = no end
     bool appliesTo(long request, int fn) const {
         return request >= from && (to == 0 || request <= to) && (function == 0 || function == fn);
     }
 };
 
 class FaultPlan {
-public:
+  public:
     void add(const FaultRule& rule) { rules_.push_back(rule); }
     // Parses one rule; false (with `error`) when the text is not a rule.
     bool add(const QString& text, QString* error);
@@ -48,7 +48,7 @@ public:
 
     static QString help();
 
-private:
+  private:
     std::vector<FaultRule> rules_;
 };
 

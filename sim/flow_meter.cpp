@@ -69,16 +69,21 @@ void FlowMeterSim::handle(const QByteArray& frame, double at) {
 
 QByteArray FlowMeterSim::answer(const QByteArray& f, double now) {
     switch (u8(f, 1)) {
-        case 3: return readRegisters(f, now);
+        case 3:
+            return readRegisters(f, now);
         case 6: {
             // Write single register, as generic Modbus masters write the key register.
-            const QByteArray asMultiple = frameOf({u8(f, 0), 16, u8(f, 2), u8(f, 3), 0, 1, 2, u8(f, 4), u8(f, 5)});
+            const QByteArray asMultiple =
+                frameOf({u8(f, 0), 16, u8(f, 2), u8(f, 3), 0, 1, 2, u8(f, 4), u8(f, 5)});
             const QByteArray reply = writeRegisters(asMultiple);
             return u8(reply, 1) == 16 ? sealed(f.left(6)) : exception(6, u8(reply, 2));
         }
-        case 16: return writeRegisters(f);
-        case 96: return readBlock(f);
-        default: return exception(u8(f, 1), 1);
+        case 16:
+            return writeRegisters(f);
+        case 96:
+            return readBlock(f);
+        default:
+            return exception(u8(f, 1), 1);
     }
 }
 
@@ -126,7 +131,8 @@ QByteArray FlowMeterSim::writeRegisters(const QByteArray& f) {
     for (int i = 0; i < count; ++i) {
         const std::uint16_t v = static_cast<std::uint16_t>(u16(f, 7 + 2 * i));
         written_[static_cast<std::size_t>(address + i)] = v;
-        if (address + i == kKeyRegister && (v & 0xFF) == 0xFF) panel_.key(static_cast<char>(v >> 8));
+        if (address + i == kKeyRegister && (v & 0xFF) == 0xFF)
+            panel_.key(static_cast<char>(v >> 8));
     }
     return sealed(f.left(6));
 }
@@ -137,20 +143,26 @@ QByteArray FlowMeterSim::readBlock(const QByteArray& f) const {
     const int s3 = u8(f, 4);
     const int length = 2 * u16(f, 5);
     QByteArray data;
-    if (s1 == 24 && s2 >= 0x81 && s2 <= 0x88 && s3 == 0) {
+    // The selectors of the set-up records, (24, 0x81..0x88, 0), are also those of log page 16
+    // (positions 262144 and up); the set-up records are told apart by their length of 100 words,
+    // which no 1024-byte log block has.
+    if (s1 == 24 && s2 >= 0x81 && s2 <= 0x88 && s3 == 0 && length == 200) {
         // Channel set-up record: a short tag at 3..18 and the caption at 65..96, padded.
         const int channel = s2 - 0x80;
         QByteArray record(std::max(length, 96), '\0');
         const QByteArray tag = QByteArray("CH") + QByteArray::number(channel) + " SETUP";
         QByteArray tagField = tag.left(16);
-        while (tagField.size() < 16) tagField.append(static_cast<char>(tagField.size() % 2 == 0 ? 0xFE : 0xFF));
+        while (tagField.size() < 16)
+            tagField.append(static_cast<char>(tagField.size() % 2 == 0 ? 0xFE : 0xFF));
         record.replace(2, 16, tagField);
         QByteArray caption = log_.caption(channel).toLocal8Bit().left(32);
-        while (caption.size() < 32) caption.append(static_cast<char>(caption.size() % 2 == 0 ? 0xFF : 0xFE));
+        while (caption.size() < 32)
+            caption.append(static_cast<char>(caption.size() % 2 == 0 ? 0xFF : 0xFE));
         record.replace(64, 32, caption);
         data = record.left(length);
     } else if (s1 >= 8 && s2 >= 0x80 && s2 < 0xC0 && s3 == 0) {
-        const qsizetype position = static_cast<qsizetype>(s1 - 8) * 16384 + static_cast<qsizetype>(s2 - 0x80) * 256;
+        const qsizetype position =
+            static_cast<qsizetype>(s1 - 8) * 16384 + static_cast<qsizetype>(s2 - 0x80) * 256;
         data = log_.bytes().mid(position, length);
         data.append(QByteArray(length - data.size(), '\xFF'));  // past the end of the log
     } else {

@@ -78,7 +78,8 @@ void HayesModemSim::command(const QByteArray& line, double at) {
         } else if (config_.noCarrierNumbers.contains(dialed_)) {
             pendingResult_ = "NO CARRIER";
         } else {
-            pendingResult_ = (config_.mixedConnect ? "Connect " : "CONNECT ") + QByteArray::number(config_.connectBaud);
+            pendingResult_ = (config_.mixedConnect ? "Connect " : "CONNECT ") +
+                             QByteArray::number(config_.connectBaud);
         }
         pendingAt_ = at + config_.connectDelay;
         return;
@@ -89,7 +90,9 @@ void HayesModemSim::command(const QByteArray& line, double at) {
         pendingAt_ = -1;
     } else if (rest.startsWith('O') && online_) {
         dataMode_ = true;
-        result((config_.mixedConnect ? "Connect " : "CONNECT ") + QByteArray::number(config_.connectBaud), at);
+        result((config_.mixedConnect ? "Connect " : "CONNECT ") +
+                   QByteArray::number(config_.connectBaud),
+               at);
         return;
     }
     result(ok, at);

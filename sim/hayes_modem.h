@@ -23,7 +23,7 @@ struct ModemConfig {
 };
 
 class HayesModemSim final : public SimDevice {
-public:
+  public:
     HayesModemSim(const ModemConfig& config, SimDevice& instrument);
 
     void receive(unsigned char byte, double at) override;
@@ -34,7 +34,7 @@ public:
     QStringList commands() const { return commands_; }  // every command line received
     QString dialedNumber() const { return dialed_; }
 
-private:
+  private:
     void result(const QByteArray& text, double at) const;
     void command(const QByteArray& line, double at);
     void toInstrument(const QByteArray& bytes, double at);

@@ -11,7 +11,8 @@ constexpr long long kHidden = 1LL << 23;
 NumberBytes pack(bool negative, int exponent, long long mantissa) {
     return {static_cast<unsigned char>((negative ? 0x80 : 0) | (exponent >> 1)),
             static_cast<unsigned char>(((exponent & 1) << 7) | ((mantissa >> 16) & 0x7F)),
-            static_cast<unsigned char>((mantissa >> 8) & 0xFF), static_cast<unsigned char>(mantissa & 0xFF)};
+            static_cast<unsigned char>((mantissa >> 8) & 0xFF),
+            static_cast<unsigned char>(mantissa & 0xFF)};
 }
 }  // namespace
 
@@ -37,7 +38,8 @@ NumberBytes encodeNumber(float value) {
         for (long long m = nearest - 1; m <= nearest + 1; ++m) {
             if (m < kHidden || m >= 2 * kHidden) continue;
             const NumberBytes bytes = pack(negative, e, m);
-            if (static_cast<float>(std::fabs(decodeNumber(bytes))) == static_cast<float>(target)) return bytes;
+            if (static_cast<float>(std::fabs(decodeNumber(bytes))) == static_cast<float>(target))
+                return bytes;
         }
     }
     if (target >= 1e37) return {static_cast<unsigned char>(negative ? 0xFF : 0x7F), 0x80, 0, 0};

@@ -10,11 +10,14 @@ namespace tavrel::sim {
 
 namespace {
 
-unsigned char bcd(int value) { return static_cast<unsigned char>(((value / 10) << 4) | (value % 10)); }
+unsigned char bcd(int value) {
+    return static_cast<unsigned char>(((value / 10) << 4) | (value % 10));
+}
 
 // A small deterministic wobble, so values look measured rather than drawn.
 double wobble(int channel, int index) {
-    std::uint32_t h = static_cast<std::uint32_t>(channel) * 2654435761U ^ static_cast<std::uint32_t>(index) * 40503U;
+    std::uint32_t h = static_cast<std::uint32_t>(channel) * 2654435761U ^
+                      static_cast<std::uint32_t>(index) * 40503U;
     h ^= h >> 13;
     h *= 0x5bd1e995U;
     h ^= h >> 15;
@@ -26,17 +29,21 @@ double round2(double v) { return std::round(v * 100.0) / 100.0; }
 }  // namespace
 
 QString LogGenerator::defaultCaption(int channel) {
-    static const char* const names[9] = {"",           "Flow m3/h", "Total m3",     "Pressure bar", "Temp C",
-                                         "Level m",    "Flow2 m3/h", "Velocity m/s", "Battery V"};
+    static const char* const names[9] = {"",         "Flow m3/h", "Total m3",   "Pressure bar",
+                                         "Temp C",   "Level m",   "Flow2 m3/h", "Velocity m/s",
+                                         "Battery V"};
     return QString::fromLatin1(names[std::clamp(channel, 0, 8)]);
 }
 
 LogGenerator::LogGenerator(const LogShape& shape) : shape_(shape) {
     std::sort(shape_.channels.begin(), shape_.channels.end());
-    shape_.channels.erase(std::unique(shape_.channels.begin(), shape_.channels.end()), shape_.channels.end());
+    shape_.channels.erase(std::unique(shape_.channels.begin(), shape_.channels.end()),
+                          shape_.channels.end());
     std::erase_if(shape_.channels, [](int k) { return k < 1 || k > 8; });
     if (shape_.empty) return;
-    bytes_.reserve(static_cast<qsizetype>(shape_.records) * static_cast<qsizetype>(shape_.channels.size()) * 8 + 64);
+    bytes_.reserve(static_cast<qsizetype>(shape_.records) *
+                       static_cast<qsizetype>(shape_.channels.size()) * 8 +
+                   64);
     for (int i = 0; i < shape_.records; ++i) {
         const QDateTime t = stamp(i);
         const bool invalid = shape_.invalidDateEvery > 0 && (i + 1) % shape_.invalidDateEvery == 0;
@@ -46,7 +53,8 @@ LogGenerator::LogGenerator(const LogShape& shape) : shape_(shape) {
             bytes_.append(static_cast<char>(bcd(t.date().day())));
             bytes_.append(static_cast<char>(bcd(t.time().hour())));
             bytes_.append(static_cast<char>(bcd(t.time().minute())));
-            for (const unsigned char b : encodeNumber(value(k, i))) bytes_.append(static_cast<char>(b));
+            for (const unsigned char b : encodeNumber(value(k, i)))
+                bytes_.append(static_cast<char>(b));
         }
         if (shape_.skipEvery > 0 && (i + 1) % shape_.skipEvery == 0) {
             bytes_.append(QByteArray::fromHex("C3FFFFFF00000000"));
@@ -55,7 +63,8 @@ LogGenerator::LogGenerator(const LogShape& shape) : shape_(shape) {
 }
 
 bool LogGenerator::inUse(int channel) const {
-    return std::find(shape_.channels.begin(), shape_.channels.end(), channel) != shape_.channels.end();
+    return std::find(shape_.channels.begin(), shape_.channels.end(), channel) !=
+           shape_.channels.end();
 }
 
 QString LogGenerator::caption(int channel) const {
@@ -69,17 +78,34 @@ QDateTime LogGenerator::stamp(int index) const {
 }
 
 float LogGenerator::value(int channel, int index) const {
-    const double day = 2.0 * std::numbers::pi * index / std::max(1, 1440 / std::max(1, shape_.intervalMinutes));
+    const double day =
+        2.0 * std::numbers::pi * index / std::max(1, 1440 / std::max(1, shape_.intervalMinutes));
     double v = 0;
     switch (channel) {
-        case 1: v = 120.0 + 35.0 * std::sin(day) + 2.0 * wobble(1, index); break;
-        case 2: v = 154000.0 + 30.0 * index; break;
-        case 3: v = 3.5 + 0.25 * std::sin(day + 1.0) + 0.02 * wobble(3, index); break;
-        case 4: v = 14.0 + 6.0 * std::sin(day - 1.5) + 0.1 * wobble(4, index); break;
-        case 5: v = 2.4 + 0.4 * std::sin(day * 0.5) + 0.01 * wobble(5, index); break;
-        case 6: v = 60.0 + 20.0 * std::sin(day + 2.0) + 1.5 * wobble(6, index); break;
-        case 7: v = 0.9 + 0.3 * std::sin(day) + 0.02 * wobble(7, index); break;
-        default: v = 3.62 - 0.00002 * index + 0.01 * wobble(8, index); break;
+        case 1:
+            v = 120.0 + 35.0 * std::sin(day) + 2.0 * wobble(1, index);
+            break;
+        case 2:
+            v = 154000.0 + 30.0 * index;
+            break;
+        case 3:
+            v = 3.5 + 0.25 * std::sin(day + 1.0) + 0.02 * wobble(3, index);
+            break;
+        case 4:
+            v = 14.0 + 6.0 * std::sin(day - 1.5) + 0.1 * wobble(4, index);
+            break;
+        case 5:
+            v = 2.4 + 0.4 * std::sin(day * 0.5) + 0.01 * wobble(5, index);
+            break;
+        case 6:
+            v = 60.0 + 20.0 * std::sin(day + 2.0) + 1.5 * wobble(6, index);
+            break;
+        case 7:
+            v = 0.9 + 0.3 * std::sin(day) + 0.02 * wobble(7, index);
+            break;
+        default:
+            v = 3.62 - 0.00002 * index + 0.01 * wobble(8, index);
+            break;
     }
     return static_cast<float>(round2(v));
 }

@@ -24,7 +24,7 @@ struct LogShape {
 };
 
 class LogGenerator {
-public:
+  public:
     explicit LogGenerator(const LogShape& shape = {});
 
     const LogShape& shape() const { return shape_; }
@@ -41,7 +41,7 @@ public:
 
     static QString defaultCaption(int channel);
 
-private:
+  private:
     LogShape shape_;
     QByteArray bytes_;
 };

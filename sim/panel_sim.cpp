@@ -33,8 +33,13 @@ void PanelSim::key(char c) {
             page_ = Page::Menu;  // the menu always opens at its first item
             menuItem_ = 0;
             break;
-        case 'F': page_ = Page::Main; entry_.clear(); break;
-        case '.': page_ = Page::Help; break;
+        case 'F':
+            page_ = Page::Main;
+            entry_.clear();
+            break;
+        case '.':
+            page_ = Page::Help;
+            break;
         case 'N':
             if (page_ == Page::Menu) menuItem_ = (menuItem_ + kMenuItems - 1) % kMenuItems;
             if (page_ == Page::Channels) firstChannel_ = (firstChannel_ + 7) % 8;
@@ -45,7 +50,8 @@ void PanelSim::key(char c) {
             break;
         case 'E':
             if (page_ == Page::Menu) {
-                static constexpr Page pages[kMenuItems] = {Page::Main, Page::Totaliser, Page::Channels, Page::Settings};
+                static constexpr Page pages[kMenuItems] = {Page::Main, Page::Totaliser,
+                                                           Page::Channels, Page::Settings};
                 page_ = pages[menuItem_];
             } else if (page_ == Page::Settings && !entry_.isEmpty()) {
                 interval_ = std::max(1, std::min(entry_.toInt(), 999));
@@ -53,7 +59,8 @@ void PanelSim::key(char c) {
             }
             break;
         default:
-            if (c >= '0' && c <= '9' && page_ == Page::Settings && entry_.size() < 3) entry_.append(c);
+            if (c >= '0' && c <= '9' && page_ == Page::Settings && entry_.size() < 3)
+                entry_.append(c);
             break;
     }
 }
@@ -68,22 +75,26 @@ std::array<QByteArray, 4> PanelSim::lines(double seconds) const {
     std::array<QByteArray, 4> out;
     switch (page_) {
         case Page::Main:
-            out = {"FLOW RATE", format("%9.2f m3/h", flow), format("TOTAL %10.1f", total), "M:MENU  .:HELP"};
+            out = {"FLOW RATE", format("%9.2f m3/h", flow), format("TOTAL %10.1f", total),
+                   "M:MENU  .:HELP"};
             break;
         case Page::Menu:
             for (int i = 0; i < kMenuItems; ++i) out[static_cast<std::size_t>(i)] = menuLine(i);
             break;
         case Page::Totaliser:
-            out = {"TOTALISER", format("%12.1f m3", total), format("TODAY %8.1f m3", std::fmod(total, 2400.0)),
-                   "2nd:BACK"};
+            out = {"TOTALISER", format("%12.1f m3", total),
+                   format("TODAY %8.1f m3", std::fmod(total, 2400.0)), "2nd:BACK"};
             break;
         case Page::Channels:
             out[0] = "CHANNELS  Up/Dn";
             for (int i = 0; i < 3; ++i) {
                 const int k = (firstChannel_ + i) % 8 + 1;
                 const QByteArray name = log_.caption(k).toLatin1().left(11);
-                const QByteArray value = log_.inUse(k) ? format("%8.2f", static_cast<double>(log_.value(k, 0))) : "   --";
-                out[static_cast<std::size_t>(i + 1)] = QByteArray::number(k) + ' ' + name.leftJustified(11, ' ') + value;
+                const QByteArray value =
+                    log_.inUse(k) ? format("%8.2f", static_cast<double>(log_.value(k, 0)))
+                                  : "   --";
+                out[static_cast<std::size_t>(i + 1)] =
+                    QByteArray::number(k) + ' ' + name.leftJustified(11, ' ') + value;
             }
             break;
         case Page::Settings:

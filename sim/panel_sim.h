@@ -12,7 +12,7 @@ namespace tavrel::sim {
 class LogGenerator;
 
 class PanelSim {
-public:
+  public:
     enum class Page { Main, Menu, Totaliser, Channels, Settings, Help };
     static constexpr int kColumns = 20;
 
@@ -24,7 +24,7 @@ public:
     Page page() const { return page_; }
     QByteArray keysSeen() const { return keys_; }
 
-private:
+  private:
     QByteArray menuLine(int item) const;
 
     const LogGenerator& log_;

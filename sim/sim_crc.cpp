@@ -9,7 +9,9 @@ constexpr std::array<std::uint16_t, 256> makeTable() {
     std::array<std::uint16_t, 256> table{};
     for (unsigned i = 0; i < 256; ++i) {
         std::uint16_t r = static_cast<std::uint16_t>(i);
-        for (int k = 0; k < 8; ++k) r = (r & 1U) != 0U ? static_cast<std::uint16_t>((r >> 1) ^ 0xA001U) : static_cast<std::uint16_t>(r >> 1);
+        for (int k = 0; k < 8; ++k)
+            r = (r & 1U) != 0U ? static_cast<std::uint16_t>((r >> 1) ^ 0xA001U)
+                               : static_cast<std::uint16_t>(r >> 1);
         table[i] = r;
     }
     return table;
@@ -20,7 +22,8 @@ constexpr auto kTable = makeTable();
 std::uint16_t modbusCrc(const char* data, qsizetype size) {
     std::uint16_t crc = 0xFFFF;
     for (qsizetype i = 0; i < size; ++i) {
-        crc = static_cast<std::uint16_t>((crc >> 8) ^ kTable[(crc ^ static_cast<unsigned char>(data[i])) & 0xFFU]);
+        crc = static_cast<std::uint16_t>(
+            (crc >> 8) ^ kTable[(crc ^ static_cast<unsigned char>(data[i])) & 0xFFU]);
     }
     return crc;
 }

@@ -9,7 +9,9 @@
 namespace tavrel::sim {
 
 std::uint16_t modbusCrc(const char* data, qsizetype size);
-inline std::uint16_t modbusCrc(const QByteArray& bytes) { return modbusCrc(bytes.constData(), bytes.size()); }
+inline std::uint16_t modbusCrc(const QByteArray& bytes) {
+    return modbusCrc(bytes.constData(), bytes.size());
+}
 // A frame from byte values.
 QByteArray frameOf(std::initializer_list<int> values);
 // The frame with its CRC appended, low byte first.

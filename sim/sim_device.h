@@ -11,16 +11,16 @@
 namespace tavrel::sim {
 
 class SimDevice : public LineDevice {
-public:
+  public:
     using Output = std::function<void(const QByteArray& bytes, double startAt)>;
     void setOutput(Output output) { output_ = std::move(output); }
 
-protected:
+  protected:
     void send(const QByteArray& bytes, double startAt) const {
         if (output_ && !bytes.isEmpty()) output_(bytes, startAt);
     }
 
-private:
+  private:
     Output output_;
 };
 

@@ -4,24 +4,48 @@ namespace tavrel::sim {
 
 void addSimOptions(QCommandLineParser& p, const QString& prefix) {
     QList<QCommandLineOption> options{
-        {QStringLiteral("slave"), QStringLiteral("Modbus slave ID of the instrument (default 1)."), QStringLiteral("ID"), QStringLiteral("1")},
-        {QStringLiteral("baud"), QStringLiteral("Pace the line at this baud rate, 10 bits a byte (0 = no pacing)."), QStringLiteral("B"), QStringLiteral("0")},
-        {QStringLiteral("channels"), QStringLiteral("Channels in use, e.g. 1,2,3,4 (the rest read \"Not used\")."), QStringLiteral("LIST"), QStringLiteral("1,2,3,4")},
-        {QStringLiteral("caption"), QStringLiteral("Caption of channel K (repeatable)."), QStringLiteral("K=TEXT")},
-        {QStringLiteral("records"), QStringLiteral("Records in the log (default 120)."), QStringLiteral("N"), QStringLiteral("120")},
-        {QStringLiteral("start"), QStringLiteral("Time of the first record, e.g. 2026-03-15T09:30."), QStringLiteral("WHEN"), QStringLiteral("2026-03-15T09:30")},
-        {QStringLiteral("interval"), QStringLiteral("Minutes between records (default 15)."), QStringLiteral("MIN"), QStringLiteral("15")},
-        {QStringLiteral("skip-every"), QStringLiteral("Put a skip entry (channel code 12) after every N-th record."), QStringLiteral("N"), QStringLiteral("0")},
-        {QStringLiteral("invalid-date-every"), QStringLiteral("Give every N-th record an impossible month."), QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("slave"), QStringLiteral("Modbus slave ID of the instrument (default 1)."),
+         QStringLiteral("ID"), QStringLiteral("1")},
+        {QStringLiteral("baud"),
+         QStringLiteral("Pace the line at this baud rate, 10 bits a byte (0 = no pacing)."),
+         QStringLiteral("B"), QStringLiteral("0")},
+        {QStringLiteral("channels"),
+         QStringLiteral("Channels in use, e.g. 1,2,3,4 (the rest read \"Not used\")."),
+         QStringLiteral("LIST"), QStringLiteral("1,2,3,4")},
+        {QStringLiteral("caption"), QStringLiteral("Caption of channel K (repeatable)."),
+         QStringLiteral("K=TEXT")},
+        {QStringLiteral("records"), QStringLiteral("Records in the log (default 120)."),
+         QStringLiteral("N"), QStringLiteral("120")},
+        {QStringLiteral("start"),
+         QStringLiteral("Time of the first record, e.g. 2026-03-15T09:30."), QStringLiteral("WHEN"),
+         QStringLiteral("2026-03-15T09:30")},
+        {QStringLiteral("interval"), QStringLiteral("Minutes between records (default 15)."),
+         QStringLiteral("MIN"), QStringLiteral("15")},
+        {QStringLiteral("skip-every"),
+         QStringLiteral("Put a skip entry (channel code 12) after every N-th record."),
+         QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("invalid-date-every"),
+         QStringLiteral("Give every N-th record an impossible month."), QStringLiteral("N"),
+         QStringLiteral("0")},
         {QStringLiteral("empty-log"), QStringLiteral("The log pointers say the log is empty.")},
         {QStringLiteral("modem"), QStringLiteral("Put a Hayes modem in front of the instrument.")},
-        {QStringLiteral("connect-delay"), QStringLiteral("Seconds from ATDT to the modem's answer (default 2)."), QStringLiteral("S"), QStringLiteral("2")},
-        {QStringLiteral("busy"), QStringLiteral("The modem answers BUSY when this number is dialed (repeatable)."), QStringLiteral("NUMBER")},
-        {QStringLiteral("no-carrier"), QStringLiteral("The modem answers NO CARRIER for this number (repeatable)."), QStringLiteral("NUMBER")},
-        {QStringLiteral("modem-lowercase-ok"), QStringLiteral("The modem answers \"ok\" instead of \"OK\".")},
-        {QStringLiteral("modem-mixed-connect"), QStringLiteral("The modem answers \"Connect\" instead of \"CONNECT\".")},
+        {QStringLiteral("connect-delay"),
+         QStringLiteral("Seconds from ATDT to the modem's answer (default 2)."),
+         QStringLiteral("S"), QStringLiteral("2")},
+        {QStringLiteral("busy"),
+         QStringLiteral("The modem answers BUSY when this number is dialed (repeatable)."),
+         QStringLiteral("NUMBER")},
+        {QStringLiteral("no-carrier"),
+         QStringLiteral("The modem answers NO CARRIER for this number (repeatable)."),
+         QStringLiteral("NUMBER")},
+        {QStringLiteral("modem-lowercase-ok"),
+         QStringLiteral("The modem answers \"ok\" instead of \"OK\".")},
+        {QStringLiteral("modem-mixed-connect"),
+         QStringLiteral("The modem answers \"Connect\" instead of \"CONNECT\".")},
         {QStringLiteral("silent-modem"), QStringLiteral("The modem answers nothing at all.")},
-        {QStringLiteral("fault"), QStringLiteral("Inject a fault (repeatable): ") + FaultPlan::help(), QStringLiteral("RULE")},
+        {QStringLiteral("fault"),
+         QStringLiteral("Inject a fault (repeatable): ") + FaultPlan::help(),
+         QStringLiteral("RULE")},
     };
     for (QCommandLineOption& o : options) {
         QCommandLineOption named(prefix + o.names().first(), o.description(), o.valueName(),
@@ -37,7 +61,10 @@ bool readSimOptions(const QCommandLineParser& p, SimulatedLineOptions& out, QStr
         bool ok = false;
         *value = p.value(prefix + QLatin1String(name)).toDouble(&ok);
         if (!ok || *value < lo || *value > hi) {
-            *error = QStringLiteral("--%1 wants a number from %2 to %3").arg(prefix + QLatin1String(name)).arg(lo).arg(hi);
+            *error = QStringLiteral("--%1 wants a number from %2 to %3")
+                         .arg(prefix + QLatin1String(name))
+                         .arg(lo)
+                         .arg(hi);
             return false;
         }
         return true;

@@ -20,12 +20,12 @@ struct SimulatedLineOptions {
     FaultPlan faults;
     bool modem = false;
     ModemConfig modemConfig;
-    int baud = 0;             // line pacing; 0 = follow the port's settings
-    bool realTime = false;    // demo mode: waits sleep in real time
+    int baud = 0;           // line pacing; 0 = follow the port's settings
+    bool realTime = false;  // demo mode: waits sleep in real time
 };
 
 class SimulatedLine {
-public:
+  public:
     SimulatedLine(const Clock& clock, const SimulatedLineOptions& options = {});
 
     VirtualLine& line() { return line_; }
@@ -33,7 +33,7 @@ public:
     FlowMeterSim& meter() { return meter_; }
     HayesModemSim* modem() { return modem_.get(); }
 
-private:
+  private:
     VirtualLine line_;
     VirtualCommPort port_;
     FlowMeterSim meter_;

@@ -25,7 +25,8 @@ bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     int waits = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
         } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
@@ -49,7 +50,8 @@ bool serveStream(SimDevice& device, int fd, int baud, const std::atomic<bool>& s
     char buf[4096];
     while (!stop.load()) {
         const double next = line.secondsToNextHostByte();
-        const int timeout = next < 0 ? 20 : std::min(20, static_cast<int>(std::ceil(next * 1000.0)));
+        const int timeout =
+            next < 0 ? 20 : std::min(20, static_cast<int>(std::ceil(next * 1000.0)));
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, timeout);
         if (ready < 0 && errno != EINTR) return false;

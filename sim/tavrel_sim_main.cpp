@@ -2,13 +2,13 @@
 // on a pseudo-terminal or on a loopback TCP port, for training, demos and tests without
 // hardware. Point the tool at the printed device with `--port 1=DEVICE`.
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
-#include <sys/socket.h>
 
 #include "sim_options.h"
 #include "stream_server.h"
@@ -27,16 +27,22 @@ int main(int argc, char* argv[]) {
         "(functions 3, 16 and 96) like the real instrument."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("pty"), QStringLiteral("Serve on a new pseudo-terminal and print its device path.")},
-        {QStringLiteral("tcp"), QStringLiteral("Serve raw bytes on 127.0.0.1:PORT, one client at a time."), QStringLiteral("PORT")},
+        {QStringLiteral("pty"),
+         QStringLiteral("Serve on a new pseudo-terminal and print its device path.")},
+        {QStringLiteral("tcp"),
+         QStringLiteral("Serve raw bytes on 127.0.0.1:PORT, one client at a time."),
+         QStringLiteral("PORT")},
     });
     tavrel::sim::addSimOptions(parser);
     parser.process(app);
 
     tavrel::sim::SimulatedLineOptions options;
     QString error;
-    if (!tavrel::sim::readSimOptions(parser, options, &error) || parser.isSet(QStringLiteral("pty")) == parser.isSet(QStringLiteral("tcp"))) {
-        std::fprintf(stderr, "tavrel-sim: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("give either --pty or --tcp PORT") : error));
+    if (!tavrel::sim::readSimOptions(parser, options, &error) ||
+        parser.isSet(QStringLiteral("pty")) == parser.isSet(QStringLiteral("tcp"))) {
+        std::fprintf(stderr, "tavrel-sim: %s\n",
+                     qPrintable(error.isEmpty() ? QStringLiteral("give either --pty or --tcp PORT")
+                                                : error));
         return 64;
     }
     // No SA_RESTART: a signal must break a blocking accept() so the program can end.
@@ -47,6 +53,9 @@ int main(int argc, char* argv[]) {
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // The reply follows the request after the 3.5-character silence of Modbus RTU (1.75 ms
+    // above 19200 baud); an unpaced line has no character time, so no silence either.
+    options.meter.turnaround = options.baud == 0 ? 0.0 : options.baud > 19200 ? 0.00175 : 35.0 / options.baud;
     tavrel::sim::FlowMeterSim meter(options.meter);
     meter.faults() = options.faults;
     std::unique_ptr<tavrel::sim::HayesModemSim> modem;
@@ -61,7 +70,8 @@ int main(int argc, char* argv[]) {
         int keep = -1;
         const int master = tavrel::sim::openPseudoTerminal(&path, &keep, &error);
         if (master < 0) {
-            std::fprintf(stderr, "tavrel-sim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
+            std::fprintf(stderr, "tavrel-sim: cannot open a pseudo-terminal: %s\n",
+                         qPrintable(error));
             return 1;
         }
         std::printf("%s\n", qPrintable(path));

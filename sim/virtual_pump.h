@@ -11,8 +11,9 @@
 namespace tavrel::sim {
 
 class VirtualPump final : public EventPump {
-public:
-    explicit VirtualPump(VirtualClock& clock, std::chrono::microseconds step = std::chrono::milliseconds(1))
+  public:
+    explicit VirtualPump(VirtualClock& clock,
+                         std::chrono::microseconds step = std::chrono::milliseconds(1))
         : clock_(clock), step_(step) {}
 
     void runPending() override;
@@ -26,7 +27,7 @@ public:
     long passes() const { return passes_; }
     long pauses() const { return pauses_; }
 
-private:
+  private:
     VirtualClock& clock_;
     std::chrono::microseconds step_;
     long passes_ = 0;

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
-#include <sys/resource.h>
 
 #include "leading_number.h"
 #include "local_text.h"
@@ -20,11 +20,12 @@ TEST(LeadingNumber, ReadsLikeTheToolAlwaysHas) {
         const char* text;
         double value;
     };
-    for (const Case& c : {Case{"001", 1}, Case{" 7", 7}, Case{"12abc", 12}, Case{"", 0}, Case{"abc", 0},
-                          Case{"2.5", 2.5}, Case{"-3", -3}, Case{"1 2 3", 123}, Case{"1.5E2", 150},
-                          Case{"1.5d2", 150}, Case{"&H1F", 31}, Case{"&HFFFF", -1}, Case{"&O17", 15},
-                          Case{"9600.0", 9600}, Case{"\t\n 42x", 42}, Case{"1.2.3", 1.2}, Case{"+5", 5},
-                          Case{".5", 0.5}, Case{"1e", 1}, Case{"- 4", -4}}) {
+    for (const Case& c :
+         {Case{"001", 1},     Case{" 7", 7},        Case{"12abc", 12},    Case{"", 0},
+          Case{"abc", 0},     Case{"2.5", 2.5},     Case{"-3", -3},       Case{"1 2 3", 123},
+          Case{"1.5E2", 150}, Case{"1.5d2", 150},   Case{"&H1F", 31},     Case{"&HFFFF", -1},
+          Case{"&O17", 15},   Case{"9600.0", 9600}, Case{"\t\n 42x", 42}, Case{"1.2.3", 1.2},
+          Case{"+5", 5},      Case{".5", 0.5},      Case{"1e", 1},        Case{"- 4", -4}}) {
         EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(c.text)), c.value) << c.text;
     }
 }
@@ -34,23 +35,24 @@ TEST(LeadingNumber, SixteenBitConversionRoundsHalvesToEven) {
         double value;
         std::optional<std::int16_t> expected;
     };
-    for (const Case& c : {Case{2.5, 2}, Case{3.5, 4}, Case{-2.5, -2}, Case{2.4999, 2}, Case{32767.4, 32767},
-                          Case{32767.5, std::nullopt}, Case{-32768.0, -32768}, Case{1e300, std::nullopt},
-                          Case{HUGE_VAL, std::nullopt}}) {
+    for (const Case& c : {Case{2.5, 2}, Case{3.5, 4}, Case{-2.5, -2}, Case{2.4999, 2},
+                          Case{32767.4, 32767}, Case{32767.5, std::nullopt}, Case{-32768.0, -32768},
+                          Case{1e300, std::nullopt}, Case{HUGE_VAL, std::nullopt}}) {
         EXPECT_EQ(toInt16(c.value), c.expected) << c.value;
     }
     EXPECT_EQ(leadingNumberText(QStringLiteral(" 9600.0")), QStringLiteral("9600"));
 }
 
 TEST(LocalText, UndecodableBytesSurviveARoundTrip) {
-    for (const QByteArray& bytes : {QByteArray("plain"), QByteArray("\xED\x95\x9C\xEA\xB8\x80"),
-                                    QByteArray("bad \xFF\xFE bytes \xC3"), QByteArray("\xB1\xBC\xB8\xB2")}) {
+    for (const QByteArray& bytes :
+         {QByteArray("plain"), QByteArray("\xED\x95\x9C\xEA\xB8\x80"),
+          QByteArray("bad \xFF\xFE bytes \xC3"), QByteArray("\xB1\xBC\xB8\xB2")}) {
         EXPECT_EQ(encodeLocal(decodeLocal(bytes)), bytes) << bytes.toHex().constData();
     }
 }
 
 class SettingsFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         previous = QDir::currentPath();

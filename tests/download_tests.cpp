@@ -21,15 +21,18 @@ TEST(DecodeFloat, InstrumentNumbersAndTheirText) {
         float value;
         const char* text;
     };
-    for (const Case& c : {Case{"3F 80 00 00", 1.0000001F, " 1"}, Case{"41 20 00 00", 10.000001F, " 10"},
-                          Case{"43 9D 40 00", 314.50003F, " 314.5"}, Case{"C2 C8 00 00", -100.00001F, "-100"},
-                          Case{"00 00 00 00", 0.0F, " 0"}, Case{"80 00 00 00", -1e-37F, "-1E-37"},
-                          Case{"7F 80 00 00", 1e37F, " 1E+37"}, Case{"FF FF FF FF", -1e37F, "-1E+37"},
-                          Case{"7E 00 00 00", 1e37F, " 1E+37"} /* 4.25E+37 clamps */,
-                          Case{"3F 00 00 00", 0.50000006F, " .5000001"}, Case{"BE 80 00 00", -0.25000003F, "-.25"}}) {
+    for (const Case& c :
+         {Case{"3F 80 00 00", 1.0000001F, " 1"}, Case{"41 20 00 00", 10.000001F, " 10"},
+          Case{"43 9D 40 00", 314.50003F, " 314.5"}, Case{"C2 C8 00 00", -100.00001F, "-100"},
+          Case{"00 00 00 00", 0.0F, " 0"}, Case{"80 00 00 00", -1e-37F, "-1E-37"},
+          Case{"7F 80 00 00", 1e37F, " 1E+37"}, Case{"FF FF FF FF", -1e37F, "-1E+37"},
+          Case{"7E 00 00 00", 1e37F, " 1E+37"} /* 4.25E+37 clamps */,
+          Case{"3F 00 00 00", 0.50000006F, " .5000001"},
+          Case{"BE 80 00 00", -0.25000003F, "-.25"}}) {
         const QByteArray b = hex(c.bytes);
-        const float v = DecodeFloat(static_cast<unsigned char>(b[0]), static_cast<unsigned char>(b[1]),
-                                    static_cast<unsigned char>(b[2]), static_cast<unsigned char>(b[3]));
+        const float v =
+            DecodeFloat(static_cast<unsigned char>(b[0]), static_cast<unsigned char>(b[1]),
+                        static_cast<unsigned char>(b[2]), static_cast<unsigned char>(b[3]));
         EXPECT_EQ(v, c.value) << c.bytes;
         EXPECT_EQ(numberText(v), QString::fromLatin1(c.text)) << c.bytes;
     }
@@ -40,8 +43,9 @@ TEST(NumberText, SevenSignificantDigitsDotAndExponentForm) {
         double value;
         const char* text;
     };
-    for (const Case& c : {Case{std::floor(320.9), " 320"}, Case{1234567, " 1234567"}, Case{12345678, " 1.234568E+07"},
-                          Case{0.0001, " .0001"}, Case{0.5, " .5"}, Case{0.00001234, " 1.234E-05"}, Case{-3.25, "-3.25"},
+    for (const Case& c : {Case{std::floor(320.9), " 320"}, Case{1234567, " 1234567"},
+                          Case{12345678, " 1.234568E+07"}, Case{0.0001, " .0001"}, Case{0.5, " .5"},
+                          Case{0.00001234, " 1.234E-05"}, Case{-3.25, "-3.25"},
                           Case{154000, " 154000"}, Case{120.86000061035156, " 120.86"}}) {
         EXPECT_EQ(numberText(c.value), QString::fromLatin1(c.text)) << c.value;
     }
@@ -51,19 +55,23 @@ TEST(NumberText, SevenSignificantDigitsDotAndExponentForm) {
 }
 
 TEST(CleanText, DropsOnlyTheFillerBytes) {
-    EXPECT_EQ(CleanText(QByteArray("AB\xFF" "C\xFE")), QByteArray("ABC"));
+    EXPECT_EQ(CleanText(QByteArray("AB\xFF"
+                                   "C\xFE")),
+              QByteArray("ABC"));
     EXPECT_EQ(CleanText(QByteArray("\xFE\xFF\xFF")), QByteArray());
     EXPECT_EQ(CleanText(QByteArray("a\0b\x01", 4)), QByteArray("a\0b\x01", 4));
 }
 
 TEST(DateTimeText, ShortDateLongTimeAndMidnight) {
     const QLocale de(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(9, 30)), de), QStringLiteral("15.03.26 09:30:00"));
-    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(0, 0)), de), QStringLiteral("15.03.26"));
+    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(9, 30)), de),
+              QStringLiteral("15.03.26 09:30:00"));
+    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(0, 0)), de),
+              QStringLiteral("15.03.26"));
 }
 
 class DecodeLogBlockTest : public ::testing::Test {
-protected:
+  protected:
     DecodeLogBlockTest() : grid(kRecordsGridRows, kRecordsGridCols), decoder(grid, row) {
         decoder.setYear(2026);
         decoder.setLocale(QLocale::c());
@@ -77,11 +85,12 @@ protected:
 };
 
 TEST_F(DecodeLogBlockTest, EntriesBecomeRowsPerTimeStamp) {
-    ASSERT_TRUE(decoder.DecodeLogBlock(hex("13 15 09 30 41 20 00 00"
-                                           "23 15 09 30 43 9D 40 00"
-                                           "C3 99 99 99 FF FF FF FF"
-                                           "13 15 09 31 C2 C8 00 00"
-                                           "13 15")));  // a trailing partial entry is ignored
+    ASSERT_TRUE(
+        decoder.DecodeLogBlock(hex("13 15 09 30 41 20 00 00"
+                                   "23 15 09 30 43 9D 40 00"
+                                   "C3 99 99 99 FF FF FF FF"
+                                   "13 15 09 31 C2 C8 00 00"
+                                   "13 15")));  // a trailing partial entry is ignored
     EXPECT_EQ(row, 3);
     EXPECT_EQ(grid.text(2, 0), QStringLiteral("1"));
     EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
@@ -93,18 +102,20 @@ TEST_F(DecodeLogBlockTest, EntriesBecomeRowsPerTimeStamp) {
 }
 
 TEST_F(DecodeLogBlockTest, InvalidDatesAndTimesKeepTheLastValidOne) {
-    decoder.DecodeLogBlock(hex("1D 15 09 30 41 20 00 00"    // month 13 before any valid date: skipped
-                               "13 15 09 30 41 20 00 00"    // 15 March 09:30
-                               "13 1A 09 45 41 20 00 00"    // day 1A: date stays 15 March
-                               "12 30 25 00 41 20 00 00"    // 30 February, hour 25: both stay
-                               "14 01 07 00 41 20 00 00"));  // 1 April 07:00
+    decoder.DecodeLogBlock(
+        hex("1D 15 09 30 41 20 00 00"     // month 13 before any valid date: skipped
+            "13 15 09 30 41 20 00 00"     // 15 March 09:30
+            "13 1A 09 45 41 20 00 00"     // day 1A: date stays 15 March
+            "12 30 25 00 41 20 00 00"     // 30 February, hour 25: both stay
+            "14 01 07 00 41 20 00 00"));  // 1 April 07:00
     EXPECT_EQ(row, 4);
     EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
     EXPECT_EQ(grid.text(3, 1), stamp(3, 15, 9, 45));
     EXPECT_EQ(grid.text(4, 1), stamp(4, 1, 7, 0));
     // An invalid time with no valid one before it in the block is midnight: the date alone.
     decoder.DecodeLogBlock(hex("13 16 24 00 41 20 00 00"));
-    EXPECT_EQ(grid.text(5, 1), dateTimeText(QDateTime(QDate(2026, 3, 16), QTime(0, 0)), QLocale::c()));
+    EXPECT_EQ(grid.text(5, 1),
+              dateTimeText(QDateTime(QDate(2026, 3, 16), QTime(0, 0)), QLocale::c()));
     EXPECT_EQ(grid.text(5, 1), QLocale::c().toString(QDate(2026, 3, 16), QLocale::ShortFormat));
 }
 
@@ -123,7 +134,9 @@ TEST_F(DecodeLogBlockTest, AStampSplitOverTwoBlocksTakesTwoRowsAndRowsPastTheGri
 struct RecordingView : DownloadView {
     void setDownloadStatus(const QString& text) override { statuses << text; }
     void setProgress(float percent) override { progress.push_back(percent); }
-    void setCountText(int index, const QString& text) override { counts[static_cast<std::size_t>(index)] = text; }
+    void setCountText(int index, const QString& text) override {
+        counts[static_cast<std::size_t>(index)] = text;
+    }
     void setDownloadEnabled(bool enabled) override { enabledChanges.push_back(enabled); }
     QStringList statuses;
     std::vector<float> progress;
@@ -132,7 +145,8 @@ struct RecordingView : DownloadView {
 };
 
 struct DownloadRig {
-    explicit DownloadRig(const sim::LogShape& shape) : rig(options(shape)), grid(kRecordsGridRows, kRecordsGridCols) {
+    explicit DownloadRig(const sim::LogShape& shape)
+        : rig(options(shape)), grid(kRecordsGridRows, kRecordsGridCols) {
         rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("Logdata.csv"));
         driver = std::make_unique<DownloadDriver>(rig.link, grid, view);
     }
@@ -170,7 +184,8 @@ sim::LogShape shapeOf(std::vector<int> channels, int records) {
 TEST(DownloadDriver, AWholeLogLandsInGridBoxesAndCsv) {
     DownloadRig d(shapeOf({1, 2, 3, 4}, 120));
     EXPECT_EQ(d.driver->onDownloadClicked(), 0);
-    EXPECT_EQ(d.view.statuses, QStringList({"Downloading", "Completed Download.", "Finished. Data in File"}));
+    EXPECT_EQ(d.view.statuses,
+              QStringList({"Downloading", "Completed Download.", "Finished. Data in File"}));
     EXPECT_EQ(d.view.enabledChanges, std::vector<bool>({false, true}));
     EXPECT_EQ(d.view.counts[9], QStringLiteral(" 120"));
     EXPECT_EQ(d.view.counts[8], QStringLiteral(" 123"));
@@ -209,9 +224,12 @@ TEST(DownloadDriver, StatusPaths) {
     const std::vector<Case> cases{
         {"empty log", empty, "", 1, "0 Records Available", false},
         {"all channels not used", shapeOf({}, 10), "", 2, "Error in Downloading!!", false},
-        {"size registers unanswered", shapeOf({1}, 10), "silence:3", 2, "Error in Downloading!!", false},
-        {"no set-up record ever", shapeOf({1}, 10), "silence:96", 2, "Error in Downloading!!", false},
-        {"second block fails twice", shapeOf({1}, 320), "silence:96@11", 2, "Error in Downloading!!", false},
+        {"size registers unanswered", shapeOf({1}, 10), "silence:3", 2, "Error in Downloading!!",
+         false},
+        {"no set-up record ever", shapeOf({1}, 10), "silence:96", 2, "Error in Downloading!!",
+         false},
+        {"second block fails twice", shapeOf({1}, 320), "silence:96@11", 2,
+         "Error in Downloading!!", false},
     };
     for (const Case& c : cases) {
         DownloadRig d(c.shape);
@@ -264,7 +282,8 @@ TEST(DownloadDriver, BlockArithmetic) {
         EXPECT_EQ(d.driver->onDownloadClicked(), 0) << c.records;
         const auto requests = d.blockRequests();
         ASSERT_EQ(requests.size(), c.requests.size()) << c.records;
-        for (std::size_t i = 0; i < requests.size(); ++i) EXPECT_EQ(requests[i], hex(c.requests[i])) << c.records;
+        for (std::size_t i = 0; i < requests.size(); ++i)
+            EXPECT_EQ(requests[i], hex(c.requests[i])) << c.records;
         std::vector<float> blockProgress(d.view.progress.begin() + 1, d.view.progress.end() - 1);
         EXPECT_EQ(blockProgress, c.progress) << c.records;
     }
@@ -274,6 +293,18 @@ TEST(DownloadDriver, BlockArithmetic) {
     EXPECT_EQ(big.rig.state.RecordRow, 2101);
 }
 
+TEST(DownloadDriver, TheLargestLogTheGridHolds) {
+    DownloadRig d(shapeOf({1, 2, 3, 4, 5, 6, 7, 8}, 16382));  // 1 MiB: log pages 8 to 71
+    ASSERT_EQ(d.driver->onDownloadClicked(), 0);
+    EXPECT_EQ(d.rig.state.RecordRow, 16383);
+    const sim::LogGenerator& log = d.rig.sim.meter().log();
+    for (const int i : {0, 8190, 8250, 16381}) {
+        EXPECT_EQ(d.grid.text(i + 2, 1), dateTimeText(log.stamp(i))) << i;
+        EXPECT_EQ(d.grid.text(i + 2, 9), numberText(log.value(8, i))) << i;
+    }
+    EXPECT_EQ(d.csv().count("\r\n"), 16383);
+}
+
 TEST(DownloadDriver, GapsAndLateChannelsStayInStep) {
     // Channels 1 and 3 in use; channel 1's set-up record comes only in the second round.
     DownloadRig d(shapeOf({1, 3}, 40));
@@ -281,7 +312,8 @@ TEST(DownloadDriver, GapsAndLateChannelsStayInStep) {
     EXPECT_EQ(d.driver->onDownloadClicked(), 0);
     EXPECT_EQ(d.grid.text(1, 2), QStringLiteral("Flow m3/h"));
     EXPECT_EQ(d.grid.text(1, 3), QStringLiteral("Pressure bar"));
-    EXPECT_TRUE(d.rig.state.ChannelInUse[1] && !d.rig.state.ChannelInUse[2] && d.rig.state.ChannelInUse[3]);
+    EXPECT_TRUE(d.rig.state.ChannelInUse[1] && !d.rig.state.ChannelInUse[2] &&
+                d.rig.state.ChannelInUse[3]);
     const sim::LogGenerator& log = d.rig.sim.meter().log();
     EXPECT_EQ(d.grid.text(2, 2), numberText(log.value(1, 0)));
     EXPECT_EQ(d.grid.text(2, 3), numberText(log.value(3, 0)));
@@ -318,7 +350,8 @@ TEST(WriteCsvFile, FieldLayoutAndFailures) {
     grid.setText(1, 2, QStringLiteral("a,b"));
     grid.setText(2, 1, QStringLiteral("t"));
     grid.setText(2, 2, QStringLiteral(" 1"));
-    s.ChannelInUse = {false, false, true, false, false, true, false, false, false};  // channels 2 and 5
+    s.ChannelInUse = {false, false, true,  false, false,
+                      true,  false, false, false};  // channels 2 and 5
     s.RecordRow = 2;
     s.DownloadSaveFile = dir.filePath(QStringLiteral("out.csv"));
     QFile old(s.DownloadSaveFile);
@@ -336,8 +369,8 @@ TEST(WriteCsvFile, FieldLayoutAndFailures) {
     f.seek(0);
     EXPECT_EQ(f.readAll(), QByteArray("h1\r\n"));
 
-    for (const QString& bad : {QString(), dir.filePath(QStringLiteral("no/such/folder/x.csv")), dir.path(),
-                               QStringLiteral("/dev/full")}) {
+    for (const QString& bad : {QString(), dir.filePath(QStringLiteral("no/such/folder/x.csv")),
+                               dir.path(), QStringLiteral("/dev/full")}) {
         s.DownloadSaveFile = bad;
         EXPECT_FALSE(driver.WriteCsvFile()) << bad.toStdString();
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,26 +12,24 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "download_driver.h"
 #include "gui_pump.h"
 #include "serial_comm_port.h"
+#include "tcp_comm_port.h"
 #include "sim_rig.h"
 
 namespace tavrel::test {
 namespace {
 
-QString binary(const char* name) {
-    return QStringLiteral(TAVREL_BIN_DIR) + QLatin1String(name);
-}
+QString binary(const char* name) { return QStringLiteral(TAVREL_BIN_DIR) + QLatin1String(name); }
 
 // tavrel-sim on a pseudo-terminal for the length of a test.
 struct SimProcess {
     explicit SimProcess(const QStringList& args) {
         process.start(binary("/sim/tavrel-sim"), QStringList{QStringLiteral("--pty")} + args);
-        if (process.waitForReadyRead(5000)) device = QString::fromLocal8Bit(process.readLine()).trimmed();
+        if (process.waitForReadyRead(5000))
+            device = QString::fromLocal8Bit(process.readLine()).trimmed();
     }
     ~SimProcess() {
         process.terminate();
@@ -42,7 +42,8 @@ struct SimProcess {
 
 // A link over a real serial port (the pty) on the real clock, with the window's pump.
 struct RealLink {
-    explicit RealLink(const QString& device) : port(map(device)), pump(port), link(state, port, clock, pump) {
+    explicit RealLink(const QString& device)
+        : port(map(device)), pump(port), link(state, port, clock, pump) {
         state.CommPort = 1;
         state.CommBaud = QStringLiteral("38400");
         state.CommSlaveID = 1;
@@ -100,11 +101,36 @@ TEST_F(EndToEnd, EachTransactionAgainstTavrelSim) {
     real.state.WriteDataLow[1] = 255;
     EXPECT_TRUE(real.link.WriteMultipleRegisters(1, 209, 1, 2));
     EXPECT_TRUE(real.link.ReadHoldingRegisters(1, 0, 24, 10));
-    EXPECT_EQ(real.state.ReplyData.left(10), QByteArray("\x02" "FLOW RATE"));
+    EXPECT_EQ(real.state.ReplyData.left(10), QByteArray("\x02"
+                                                        "FLOW RATE"));
     EXPECT_TRUE(real.link.ReadLogBlock(1, 24, 0x82, 0, 100));
     EXPECT_TRUE(real.state.ReplyData.mid(64).startsWith("Total m3"));
     EXPECT_TRUE(real.link.ReadLogBlock(1, 8, 0x80, 0, 512));
     EXPECT_EQ(real.state.ReplyData.size(), 1024);
+}
+
+TEST_F(EndToEnd, ASerialDeviceServerOverTcp) {
+    QProcess sim;
+    sim.start(binary("/sim/tavrel-sim"), {QStringLiteral("--tcp"), QStringLiteral("47651")});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const QString url = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    EXPECT_EQ(url, QStringLiteral("tcp://127.0.0.1:47651"));
+    {
+        PortMap map;
+        map.set(2, url);
+        ProgramState state;
+        state.CommPort = 2;
+        state.CommBaud = QStringLiteral("9600");
+        SystemClock clock;
+        MappedCommPort port(map);
+        GuiPump pump(port);
+        Link link(state, port, clock, pump);
+        EXPECT_TRUE(link.ReadHoldingRegisters(1, 0, 76, 8)) << port.errorText().toStdString();
+        EXPECT_EQ(state.ReplyData.size(), 16);
+        EXPECT_TRUE(link.ReadLogBlock(1, 24, 0x81, 0, 100));
+    }
+    sim.terminate();
+    sim.waitForFinished(2000);
 }
 
 TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
@@ -112,15 +138,18 @@ TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
     RealLink real(sim.device);
     QElapsedTimer t;
     t.start();
-    ASSERT_TRUE(real.link.OpenCommPort()) << sim.device.toStdString() << ": " << real.port.errorText().toStdString();
+    ASSERT_TRUE(real.link.OpenCommPort())
+        << sim.device.toStdString() << ": " << real.port.errorText().toStdString();
     EXPECT_FALSE(real.link.WriteMultipleRegisters(1, 209, 1, 2));
     EXPECT_GE(t.elapsed(), 2400);
     EXPECT_LE(t.elapsed(), 3700);
-    EXPECT_EQ(real.link.counters().sends, 3) << causeText(real.link.lastCause()) << " " << real.port.errorText().toStdString();
+    EXPECT_EQ(real.link.counters().sends, 3)
+        << causeText(real.link.lastCause()) << " " << real.port.errorText().toStdString();
 }
 
 TEST_F(EndToEnd, FarEndClosedInTheMiddleOfABlock) {
-    auto sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("9600")});
+    auto sim =
+        std::make_unique<SimProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("9600")});
     RealLink real(sim->device);
     ASSERT_TRUE(real.link.OpenCommPort());
     bool killed = false;
@@ -138,13 +167,14 @@ TEST_F(EndToEnd, FarEndClosedInTheMiddleOfABlock) {
 }
 
 TEST_F(EndToEnd, CliDownloadWritesTheSameCsvAsTheWindowsDriver) {
-    SimProcess sim({QStringLiteral("--channels"), QStringLiteral("1,3,4"), QStringLiteral("--records"),
-                    QStringLiteral("300")});
+    SimProcess sim({QStringLiteral("--channels"), QStringLiteral("1,3,4"),
+                    QStringLiteral("--records"), QStringLiteral("300")});
     QTemporaryDir dir;
     QProcess cli;
     cli.setWorkingDirectory(dir.path());
-    cli.start(binary("/cli/tavrel-cli"), {QStringLiteral("download"), QStringLiteral("--port"), sim.device,
-                                          QStringLiteral("--out"), QStringLiteral("cli.csv")});
+    cli.start(binary("/cli/tavrel-cli"),
+              {QStringLiteral("download"), QStringLiteral("--port"), sim.device,
+               QStringLiteral("--out"), QStringLiteral("cli.csv")});
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().constData();
     EXPECT_TRUE(cli.readAllStandardOutput().contains("Finished. Data in File"));
@@ -184,27 +214,43 @@ TEST_F(EndToEnd, CliExitStatuses) {
     };
     const std::vector<Case> cases{
         {{QStringLiteral("--empty-log")}, {QStringLiteral("download")}, 1, "0 Records Available"},
-        {{QStringLiteral("--channels"), QString()}, {QStringLiteral("download")}, 2, "Error in Downloading!!"},
-        {{}, {QStringLiteral("download"), QStringLiteral("--out"), QStringLiteral("/no/such/dir/x.csv")}, 3,
+        {{QStringLiteral("--channels"), QString()},
+         {QStringLiteral("download")},
+         2,
+         "Error in Downloading!!"},
+        {{},
+         {QStringLiteral("download"), QStringLiteral("--out"),
+          QStringLiteral("/no/such/dir/x.csv")},
+         3,
          "Error putting into file!!"},
         {{}, {QStringLiteral("download"), QStringLiteral("--baud"), QStringLiteral("300")}, 64, ""},
-        {{}, {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("M"), QStringLiteral("--polls"),
-              QStringLiteral("2")}, 0, "|>FLOW RATE"},
+        {{},
+         {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("M"),
+          QStringLiteral("--polls"), QStringLiteral("2")},
+         0,
+         "|>FLOW RATE"},
         {{QStringLiteral("--modem")},
-         {QStringLiteral("download"), QStringLiteral("--dial"), QStringLiteral("0311234567")}, 0, "Finished. Data in File"},
+         {QStringLiteral("download"), QStringLiteral("--dial"), QStringLiteral("0311234567")},
+         0,
+         "Finished. Data in File"},
         {{QStringLiteral("--modem"), QStringLiteral("--silent-modem")},
-         {QStringLiteral("panel"), QStringLiteral("--dial"), QStringLiteral("1")}, 2, "Could not connect"},
+         {QStringLiteral("panel"), QStringLiteral("--dial"), QStringLiteral("1")},
+         2,
+         "Could not connect"},
     };
     for (const Case& c : cases) {
-        if (c.simArgs.contains(QStringLiteral("--silent-modem"))) continue;  // 90 s: see the modem suite
+        if (c.simArgs.contains(QStringLiteral("--silent-modem")))
+            continue;  // 90 s: see the modem suite
         SimProcess sim(c.simArgs);
         QTemporaryDir dir;
         QProcess cli;
         cli.setWorkingDirectory(dir.path());
-        cli.start(binary("/cli/tavrel-cli"), c.cliArgs + QStringList{QStringLiteral("--port"), sim.device});
+        cli.start(binary("/cli/tavrel-cli"),
+                  c.cliArgs + QStringList{QStringLiteral("--port"), sim.device});
         ASSERT_TRUE(cli.waitForFinished(60000)) << c.cliArgs.join(u' ').toStdString();
         const QByteArray out = cli.readAllStandardOutput();
-        EXPECT_EQ(cli.exitCode(), c.exit) << c.cliArgs.join(u' ').toStdString() << "\n" << out.constData();
+        EXPECT_EQ(cli.exitCode(), c.exit) << c.cliArgs.join(u' ').toStdString() << "\n"
+                                          << out.constData();
         EXPECT_TRUE(out.contains(c.text)) << out.constData();
     }
 }

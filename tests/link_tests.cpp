@@ -28,7 +28,8 @@ TEST(Crc, PublishedCheckValuesBothImplementations) {
         VirtualCommPort port(line);
         Link link(state, port, clock, pump);
         state.CrcValue = 65535;
-        for (const char ch : c.input) state.CrcValue = link.UpdateCrc(static_cast<unsigned char>(ch));
+        for (const char ch : c.input)
+            state.CrcValue = link.UpdateCrc(static_cast<unsigned char>(ch));
         EXPECT_EQ(state.CrcValue, c.crc) << c.input.constData();
         EXPECT_EQ(crc16(c.input), c.crc);
         EXPECT_EQ(sim::modbusCrc(c.input), c.crc);
@@ -156,11 +157,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Fn3Case{"another slave accepted", "wrong-slave", true, 1, 1, 0, 0.1},
                       // Five 5-byte exception replies pile up to the awaited 25 bytes.
                       Fn3Case{"exception to every send", "exception=2", false, 5, 5, 4.0, 4.2},
-                      Fn3Case{"exception once then silence", "exception@1-1;silence@2", false, 28, 31, 30.0, 31.6},
+                      Fn3Case{"exception once then silence", "exception@1-1;silence@2", false, 28,
+                              31, 30.0, 31.6},
                       Fn3Case{"extra bytes after the reply", "extra=7", true, 1, 1, 0, 0.1},
                       Fn3Case{"noise byte before the reply", "noise=1", false, 1, 1, 0, 0.1},
                       // Three 12-byte pieces pile up past 25 bytes and fail the CRC.
-                      Fn3Case{"every reply cut after 12 bytes", "truncate=12", false, 3, 3, 2.0, 2.2}),
+                      Fn3Case{"every reply cut after 12 bytes", "truncate=12", false, 3, 3, 2.0,
+                              2.2}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
@@ -191,7 +194,12 @@ TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
     const QByteArray twoBytes = sim::sealed(hex("01 03 02 48 69"));
     const QByteArray empty = sim::sealed(hex("01 03 00"));
     const std::vector<Case> cases{
-        {"in pieces within the first second", {{0.1, twoBytes.left(2)}, {0.5, twoBytes.mid(2, 2)}, {0.9, twoBytes.mid(4)}}, 1, true, "Hi", 1.0},
+        {"in pieces within the first second",
+         {{0.1, twoBytes.left(2)}, {0.5, twoBytes.mid(2, 2)}, {0.9, twoBytes.mid(4)}},
+         1,
+         true,
+         "Hi",
+         1.0},
         {"byte count 0", {{0.01, empty + QByteArray(2, '\0')}}, 1, true, "", 0.1},
         {"fewer bytes than announced", {{0.01, hex("01 03 04 00 01 00 02")}}, 1, false, {}, 9.0},
     };
@@ -199,7 +207,8 @@ TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
         SimRig rig;
         ScriptedDevice device;
         device.scripts = {c.pieces};
-        device.setOutput([&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
+        device.setOutput(
+            [&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
         rig.sim.line().attachDevice(&device);
         const double start = rig.now();
         EXPECT_EQ(rig.link.ReadHoldingRegisters(1, 0, 24, c.count), c.ok) << c.name;
@@ -262,11 +271,12 @@ TEST(WriteMultipleRegisters, GoldenKeyWriteAndFailureTimings) {
         long sends;
         double minSeconds, maxSeconds;
     };
-    for (const Case& c : {Case{"", true, 1, 0, 0.1}, Case{"silence", false, 3, 2.5, 3.6},
-                          Case{"exception@1-1;silence@2", false, 3, 2.5, 3.6},
-                          Case{"exception", false, 2, 1.0, 1.2} /* two 5-byte replies pass 8 */,
-                          Case{"corrupt-crc", false, 1, 0, 0.1}, Case{"wrong-slave", true, 1, 0, 0.1},
-                          Case{"silence@1-1", true, 2, 1.0, 2.6}}) {
+    for (const Case& c :
+         {Case{"", true, 1, 0, 0.1}, Case{"silence", false, 3, 2.5, 3.6},
+          Case{"exception@1-1;silence@2", false, 3, 2.5, 3.6},
+          Case{"exception", false, 2, 1.0, 1.2} /* two 5-byte replies pass 8 */,
+          Case{"corrupt-crc", false, 1, 0, 0.1}, Case{"wrong-slave", true, 1, 0, 0.1},
+          Case{"silence@1-1", true, 2, 1.0, 2.6}}) {
         SimRig rig;
         for (const QString& rule : QString::fromLatin1(c.fault).split(u';', Qt::SkipEmptyParts)) {
             ASSERT_TRUE(rig.faults().add(rule, nullptr)) << c.fault;

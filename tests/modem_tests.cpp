@@ -30,7 +30,8 @@ sim::SimulatedLineOptions withModem(double connectDelay = 2.0) {
 
 // A far end that answers the modem check with given bytes and then stays quiet.
 struct ModemRig {
-    explicit ModemRig(const sim::SimulatedLineOptions& options = withModem()) : rig(options), modem(rig.link, view) {}
+    explicit ModemRig(const sim::SimulatedLineOptions& options = withModem())
+        : rig(options), modem(rig.link, view) {}
     SimRig rig;
     StatusRecorder view;
     Modem modem;
@@ -41,13 +42,14 @@ TEST(DialModem, ModemCheckReplyForms) {
         const char* reply;
         bool passes;
     };
-    for (const Case& c : {Case{"AT\r\r\nOK\r\n", true}, Case{"ok", true}, Case{"Ok", true}, Case{"oK", false},
-                          Case{"ERROR\r\n", false}}) {
+    for (const Case& c : {Case{"AT\r\r\nOK\r\n", true}, Case{"ok", true}, Case{"Ok", true},
+                          Case{"oK", false}, Case{"ERROR\r\n", false}}) {
         SimRig rig;
         ScriptedDevice device;
         device.terminator = '\r';  // first the lone CR, then "AT" CR
         device.scripts = {{}, {{0.05, QByteArray(c.reply)}}, {}};
-        device.setOutput([&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
+        device.setOutput(
+            [&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
         rig.sim.line().attachDevice(&device);
         StatusRecorder view;
         Modem modem(rig.link, view);

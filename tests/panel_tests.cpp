@@ -70,8 +70,9 @@ TEST(FrontPanel, EveryKeySendsItsCharacter) {
 
 TEST(FrontPanel, AFailedWriteKeepsTheKeyAndClicksDuringTheWriteStayQueued) {
     PanelRig p;
-    p.rig.faults().add(QStringLiteral("silence:16@1-3"), nullptr);  // the first write goes unanswered
-    p.panel.keyClicked(12);  // Menu
+    p.rig.faults().add(QStringLiteral("silence:16@1-3"),
+                       nullptr);  // the first write goes unanswered
+    p.panel.keyClicked(12);       // Menu
     bool clicked = false;
     p.rig.pump.onPass = [&] {
         if (!clicked) {
@@ -84,7 +85,8 @@ TEST(FrontPanel, AFailedWriteKeepsTheKeyAndClicksDuringTheWriteStayQueued) {
     p.rig.pump.onPass = nullptr;
     p.panel.tick();
     EXPECT_EQ(p.rig.state.KeyBuffer, QByteArray("E"));
-    EXPECT_EQ(p.keyWrites(), std::vector<QByteArray>({hex("4D FF"), hex("4D FF"), hex("4D FF"), hex("4D FF")}));
+    EXPECT_EQ(p.keyWrites(),
+              std::vector<QByteArray>({hex("4D FF"), hex("4D FF"), hex("4D FF"), hex("4D FF")}));
     EXPECT_EQ(p.rig.sim.meter().panel().page(), sim::PanelSim::Page::Menu);
     EXPECT_TRUE(p.view.lines[0].startsWith(">FLOW RATE"));
 }
@@ -96,7 +98,8 @@ TEST(FrontPanel, OnlyTheFailedLineKeepsItsOldText) {
     // The instrument goes quiet for exactly the read of line 3 (the third read of the tick).
     p.rig.pump.onPass = [&] {
         const long done = p.rig.link.counters().transactions;
-        if (done == 6 && p.rig.faults().empty()) p.rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
+        if (done == 6 && p.rig.faults().empty())
+            p.rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
         if (done == 7) p.rig.faults().clear();
     };
     EXPECT_FALSE(p.panel.tick());

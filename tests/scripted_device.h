@@ -13,7 +13,7 @@
 namespace tavrel::test {
 
 class ScriptedDevice final : public sim::SimDevice {
-public:
+  public:
     using Piece = std::pair<double, QByteArray>;  // delay after the request's last byte, bytes
 
     // The pieces sent after each request (the last script repeats).
@@ -24,7 +24,8 @@ public:
 
     void receive(unsigned char byte, double at) override {
         rx_.append(static_cast<char>(byte));
-        if (terminator != 0 ? static_cast<char>(byte) != terminator : rx_.size() < requestLength) return;
+        if (terminator != 0 ? static_cast<char>(byte) != terminator : rx_.size() < requestLength)
+            return;
         received.push_back(rx_);
         rx_.clear();
         if (scripts.empty()) return;
@@ -32,7 +33,7 @@ public:
         for (const auto& [delay, bytes] : script) send(bytes, at + delay);
     }
 
-private:
+  private:
     QByteArray rx_;
 };
 

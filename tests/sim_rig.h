@@ -13,7 +13,10 @@ namespace tavrel::test {
 struct SimRig {
     explicit SimRig(const sim::SimulatedLineOptions& options = {}, double timeOfDay = 12 * 3600.0,
                     std::chrono::microseconds step = std::chrono::milliseconds(1))
-        : clock(timeOfDay), sim(clock, options), pump(clock, step), link(state, sim.port(), clock, pump) {
+        : clock(timeOfDay),
+          sim(clock, options),
+          pump(clock, step),
+          link(state, sim.port(), clock, pump) {
         state.CommPort = 1;
         state.CommBaud = QStringLiteral("38400");
         state.CommSlaveID = 1;

@@ -137,7 +137,8 @@ TEST(SimFrontPanel, KeysMoveThroughTheMenu) {
     EXPECT_TRUE(panel.lines(0)[0].startsWith("FLOW RATE"));
     panel.key('M');
     auto lines = panel.lines(0);
-    EXPECT_EQ(lines[0].left(10), QByteArray("\x02" "FLOW RATE"));
+    EXPECT_EQ(lines[0].left(10), QByteArray("\x02"
+                                            "FLOW RATE"));
     EXPECT_EQ(lines[3].size(), 20);
     EXPECT_TRUE(lines[3].contains('\0'));  // unlit cells
     panel.key('L');

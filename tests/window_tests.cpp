@@ -18,14 +18,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QProcess>
+
 #include "dwnload1.h"
+#include "session.h"
 #include "sim_rig.h"
 
 namespace tavrel::test {
 namespace {
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         previous = QDir::currentPath();
@@ -63,7 +66,8 @@ TEST_F(WindowTest, InitialWidgetsAndProgramState) {
     EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("다운로드 프로그램 1.09K")));
     EXPECT_EQ(tabs()->currentIndex(), 3);
     EXPECT_EQ(tabs()->size(), QSize(625, 433));
-    const QStringList captions{"다운로드", "다운로드 후 결과 보기", "환경설정", "유량계", "모뎀 통신"};
+    const QStringList captions{"다운로드", "다운로드 후 결과 보기", "환경설정", "유량계",
+                               "모뎀 통신"};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(tabs()->tabText(i), captions[i]);
     EXPECT_FALSE(window->timer1().isActive());
     EXPECT_EQ(window->timer1().interval(), 750);
@@ -78,11 +82,12 @@ TEST_F(WindowTest, InitialWidgetsAndProgramState) {
     EXPECT_TRUE(widget<QRadioButton>("Option2(0)")->isChecked());
     EXPECT_TRUE(widget<QRadioButton>("Option3(1)")->isChecked());
     EXPECT_EQ(widget<QRadioButton>("Option3(1)")->text(), QStringLiteral("하드웨어 (Cts/Rts)"));
-    const char* keys[16] = {"1", "2", "3", "Help / .", "4", "5", "6", "Up/Next",
-                            "7", "8", "9", "Down", "Menu", "0", "Enter", "2nd"};
+    const char* keys[16] = {"1", "2", "3", "Help / .", "4",    "5", "6",     "Up/Next",
+                            "7", "8", "9", "Down",     "Menu", "0", "Enter", "2nd"};
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(widget<QPushButton>(QStringLiteral("Command1(%1)").arg(i).toUtf8().constData())->text(),
-                  QString::fromLatin1(keys[i]));
+        EXPECT_EQ(
+            widget<QPushButton>(QStringLiteral("Command1(%1)").arg(i).toUtf8().constData())->text(),
+            QString::fromLatin1(keys[i]));
     }
     EXPECT_EQ(window->menuBar()->actions().first()->text(), QStringLiteral("E&xit"));
     // Nothing ran for the initial values.
@@ -113,7 +118,8 @@ TEST_F(WindowTest, SettingsHandlersKeepTheProgramState) {
         int slave;
     };
     // Typed a key at a time: "9999" is a valid ID on the way to the out-of-range "99999".
-    for (const Case& c : {Case{"2.5", 2}, Case{"3.5", 4}, Case{"", 0}, Case{"12abc", 12}, Case{"99999", 9999}}) {
+    for (const Case& c :
+         {Case{"2.5", 2}, Case{"3.5", 4}, Case{"", 0}, Case{"12abc", 12}, Case{"99999", 9999}}) {
         text1->clear();
         QTest::keyClicks(text1, QString::fromLatin1(c.typed));
         EXPECT_EQ(rig->state.CommSlaveID, c.slave) << c.typed;
@@ -135,9 +141,13 @@ TEST_F(WindowTest, SaveDialogChoosesOrCancels) {
     answer.clear();  // cancel
     widget<QPushButton>("Command3")->click();
     EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath(QStringLiteral("chosen.csv")));
-    EXPECT_EQ(proposals, QStringList({QStringLiteral("LogData.csv"), dir.filePath(QStringLiteral("chosen.csv"))}));
-    window->saveDialog = [](const QString&) -> QString { throw std::runtime_error("dialog failed"); };
-    widget<QPushButton>("Command3")->click();  // a failing dialog changes nothing, and nothing escapes
+    EXPECT_EQ(proposals, QStringList({QStringLiteral("LogData.csv"),
+                                      dir.filePath(QStringLiteral("chosen.csv"))}));
+    window->saveDialog = [](const QString&) -> QString {
+        throw std::runtime_error("dialog failed");
+    };
+    widget<QPushButton>("Command3")
+        ->click();  // a failing dialog changes nothing, and nothing escapes
     EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath(QStringLiteral("chosen.csv")));
 }
 
@@ -149,8 +159,8 @@ TEST_F(WindowTest, TheTimerRunsOnlyOnThePanelTabEnteredFromAnother) {
         bool timer;
         bool cleared;
     };
-    for (const Step& s : {Step{4, false, false}, Step{3, true, true}, Step{0, false, false}, Step{1, false, false},
-                          Step{2, false, false}, Step{4, false, false}}) {
+    for (const Step& s : {Step{4, false, false}, Step{3, true, true}, Step{0, false, false},
+                          Step{1, false, false}, Step{2, false, false}, Step{4, false, false}}) {
         line0->setText(QStringLiteral("stale"));
         showTab(s.tab);
         EXPECT_EQ(window->timer1().isActive(), s.timer) << s.tab;
@@ -176,7 +186,8 @@ TEST_F(WindowTest, KeypadClicksChangeTheInstrumentsDisplay) {
 TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     window->startUp();
     QTableView* grid = widget<QTableView>("MSHFlexGrid1");
-    QAbstractItemModelTester tester(grid->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(grid->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Warning);
     showTab(0);
     QPushButton* command2 = widget<QPushButton>("Command2");
     bool disabledDuringRun = true;
@@ -189,7 +200,8 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     EXPECT_EQ(widget<QProgressBar>("ProgressBar1")->value(), 100);
     EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), QStringLiteral(" 120"));
     EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), QStringLiteral("Flow m3/h"));
-    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(), QStringLiteral("Flow m3/h"));
+    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(),
+              QStringLiteral("Flow m3/h"));
     EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("1"));
     EXPECT_EQ(grid->model()->rowCount(), 16383);
     EXPECT_GE(grid->columnWidth(0), 1800 / 15);  // widened only where a time stamp would be cut
@@ -256,6 +268,44 @@ TEST_F(WindowTest, DialShowsTheHangUpButtonAndKeepsOtherButtonsOffThePort) {
     EXPECT_TRUE(widget<QLabel>("Label6")->text().contains(QStringLiteral("CONNECT")));
     widget<QPushButton>("Command5")->click();
     EXPECT_EQ(widget<QLabel>("Label6")->text(), QStringLiteral("Okay"));
+}
+
+// Real time, real serial path: the window dials the modem of `tavrel-sim --pty --modem`, mirrors
+// the front panel and downloads the log over the connection, then hangs up.
+TEST_F(WindowTest, OverADialUpLineToTavrelSim) {
+    QProcess sim;
+    sim.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
+              {QStringLiteral("--pty"), QStringLiteral("--modem"), QStringLiteral("--connect-delay"), QStringLiteral("1")});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    SessionOptions options;
+    options.ports.set(1, QString::fromLocal8Bit(sim.readLine()).trimmed());
+    window.reset();
+    Session session(options);
+    DwnLoad1 real(session.link());
+    real.startUp();
+    real.show();
+    auto find = [&](const char* name) { return real.findChild<QWidget*>(QString::fromLatin1(name)); };
+    auto* tabs = real.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+    tabs->setCurrentIndex(4);
+    static_cast<QLineEdit*>(find("Text5(0)"))->setText(QStringLiteral("0311234567"));
+    static_cast<QPushButton*>(find("Command4"))->click();
+    EXPECT_TRUE(static_cast<QLabel*>(find("Label6"))->text().contains(QStringLiteral("CONNECT")));
+
+    tabs->setCurrentIndex(3);
+    QTRY_VERIFY_WITH_TIMEOUT(real.frontPanel().polls() >= 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(static_cast<QLineEdit*>(find("Text4(0)"))->text().startsWith(QStringLiteral("FLOW RATE")), 5000);
+
+    tabs->setCurrentIndex(0);
+    static_cast<QPushButton*>(find("Command2"))->click();
+    EXPECT_EQ(static_cast<QLabel*>(find("Label4"))->text(), QStringLiteral("Finished. Data in File"));
+    EXPECT_EQ(session.state().RecordRow, 121);
+
+    tabs->setCurrentIndex(4);
+    static_cast<QPushButton*>(find("Command5"))->click();
+    EXPECT_EQ(static_cast<QLabel*>(find("Label6"))->text(), QStringLiteral("Okay"));
+    EXPECT_FALSE(session.port().portOpen());
+    sim.terminate();
+    sim.waitForFinished(2000);
 }
 
 }  // namespace
