@@ -65,9 +65,8 @@ double leadingNumber(const QString& text) {
                 break;
             }
         } else {
-            if ((a == '+' || a == '-') && exponent.empty()) {
-                exponent += a;
-            } else if (a >= '0' && a <= '9') {
+            const bool sign = (a == '+' || a == '-') && exponent.empty();
+            if (sign || (a >= '0' && a <= '9')) {
                 exponent += a;
             } else {
                 break;

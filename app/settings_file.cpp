@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kLines = 35;
 // A settings line longer than this is not one the tool wrote; the rest of it is skipped.
-constexpr qint64 kMaxLine = 64 * 1024;
+constexpr qint64 kMaxLine = qint64{64} * 1024;
 
 QByteArray crlf(const QString& line) { return encodeLocal(line) + "\r\n"; }
 

@@ -2,14 +2,11 @@
 // Helpers for the end-to-end measurements: tavrel-sim on a pseudo-terminal, CPU time, and a
 // link on the real serial path with the window's pump.
 
+#include <sys/resource.h>
 #include <QProcess>
 #include <QString>
-#include <sys/resource.h>
 
-#include "clock.h"
-#include "gui_pump.h"
-#include "link.h"
-#include "serial_comm_port.h"
+#include "real_link.h"
 
 namespace tavrel::bench {
 
@@ -22,8 +19,10 @@ inline double cpuSeconds() {
 
 struct Sim {
     explicit Sim(const QStringList& args) {
-        process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"), QStringList{QStringLiteral("--pty")} + args);
-        if (process.waitForReadyRead(5000)) device = QString::fromLocal8Bit(process.readLine()).trimmed();
+        process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
+                      QStringList{QStringLiteral("--pty")} + args);
+        if (process.waitForReadyRead(5000))
+            device = QString::fromLocal8Bit(process.readLine()).trimmed();
     }
     ~Sim() {
         process.terminate();
@@ -33,23 +32,6 @@ struct Sim {
     QString device;
 };
 
-struct RealLink {
-    explicit RealLink(const QString& device, const QString& baud = QStringLiteral("38400"))
-        : port(map(device)), pump(port), link(state, port, clock, pump) {
-        state.CommPort = 1;
-        state.CommBaud = baud;
-        state.CommSlaveID = 1;
-    }
-    static PortMap map(const QString& device) {
-        PortMap m;
-        m.set(1, device);
-        return m;
-    }
-    ProgramState state;
-    SystemClock clock;
-    SerialCommPort port;
-    GuiPump pump;
-    Link link;
-};
+using test::RealLink;
 
 }  // namespace tavrel::bench

@@ -29,8 +29,10 @@ void BM_DecodeLogBlock(benchmark::State& state) {
     QByteArray block;
     for (int r = 0; r < 128; ++r) {
         const int minute = r % 60;
-        const char entry[8] = {0x13, 0x15, 0x09, static_cast<char>(((minute / 10) << 4) | (minute % 10)),
-                               0x43, static_cast<char>(0x9D), 0x40, 0x00};
+        const char entry[8] = {0x13, 0x15,
+                               0x09, static_cast<char>(((minute / 10) << 4) | (minute % 10)),
+                               0x43, static_cast<char>(0x9D),
+                               0x40, 0x00};
         block.append(entry, 8);
     }
     tavrel::FlexGrid grid(tavrel::kRecordsGridRows, tavrel::kRecordsGridCols);

@@ -3,13 +3,13 @@
 // returning, transaction rates, and paced block and poll times against their line time.
 // Usage: link_bench [quick]   (quick shortens the long CPU waits for a smoke run)
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "bench_util.h"
@@ -56,8 +56,9 @@ void arrivalToReturn() {
         delays.push_back(ms);
     }
     std::sort(delays.begin(), delays.end());
-    std::printf("byte arrival to ReceiveReply returning: median %.2f ms, p95 %.2f ms, max %.2f ms\n",
-                delays[delays.size() / 2], delays[delays.size() * 95 / 100], delays.back());
+    std::printf(
+        "byte arrival to ReceiveReply returning: median %.2f ms, p95 %.2f ms, max %.2f ms\n",
+        delays[delays.size() / 2], delays[delays.size() * 95 / 100], delays.back());
     ::close(master);
 }
 
@@ -68,15 +69,18 @@ void rates() {
     t.start();
     int reads = 0;
     while (t.elapsed() < 3000) reads += real.link.ReadHoldingRegisters(1, 0, 24, 10) ? 1 : 0;
-    std::printf("function 3, 10 registers, unthrottled pty: %.0f reads/s\n", reads / (t.elapsed() / 1000.0));
+    std::printf("function 3, 10 registers, unthrottled pty: %.0f reads/s\n",
+                reads / (t.elapsed() / 1000.0));
     t.restart();
     int blocks = 0;
     while (t.elapsed() < 3000) blocks += real.link.ReadLogBlock(1, 8, 0x80, 0, 512) ? 1 : 0;
-    std::printf("function 96, 1024-byte blocks, unthrottled pty: %.0f blocks/s\n", blocks / (t.elapsed() / 1000.0));
+    std::printf("function 96, 1024-byte blocks, unthrottled pty: %.0f blocks/s\n",
+                blocks / (t.elapsed() / 1000.0));
 }
 
 void paced() {
-    Sim sim({QStringLiteral("--baud"), QStringLiteral("38400"), QStringLiteral("--records"), QStringLiteral("200")});
+    Sim sim({QStringLiteral("--baud"), QStringLiteral("38400"), QStringLiteral("--records"),
+             QStringLiteral("200")});
     RealLink real(sim.device);
     const double byteTime = 10.0 / 38400.0;
     std::vector<double> times;
@@ -88,8 +92,9 @@ void paced() {
     }
     std::sort(times.begin(), times.end());
     const double line = (9 + 1024 + 9) * byteTime;  // request and reply on the wire
-    std::printf("1024-byte block at 38400 baud: median %.1f ms against %.1f ms line time (+%.1f%%)\n",
-                times[5] * 1000, line * 1000, 100.0 * (times[5] - line) / line);
+    std::printf(
+        "1024-byte block at 38400 baud: median %.1f ms against %.1f ms line time (+%.1f%%)\n",
+        times[5] * 1000, line * 1000, 100.0 * (times[5] - line) / line);
 
     struct Lines : PanelView {
         void setDisplayLine(int, const QByteArray&) override {}
@@ -105,8 +110,10 @@ void paced() {
     }
     std::sort(polls.begin(), polls.end());
     const double pollLine = (4 * (8 + 25) + 11 + 8) * byteTime;
-    std::printf("one poll (1 key write, 4 reads) at 38400 baud: median %.1f ms against %.1f ms line time (+%.1f ms)\n",
-                polls[5] * 1000, pollLine * 1000, (polls[5] - pollLine) * 1000);
+    std::printf(
+        "one poll (1 key write, 4 reads) at 38400 baud: median %.1f ms against %.1f ms line time "
+        "(+%.1f ms)\n",
+        polls[5] * 1000, pollLine * 1000, (polls[5] - pollLine) * 1000);
 }
 
 }  // namespace

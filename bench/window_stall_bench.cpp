@@ -34,9 +34,8 @@ int main(int argc, char* argv[]) {
     qint64 longest = 0;
     QTimer ticker;
     ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longest = std::max(longest, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longest = std::max(longest, sinceTick.restart()); });
     QElapsedTimer total;
     total.start();
     sinceTick.start();
@@ -44,6 +43,7 @@ int main(int argc, char* argv[]) {
     window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
     ticker.stop();
     std::printf("window download: %.2f s, %d records, longest event-loop stall %lld ms\n",
-                total.elapsed() / 1000.0, session.state().RecordRow - 1, static_cast<long long>(longest));
+                total.elapsed() / 1000.0, session.state().RecordRow - 1,
+                static_cast<long long>(longest));
     return 0;
 }

@@ -129,7 +129,8 @@ int DownloadDriver::DownloadLog() {
 
     // Block pass.
     const int inUse = column - 1;
-    const std::int64_t total64 = std::min<std::int64_t>(inUse * 8 * dataRecords, kMaxLogBytes);
+    const std::int64_t total64 =
+        std::min<std::int64_t>(std::int64_t{inUse} * 8 * dataRecords, kMaxLogBytes);
     const auto total = static_cast<std::int32_t>(total64);
     std::int32_t block = std::min(total, kBlockBytes);
     std::int32_t position = 0;

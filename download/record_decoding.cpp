@@ -65,7 +65,7 @@ QString numberText(double value) {
 }
 
 QString dateTimeText(const QDateTime& stamp, const QLocale& locale) {
-    const QString date = locale.toString(stamp.date(), QLocale::ShortFormat);
+    QString date = locale.toString(stamp.date(), QLocale::ShortFormat);
     if (stamp.time() == QTime(0, 0)) return date;
     // The long time format without its time-zone part.
     QString format = locale.timeFormat(QLocale::LongFormat);

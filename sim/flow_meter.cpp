@@ -101,7 +101,7 @@ std::uint16_t FlowMeterSim::holdingRegister(int address, double now) const {
     }
     if (address >= kSizeFirst && address <= kSizeLast) {
         const auto r = log_.sizeRegisters();
-        const auto at = static_cast<std::size_t>((address - kSizeFirst) * 2);
+        const auto at = static_cast<std::size_t>(address - kSizeFirst) * 2;
         return static_cast<std::uint16_t>(r[at] * 256 + r[at + 1]);
     }
     if (address >= 0 && address < 256) return written_[static_cast<std::size_t>(address)];
@@ -130,7 +130,7 @@ QByteArray FlowMeterSim::writeRegisters(const QByteArray& f) {
     if (address + count > 256) return exception(16, 2);
     for (int i = 0; i < count; ++i) {
         const std::uint16_t v = static_cast<std::uint16_t>(u16(f, 7 + 2 * i));
-        written_[static_cast<std::size_t>(address + i)] = v;
+        written_.at(static_cast<std::size_t>(address) + static_cast<std::size_t>(i)) = v;
         if (address + i == kKeyRegister && (v & 0xFF) == 0xFF)
             panel_.key(static_cast<char>(v >> 8));
     }

@@ -119,9 +119,10 @@ std::array<unsigned char, 16> LogGenerator::sizeRegisters() const {
     const int first = none ? 8 : 0;
     const int second = none ? 0 : length - 8;
     auto put = [&](int at, int pointer) {
-        r[static_cast<std::size_t>(at)] = static_cast<unsigned char>(pointer / 16384);
-        r[static_cast<std::size_t>(at + 2)] = static_cast<unsigned char>((pointer % 16384) / 256);
-        r[static_cast<std::size_t>(at + 3)] = static_cast<unsigned char>(pointer % 256);
+        const auto base = static_cast<std::size_t>(at);
+        r[base] = static_cast<unsigned char>(pointer / 16384);
+        r[base + 2] = static_cast<unsigned char>((pointer % 16384) / 256);
+        r[base + 3] = static_cast<unsigned char>(pointer % 256);
     };
     put(0, first);
     put(4, second);

@@ -93,7 +93,7 @@ std::array<QByteArray, 4> PanelSim::lines(double seconds) const {
                 const QByteArray value =
                     log_.inUse(k) ? format("%8.2f", static_cast<double>(log_.value(k, 0)))
                                   : "   --";
-                out[static_cast<std::size_t>(i + 1)] =
+                out[static_cast<std::size_t>(i) + 1] =
                     QByteArray::number(k) + ' ' + name.leftJustified(11, ' ') + value;
             }
             break;

@@ -55,7 +55,9 @@ int main(int argc, char* argv[]) {
 
     // The reply follows the request after the 3.5-character silence of Modbus RTU (1.75 ms
     // above 19200 baud); an unpaced line has no character time, so no silence either.
-    options.meter.turnaround = options.baud == 0 ? 0.0 : options.baud > 19200 ? 0.00175 : 35.0 / options.baud;
+    options.meter.turnaround = options.baud == 0      ? 0.0
+                               : options.baud > 19200 ? 0.00175
+                                                      : 35.0 / options.baud;
     tavrel::sim::FlowMeterSim meter(options.meter);
     meter.faults() = options.faults;
     std::unique_ptr<tavrel::sim::HayesModemSim> modem;

@@ -15,9 +15,10 @@
 
 #include "download_driver.h"
 #include "gui_pump.h"
+#include "real_link.h"
 #include "serial_comm_port.h"
-#include "tcp_comm_port.h"
 #include "sim_rig.h"
+#include "tcp_comm_port.h"
 
 namespace tavrel::test {
 namespace {
@@ -38,26 +39,6 @@ struct SimProcess {
     }
     QProcess process;
     QString device;
-};
-
-// A link over a real serial port (the pty) on the real clock, with the window's pump.
-struct RealLink {
-    explicit RealLink(const QString& device)
-        : port(map(device)), pump(port), link(state, port, clock, pump) {
-        state.CommPort = 1;
-        state.CommBaud = QStringLiteral("38400");
-        state.CommSlaveID = 1;
-    }
-    static PortMap map(const QString& device) {
-        PortMap m;
-        m.set(1, device);
-        return m;
-    }
-    ProgramState state;
-    SystemClock clock;
-    SerialCommPort port;
-    GuiPump pump;
-    Link link;
 };
 
 class EndToEnd : public ::testing::Test {};

@@ -275,7 +275,8 @@ TEST_F(WindowTest, DialShowsTheHangUpButtonAndKeepsOtherButtonsOffThePort) {
 TEST_F(WindowTest, OverADialUpLineToTavrelSim) {
     QProcess sim;
     sim.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
-              {QStringLiteral("--pty"), QStringLiteral("--modem"), QStringLiteral("--connect-delay"), QStringLiteral("1")});
+              {QStringLiteral("--pty"), QStringLiteral("--modem"),
+               QStringLiteral("--connect-delay"), QStringLiteral("1")});
     ASSERT_TRUE(sim.waitForReadyRead(5000));
     SessionOptions options;
     options.ports.set(1, QString::fromLocal8Bit(sim.readLine()).trimmed());
@@ -284,7 +285,9 @@ TEST_F(WindowTest, OverADialUpLineToTavrelSim) {
     DwnLoad1 real(session.link());
     real.startUp();
     real.show();
-    auto find = [&](const char* name) { return real.findChild<QWidget*>(QString::fromLatin1(name)); };
+    auto find = [&](const char* name) {
+        return real.findChild<QWidget*>(QString::fromLatin1(name));
+    };
     auto* tabs = real.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
     tabs->setCurrentIndex(4);
     static_cast<QLineEdit*>(find("Text5(0)"))->setText(QStringLiteral("0311234567"));
@@ -293,11 +296,14 @@ TEST_F(WindowTest, OverADialUpLineToTavrelSim) {
 
     tabs->setCurrentIndex(3);
     QTRY_VERIFY_WITH_TIMEOUT(real.frontPanel().polls() >= 1, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(static_cast<QLineEdit*>(find("Text4(0)"))->text().startsWith(QStringLiteral("FLOW RATE")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        static_cast<QLineEdit*>(find("Text4(0)"))->text().startsWith(QStringLiteral("FLOW RATE")),
+        5000);
 
     tabs->setCurrentIndex(0);
     static_cast<QPushButton*>(find("Command2"))->click();
-    EXPECT_EQ(static_cast<QLabel*>(find("Label4"))->text(), QStringLiteral("Finished. Data in File"));
+    EXPECT_EQ(static_cast<QLabel*>(find("Label4"))->text(),
+              QStringLiteral("Finished. Data in File"));
     EXPECT_EQ(session.state().RecordRow, 121);
 
     tabs->setCurrentIndex(4);
