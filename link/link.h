@@ -69,6 +69,11 @@ class Link {
     // Reads one reply byte the way every parse does: ReceiveReply(1), then ReplyBuffer(0).
     int readReplyByte(bool* arrived = nullptr);
     bool finish(const char* name, bool ok, LinkCause cause);
+    // Steps 1 and 2 of every transaction: let events run, open the port, discard whatever both
+    // buffers hold, let events run. False when the port cannot be opened.
+    bool openAndDiscard();
+    // CrcLow and CrcHigh of the request from CrcValue.
+    void takeRequestCrc();
     // The wait loop shared by functions 3 and 16: repeats about once a second until
     // `awaited` bytes wait or `limitSeconds` pass since the overall mark.
     bool waitWithRepeats(const QByteArray& request, int awaited, double limitSeconds);

@@ -17,6 +17,20 @@ namespace {
 char byteChar(int value) { return static_cast<char>(value & 0xFF); }
 }  // namespace
 
+bool Link::openAndDiscard() {
+    pump_.runPending();
+    if (!OpenCommPort()) return false;
+    port_.discardInput();
+    port_.discardOutput();
+    pump_.runPending();
+    return true;
+}
+
+void Link::takeRequestCrc() {
+    state_.CrcLow = state_.CrcValue & 255;
+    state_.CrcHigh = (state_.CrcValue & 0xFF00) / 256;
+}
+
 bool Link::waitWithRepeats(const QByteArray& request, int awaited, double limitSeconds) {
     double resendMark = markNow();
     double overallMark = resendMark;
@@ -39,11 +53,7 @@ bool Link::ReadHoldingRegisters(int slave, int addressHigh, int addressLow, int 
     static constexpr const char* kName = "ReadHoldingRegisters";
     TransactionGuard guard(lock_);
     if (!guard.owns()) return finish(kName, false, LinkCause::Busy);
-    pump_.runPending();
-    if (!OpenCommPort()) return finish(kName, false, LinkCause::PortNotOpen);
-    port_.discardInput();
-    port_.discardOutput();
-    pump_.runPending();
+    if (!openAndDiscard()) return finish(kName, false, LinkCause::PortNotOpen);
 
     state_.CrcValue = 65535;
     state_.FunctionCode = 3;
@@ -54,8 +64,7 @@ bool Link::ReadHoldingRegisters(int slave, int addressHigh, int addressLow, int 
                         static_cast<int>(state_.CountHigh), static_cast<int>(state_.CountLow)}) {
         state_.CrcValue = UpdateCrc(v);
     }
-    state_.CrcLow = state_.CrcValue & 255;
-    state_.CrcHigh = (state_.CrcValue & 0xFF00) / 256;
+    takeRequestCrc();
     const QByteArray request =
         bytesOf({state_.RequestSlave, state_.FunctionCode, addressHigh, addressLow,
                  state_.CountHigh, state_.CountLow, state_.CrcLow, state_.CrcHigh});
@@ -96,11 +105,7 @@ bool Link::WriteMultipleRegisters(int slave, std::int32_t address, int count, in
     static constexpr const char* kName = "WriteMultipleRegisters";
     TransactionGuard guard(lock_);
     if (!guard.owns()) return finish(kName, false, LinkCause::Busy);
-    pump_.runPending();
-    if (!OpenCommPort()) return finish(kName, false, LinkCause::PortNotOpen);
-    port_.discardInput();
-    port_.discardOutput();
-    pump_.runPending();
+    if (!openAndDiscard()) return finish(kName, false, LinkCause::PortNotOpen);
 
     state_.FunctionCode = 16;
     state_.RequestSlave = slave;
@@ -126,8 +131,7 @@ bool Link::WriteMultipleRegisters(int slave, std::int32_t address, int count, in
         state_.WriteData.append(byteChar(low));
         state_.CrcValue = UpdateCrc(low);
     }
-    state_.CrcLow = state_.CrcValue & 255;
-    state_.CrcHigh = (state_.CrcValue & 0xFF00) / 256;
+    takeRequestCrc();
     // The frame carries exactly two data bytes: only a one-register write is well formed.
     auto dataByte = [&](int i) {
         return state_.WriteData.size() > i ? static_cast<unsigned char>(state_.WriteData[i]) : 0;
@@ -161,11 +165,7 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     static constexpr const char* kName = "ReadLogBlock";
     TransactionGuard guard(lock_);
     if (!guard.owns()) return finish(kName, false, LinkCause::Busy);
-    pump_.runPending();
-    if (!OpenCommPort()) return finish(kName, false, LinkCause::PortNotOpen);
-    port_.discardInput();
-    port_.discardOutput();
-    pump_.runPending();
+    if (!openAndDiscard()) return finish(kName, false, LinkCause::PortNotOpen);
 
     state_.FunctionCode = 96;
     state_.RequestSlave = slave;
@@ -178,8 +178,7 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
               static_cast<int>(state_.CountHigh), static_cast<int>(state_.CountLow)}) {
             state_.CrcValue = UpdateCrc(v);
         }
-        state_.CrcLow = state_.CrcValue & 255;
-        state_.CrcHigh = (state_.CrcValue & 0xFF00) / 256;
+        takeRequestCrc();
         return bytesOf({state_.RequestSlave, state_.FunctionCode, selector1, selector2, selector3,
                         state_.CountHigh, state_.CountLow, state_.CrcLow, state_.CrcHigh});
     };

@@ -186,6 +186,25 @@ TEST_F(EndToEnd, CliDownloadWritesTheSameCsvAsTheWindowsDriver) {
     EXPECT_EQ(cliCsv.readAll(), expected);
 }
 
+TEST_F(EndToEnd, CliTakesItsDefaultsFromTheSettingsFile) {
+    SimProcess sim({QStringLiteral("--slave"), QStringLiteral("17"), QStringLiteral("--records"),
+                    QStringLiteral("5")});
+    QTemporaryDir dir;
+    QFile ini(dir.filePath(QStringLiteral("Tavreldwn.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(
+        "[Commport]=2\r\n[CommBaud]=9600\r\n[CommFlow]=Hardware\r\n[CommSlaveID]=017\r\n"
+        "[DownloadSaveFile]=from-settings.csv\r\n");
+    ini.close();
+    QProcess cli;
+    cli.setWorkingDirectory(dir.path());
+    cli.start(binary("/cli/tavrel-cli"),
+              {QStringLiteral("download"), QStringLiteral("--port"), sim.device});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardOutput().constData();
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("from-settings.csv"))));
+}
+
 TEST_F(EndToEnd, CliExitStatuses) {
     struct Case {
         QStringList simArgs;

@@ -187,7 +187,7 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     window->startUp();
     QTableView* grid = widget<QTableView>("MSHFlexGrid1");
     QAbstractItemModelTester tester(grid->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Warning);
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     showTab(0);
     QPushButton* command2 = widget<QPushButton>("Command2");
     bool disabledDuringRun = true;
