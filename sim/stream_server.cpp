@@ -49,11 +49,13 @@ bool serveStream(SimDevice& device, int fd, int baud, const std::atomic<bool>& s
     device.setOutput([&line](const QByteArray& bytes, double at) { line.deviceWrite(bytes, at); });
     char buf[4096];
     while (!stop.load()) {
+        // Sleep until the next byte is due (to the microsecond, so paced replies keep their
+        // timing) or the tool writes, and at most 20 ms.
         const double next = line.secondsToNextHostByte();
-        const int timeout =
-            next < 0 ? 20 : std::min(20, static_cast<int>(std::ceil(next * 1000.0)));
+        const double wait = next < 0 ? 0.02 : std::min(0.02, next);
+        const timespec timeout{0, static_cast<long>(wait * 1e9)};
         pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, timeout);
+        const int ready = ::ppoll(&p, 1, &timeout, nullptr);
         if (ready < 0 && errno != EINTR) return false;
         if (ready > 0 && (p.revents & POLLIN) != 0) {
             const ssize_t n = ::read(fd, buf, sizeof buf);
