@@ -92,8 +92,9 @@ void DwnLoad1::wireHandlers() {
             [this](const QString& t) { onFileNameChanged(link_.state(), t); });
     connect(command2_, &QPushButton::clicked, this,
             [this] { guarded("Command2", [this] { driver_.onDownloadClicked(); }); });
-    connect(command4_, &QPushButton::clicked, this,
-            [this] { guarded("Command4", [this] { modem_.DialModem(text5_[0]->text()); }); });
+    connect(command4_, &QPushButton::clicked, this, [this] {
+        guarded("Command4", [this] { modem_.DialModem([this] { return text5_[0]->text(); }); });
+    });
     connect(command5_, &QPushButton::clicked, this,
             [this] { guarded("Command5", [this] { modem_.HangUp(); }); });
     connect(text5_[0], &QLineEdit::textChanged, this, [this](const QString& t) {

@@ -23,7 +23,6 @@ void VirtualCommPort::setPortOpen(bool open) {
     if (pace_) line_.setBaud(ls.baud);
     line_.hostDiscardInput();
     open_ = true;
-    inputLen_ = std::max(0, inputLen_);
     ++openCount_;
     error_.clear();
 }

@@ -31,7 +31,7 @@ bool Modem::takeOneByte(QString& reply) {
     return true;
 }
 
-bool Modem::DialModem(const QString& number) {
+bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
     OperationGuard guard(link_.portLock(), QStringLiteral("dial"));
     if (!guard.owns()) return false;
     dialing_ = true;
@@ -73,9 +73,10 @@ bool Modem::DialModem(const QString& number) {
         }
     }
 
-    view_.setModemStatus(QStringLiteral("Dialing ") + number);
+    view_.setModemStatus(QStringLiteral("Dialing ") + phoneNumberText());
     pump.runPending();
     if (!port.portOpen()) return true;
+    const QString number = phoneNumberText();
     port.output(QByteArray("ATDT ") + encodeLocal(number) + "\r");
     if (link_.trace() != nullptr) link_.trace()->note(QStringLiteral("modem: ATDT ") + number);
     view_.setHangUpVisible(true);

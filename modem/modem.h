@@ -3,6 +3,7 @@
 // stays open and carries the Modbus traffic of everything else through the connection.
 
 #include <QString>
+#include <functional>
 
 namespace tavrel {
 
@@ -20,9 +21,13 @@ class Modem {
   public:
     Modem(Link& link, ModemView& view);
 
-    // Command4 clicked: dial `number` (the text of Text5(0)). Returns false when the port was
-    // taken by another operation and nothing was done.
-    bool DialModem(const QString& number);
+    // Command4 clicked: dial the text of Text5(0), read when the dial command goes out (the
+    // user may edit the box during the modem check). Returns false when the port was taken by
+    // another operation and nothing was done.
+    bool DialModem(const std::function<QString()>& phoneNumberText);
+    bool DialModem(const QString& number) {
+        return DialModem([number] { return number; });
+    }
     // Command5 clicked. Runs also while a dial waits (that dial then stops at its next pass);
     // returns false, doing nothing, while another operation holds the port.
     bool HangUp();

@@ -96,6 +96,15 @@ TEST(DialModem, ConnectLineTenSecondsAfterDialing) {
     EXPECT_TRUE(m.rig.link.ReadHoldingRegisters(1, 0, 24, 10));
 }
 
+TEST(DialModem, TheNumberIsReadWhenTheDialCommandGoesOut) {
+    ModemRig m;
+    QString box = QStringLiteral("111");
+    m.rig.pump.onPass = [&] { box = QStringLiteral("222"); };  // edited during the modem check
+    m.modem.DialModem([&] { return box; });
+    EXPECT_EQ(m.rig.sim.modem()->dialedNumber(), QStringLiteral("222"));
+    EXPECT_TRUE(m.view.history.contains(QStringLiteral("Dialing 222")));
+}
+
 TEST(DialModem, EmptyNumberAndRefusalsDoNotEndTheDialEarly) {
     sim::SimulatedLineOptions options = withModem(1.0);
     options.modemConfig.busyNumbers = {QString()};
