@@ -121,7 +121,6 @@ TEST(HangUp, TimingAndClosedPort) {
     m.modem.DialModem(QStringLiteral("1"));
     ASSERT_TRUE(m.rig.sim.modem()->dataMode());
     const double start = m.rig.now();
-    std::vector<std::pair<double, QString>> seen;
     EXPECT_TRUE(m.modem.HangUp());
     EXPECT_EQ(m.view.history.mid(m.view.history.size() - 2),
               QStringList({QStringLiteral("Hanging up Line"), QStringLiteral("Okay")}));
