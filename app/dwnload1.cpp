@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFont>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
@@ -33,6 +34,9 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
       driver_(link, records_, *this),
       panel_(link, *this),
       modem_(link, *this) {
+    // The frames' Korean system font, where it is missing, in the Korean font Linux ships.
+    QFont::insertSubstitutions(QStringLiteral("굴림"),
+                               {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
     setObjectName(QStringLiteral("DwnLoad1"));
     setWindowTitle(kWindowTitle);
     QAction* exitItem = menuBar()->addAction(QStringLiteral("E&xit"));

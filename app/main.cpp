@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFont>
 #include <QMessageBox>
 #include <cstdio>
 
@@ -16,8 +15,6 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrel"));
-    QFont::insertSubstitutions(QStringLiteral("굴림"),
-                               {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Flow meter data logger service tool."));

@@ -34,8 +34,6 @@ bool shoot(QWidget& window, QTabWidget& tabs, int tab, const QString& file) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QFont::insertSubstitutions(QStringLiteral("굴림"),
-                               {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
     const QString out =
         QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"))
             .absolutePath();

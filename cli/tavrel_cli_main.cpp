@@ -54,10 +54,9 @@ bool dial(tavrel::Link& link, tavrel::cli::TextModemView& view, const QString& n
     tavrel::Modem modem(link, view);
     modem.DialModem(number);
     std::fputc('\n', stdout);
-    const bool connected = link.port().portOpen() &&
-                           view.modemStatus() != QStringLiteral("Could not connect") &&
-                           (view.modemStatus().contains(QStringLiteral("CONNECT")) ||
-                            view.modemStatus().contains(QStringLiteral("Connect")));
+    const bool connected =
+        link.port().portOpen() && (view.modemStatus().contains(QStringLiteral("CONNECT")) ||
+                                   view.modemStatus().contains(QStringLiteral("Connect")));
     if (!connected) std::printf("Could not connect\n");
     return connected;
 }

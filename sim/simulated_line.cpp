@@ -2,16 +2,17 @@
 
 namespace tavrel::sim {
 
-SimulatedLine::SimulatedLine(const Clock& clock, const SimulatedLineOptions& options)
-    : line_(clock), port_(line_), meter_(options.meter) {
+SimulatedInstrument::SimulatedInstrument(const SimulatedLineOptions& options)
+    : meter_(options.meter) {
     meter_.faults() = options.faults;
-    SimDevice* front = &meter_;
-    if (options.modem) {
-        modem_ = std::make_unique<HayesModemSim>(options.modemConfig, meter_);
-        front = modem_.get();
-    }
-    front->setOutput([this](const QByteArray& bytes, double at) { line_.deviceWrite(bytes, at); });
-    line_.attachDevice(front);
+    if (options.modem) modem_ = std::make_unique<HayesModemSim>(options.modemConfig, meter_);
+}
+
+SimulatedLine::SimulatedLine(const Clock& clock, const SimulatedLineOptions& options)
+    : line_(clock), port_(line_), instrument_(options) {
+    SimDevice& front = instrument_.front();
+    front.setOutput([this](const QByteArray& bytes, double at) { line_.deviceWrite(bytes, at); });
+    line_.attachDevice(&front);
     if (options.baud > 0) {
         line_.setBaud(options.baud);
     } else {

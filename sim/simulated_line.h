@@ -24,20 +24,35 @@ struct SimulatedLineOptions {
     bool realTime = false;  // demo mode: waits sleep in real time
 };
 
+// The simulated flow meter with its faults, and the modem in front of it when asked for: what
+// sits at the far end of the line, whichever transport carries it.
+class SimulatedInstrument {
+  public:
+    explicit SimulatedInstrument(const SimulatedLineOptions& options);
+
+    FlowMeterSim& meter() { return meter_; }
+    HayesModemSim* modem() { return modem_.get(); }
+    // The device the line talks to: the modem when there is one, else the meter.
+    SimDevice& front() { return modem_ ? static_cast<SimDevice&>(*modem_) : meter_; }
+
+  private:
+    FlowMeterSim meter_;
+    std::unique_ptr<HayesModemSim> modem_;
+};
+
 class SimulatedLine {
   public:
     SimulatedLine(const Clock& clock, const SimulatedLineOptions& options = {});
 
     VirtualLine& line() { return line_; }
     VirtualCommPort& port() { return port_; }
-    FlowMeterSim& meter() { return meter_; }
-    HayesModemSim* modem() { return modem_.get(); }
+    FlowMeterSim& meter() { return instrument_.meter(); }
+    HayesModemSim* modem() { return instrument_.modem(); }
 
   private:
     VirtualLine line_;
     VirtualCommPort port_;
-    FlowMeterSim meter_;
-    std::unique_ptr<HayesModemSim> modem_;
+    SimulatedInstrument instrument_;
 };
 
 }  // namespace tavrel::sim

@@ -8,7 +8,6 @@
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 
 #include "sim_options.h"
 #include "stream_server.h"
@@ -58,14 +57,8 @@ int main(int argc, char* argv[]) {
     options.meter.turnaround = options.baud == 0      ? 0.0
                                : options.baud > 19200 ? 0.00175
                                                       : 35.0 / options.baud;
-    tavrel::sim::FlowMeterSim meter(options.meter);
-    meter.faults() = options.faults;
-    std::unique_ptr<tavrel::sim::HayesModemSim> modem;
-    tavrel::sim::SimDevice* front = &meter;
-    if (options.modem) {
-        modem = std::make_unique<tavrel::sim::HayesModemSim>(options.modemConfig, meter);
-        front = modem.get();
-    }
+    tavrel::sim::SimulatedInstrument instrument(options);
+    tavrel::sim::SimDevice* front = &instrument.front();
 
     if (parser.isSet(QStringLiteral("pty"))) {
         QString path;

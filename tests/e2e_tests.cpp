@@ -25,22 +25,6 @@ namespace {
 
 QString binary(const char* name) { return QStringLiteral(TAVREL_BIN_DIR) + QLatin1String(name); }
 
-// tavrel-sim on a pseudo-terminal for the length of a test.
-struct SimProcess {
-    explicit SimProcess(const QStringList& args) {
-        process.start(binary("/sim/tavrel-sim"), QStringList{QStringLiteral("--pty")} + args);
-        if (process.waitForReadyRead(5000))
-            device = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~SimProcess() {
-        process.terminate();
-        if (!process.waitForFinished(2000)) process.kill();
-        process.waitForFinished(2000);
-    }
-    QProcess process;
-    QString device;
-};
-
 class EndToEnd : public ::testing::Test {};
 
 TEST_F(EndToEnd, SerialPortOnAPseudoTerminalReceivesBytes) {

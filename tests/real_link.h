@@ -1,6 +1,9 @@
 #pragma once
-// A link over a real serial device (a pseudo-terminal in the end-to-end tests and benchmarks)
-// on the real clock, with the window's pump.
+// For the end-to-end tests and benchmarks: tavrel-sim on a pseudo-terminal for as long as the
+// object lives, and a link over a real serial device on the real clock with the window's pump.
+// Users define TAVREL_BIN_DIR, the build folder that holds sim/tavrel-sim.
+
+#include <QProcess>
 
 #include "clock.h"
 #include "gui_pump.h"
@@ -8,6 +11,22 @@
 #include "serial_comm_port.h"
 
 namespace tavrel::test {
+
+struct SimProcess {
+    explicit SimProcess(const QStringList& args) {
+        process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
+                      QStringList{QStringLiteral("--pty")} + args);
+        if (process.waitForReadyRead(5000))
+            device = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~SimProcess() {
+        process.terminate();
+        if (!process.waitForFinished(2000)) process.kill();
+        process.waitForFinished(2000);
+    }
+    QProcess process;
+    QString device;
+};
 
 struct RealLink {
     explicit RealLink(const QString& device, const QString& baud = QStringLiteral("38400"))
