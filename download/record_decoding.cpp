@@ -1,9 +1,16 @@
 #include "record_decoding.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <ctime>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "flex_grid.h"
+#include "local_text.h"
 
 namespace tavrel {
 
@@ -47,12 +54,14 @@ QByteArray CleanText(const QByteArray& text) {
 
 QString numberText(double value) {
     if (value == 0.0) return QStringLiteral(" 0");
+    // to_chars never looks at the locale: "." whatever LC_NUMERIC says.
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%.7G", std::fabs(value));  // "C" formatting: "." always
-    std::string s(buf);
+    const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                 std::chars_format::general, 7);
+    std::string s(buf, r.ptr);
     std::string exponent;
-    if (const auto epos = s.find('E'); epos != std::string::npos) {
-        exponent = s.substr(epos);  // "E+37"
+    if (const auto epos = s.find('e'); epos != std::string::npos) {
+        exponent = "E" + s.substr(epos + 1);  // "E+37"
         s.erase(epos);
     }
     if (s.find('.') != std::string::npos) {
@@ -64,19 +73,42 @@ QString numberText(double value) {
     return QString::fromLatin1(sign + s + exponent);
 }
 
-QString dateTimeText(const QDateTime& stamp, const QLocale& locale) {
-    QString date = locale.toString(stamp.date(), QLocale::ShortFormat);
-    if (stamp.time() == QTime(0, 0)) return date;
-    // The long time format without its time-zone part.
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    QString cleaned;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == u'\'') quoted = !quoted;
-        if (!quoted && c == u't') continue;
-        cleaned.append(c);
-    }
-    return date + u' ' + locale.toString(stamp.time(), cleaned.trimmed());
+QString dateTimeText(const QDateTime& stamp) {
+    const QDate d = stamp.date();
+    const QTime t = stamp.time();
+    const bool midnight = t == QTime(0, 0);
+#ifdef _WIN32
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(d.year());
+    st.wMonth = static_cast<WORD>(d.month());
+    st.wDay = static_cast<WORD>(d.day());
+    st.wHour = static_cast<WORD>(t.hour());
+    st.wMinute = static_cast<WORD>(t.minute());
+    st.wSecond = static_cast<WORD>(t.second());
+    wchar_t date[128];
+    wchar_t time[128];
+    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128, nullptr);
+    QString text = QString::fromWCharArray(date);
+    if (midnight) return text;
+    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128);
+    return text + u' ' + QString::fromWCharArray(time);
+#else
+    // The C library's own short date (%x) and long time (%X) of LC_TIME, in the code page of
+    // LC_CTYPE: the system's general date-time form, with no time zone to strip.
+    std::tm tm{};
+    tm.tm_year = d.year() - 1900;
+    tm.tm_mon = d.month() - 1;
+    tm.tm_mday = d.day();
+    tm.tm_hour = t.hour();
+    tm.tm_min = t.minute();
+    tm.tm_sec = t.second();
+    tm.tm_wday = d.dayOfWeek() % 7;
+    tm.tm_yday = d.dayOfYear() - 1;
+    tm.tm_isdst = -1;
+    char buf[256];
+    const std::size_t n = std::strftime(buf, sizeof buf, midnight ? "%x" : "%x %X", &tm);
+    return decodeLocal(QByteArray(buf, static_cast<qsizetype>(n)));
+#endif
 }
 
 LogBlockDecoder::LogBlockDecoder(FlexGrid& grid, std::int32_t& recordRow)
@@ -111,7 +143,7 @@ bool LogBlockDecoder::DecodeLogBlock(const QByteArray& block) {
         previousDate = date;
         previousTime = time;
 
-        grid_.setText(recordRow_, 1, dateTimeText(QDateTime(date, time), locale_));
+        grid_.setText(recordRow_, 1, dateTimeText(QDateTime(date, time)));
         grid_.setText(recordRow_, 0, QString::number(recordRow_ - 1));
         const int column = columnOf_[static_cast<std::size_t>(channel)];
         if (column > 0)

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <array>
 
@@ -22,9 +21,10 @@ QByteArray CleanText(const QByteArray& text);
 // A number as the tool shows it: at most 7 significant digits, a leading blank when not
 // negative, no "0" before the point, "." whatever the locale, exponent form "1E+37".
 QString numberText(double value);
-// The general date-time text: the locale's short date, a blank, its long time without a time
-// zone; the date alone at exactly midnight.
-QString dateTimeText(const QDateTime& stamp, const QLocale& locale = QLocale::system());
+// The system's general date-time text: the locale's short date, a blank and its long time; the
+// date alone at exactly midnight. Follows the process locale (LC_TIME, and LC_CTYPE for its
+// code page), as the CSV and the grid both do.
+QString dateTimeText(const QDateTime& stamp);
 
 // Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`
 // (0 = the channel has no column, its value is dropped).
@@ -33,7 +33,6 @@ class LogBlockDecoder {
     LogBlockDecoder(FlexGrid& grid, std::int32_t& recordRow);
 
     void setYear(int year) { year_ = year; }
-    void setLocale(const QLocale& locale) { locale_ = locale; }
     void setColumns(const std::array<int, 16>& columnOf) { columnOf_ = columnOf; }
     // One block: always takes it in and returns true.
     bool DecodeLogBlock(const QByteArray& block);
@@ -42,7 +41,6 @@ class LogBlockDecoder {
     FlexGrid& grid_;
     std::int32_t& recordRow_;
     int year_ = 2000;
-    QLocale locale_ = QLocale::system();
     std::array<int, 16> columnOf_{};
 };
 

@@ -23,6 +23,7 @@ class CommPort {
     virtual int inBufferCount() = 0;          // received bytes waiting
     virtual void discardInput() = 0;          // InBufferCount = 0
     virtual void discardOutput() = 0;         // OutBufferCount = 0
+    virtual int outBufferCount() { return 0; }  // written bytes not yet handed to the line
     virtual void output(QByteArrayView bytes) = 0;
     virtual QByteArray input() = 0;  // takes InputLen bytes (0 = all)
 

@@ -1,7 +1,10 @@
 #pragma once
-// Text files in the system's 8-bit code page (cp949 on a Korean Windows, the locale's encoding
-// elsewhere). Bytes that do not decode are kept as lone surrogates U+DC80..U+DCFF and written
-// back as the same bytes, so a settings line never loses what the user or another tool put there.
+// Text files and captions in the system's 8-bit code page: on Linux the character set of the
+// locale (LC_CTYPE, e.g. EUC-KR or UTF-8), on Windows the ANSI code page (cp949 on a Korean
+// Windows). The settings file, the CSV and the captions the widgets show all go through here,
+// so one file never mixes two encodings. Bytes that do not decode are kept as lone surrogates
+// U+DC80..U+DCFF and written back as the same bytes, so a settings line never loses what the
+// user or another tool put there.
 
 #include <QByteArray>
 #include <QString>
@@ -10,5 +13,9 @@ namespace tavrel {
 
 QString decodeLocal(const QByteArray& bytes);
 QByteArray encodeLocal(const QString& text);
+
+// The code page in force, as the C library names it ("UTF-8", "EUC-KR", "CP949", ...). The C
+// locale's plain ASCII is taken as UTF-8, as Qt itself does.
+QByteArray localCodePage();
 
 }  // namespace tavrel

@@ -2,6 +2,10 @@
 
 #include <thread>
 
+#ifndef _WIN32
+#include <termios.h>
+#endif
+
 namespace tavrel {
 
 namespace {
@@ -21,6 +25,57 @@ bool parseLineSettings(const QString& text, LineSettings& out) {
     if (!ok || out.dataBits < 5 || out.dataBits > 8) return false;
     out.stopBits = parts[3].trimmed().toInt(&ok);
     return ok && (out.stopBits == 1 || out.stopBits == 2);
+}
+
+QString SerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
+#ifdef _WIN32
+    (void)wanted;
+    return {};
+#else
+    // Read the terminal back: some drivers accept a setting and keep the old one.
+    termios t{};
+    if (tcgetattr(static_cast<int>(port_->handle()), &t) != 0) return {};
+    static const struct {
+        int baud;
+        speed_t code;
+    } kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},    {9600, B9600},
+                   {19200, B19200}, {38400, B38400}, {57600, B57600},  {115200, B115200}};
+    for (const auto& s : kSpeeds) {
+        if (s.baud == wanted.baud && cfgetospeed(&t) != s.code)
+            return QStringLiteral("the device kept another speed");
+    }
+    const tcflag_t size = wanted.dataBits == 8 ? CS8 : wanted.dataBits == 7 ? CS7
+                          : wanted.dataBits == 6 ? CS6 : CS5;
+    if ((t.c_cflag & CSIZE) != size) return QStringLiteral("the device kept another data size");
+    if (((t.c_cflag & PARENB) != 0) != (wanted.parity != 'N'))
+        return QStringLiteral("the device kept another parity");
+    if (((t.c_cflag & CSTOPB) != 0) != (wanted.stopBits == 2))
+        return QStringLiteral("the device kept another stop-bit count");
+    return {};
+#endif
+}
+
+QString SerialCommPort::openFailureText() const {
+    const QString qt = port_->errorString();
+    // Qt reports a device another program holds (its lock file, or the driver's EBUSY) in
+    // its own words; say it the way a technician can act on.
+    if (qt.contains(QStringLiteral("lock"), Qt::CaseInsensitive) ||
+        qt.contains(QStringLiteral("busy"), Qt::CaseInsensitive))
+        return QStringLiteral("in use by another program");
+    switch (port_->error()) {
+        case QSerialPort::PermissionError:
+#ifdef _WIN32
+            return QStringLiteral("in use by another program");
+#else
+            return QStringLiteral(
+                "permission denied (serial devices belong to the dialout group: "
+                "sudo usermod -aG dialout $USER, then log in again)");
+#endif
+        case QSerialPort::DeviceNotFoundError:
+            return QStringLiteral("no such device");
+        default:
+            return qt;
+    }
 }
 
 SerialCommPort::SerialCommPort(PortMap map)
@@ -43,31 +98,41 @@ void SerialCommPort::setPortOpen(bool open) {
     }
     port_->setPortName(deviceName());
     if (!port_->open(QIODevice::ReadWrite)) {
-        error_ = QStringLiteral("%1: %2").arg(deviceName(), port_->errorString());
+        error_ = QStringLiteral("%1: %2").arg(deviceName(), openFailureText());
         return;
     }
-    // A pseudo-terminal or a USB adapter may refuse some of these; the port stays usable.
-    port_->setBaudRate(ls.baud);
-    port_->setDataBits(static_cast<QSerialPort::DataBits>(ls.dataBits));
+    // A speed or frame the driver refuses is a failed open: left at its old speed the port
+    // would only ever show "no reply".
+    QSerialPort::Parity parity = QSerialPort::NoParity;
     switch (ls.parity) {
         case 'E':
-            port_->setParity(QSerialPort::EvenParity);
+            parity = QSerialPort::EvenParity;
             break;
         case 'O':
-            port_->setParity(QSerialPort::OddParity);
+            parity = QSerialPort::OddParity;
             break;
         case 'M':
-            port_->setParity(QSerialPort::MarkParity);
+            parity = QSerialPort::MarkParity;
             break;
         case 'S':
-            port_->setParity(QSerialPort::SpaceParity);
+            parity = QSerialPort::SpaceParity;
             break;
         default:
-            port_->setParity(QSerialPort::NoParity);
             break;
     }
-    port_->setStopBits(ls.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    port_->setFlowControl(QSerialPort::NoFlowControl);
+    const bool applied =
+        port_->setBaudRate(ls.baud) &&
+        port_->setDataBits(static_cast<QSerialPort::DataBits>(ls.dataBits)) &&
+        port_->setParity(parity) &&
+        port_->setStopBits(ls.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+        port_->setFlowControl(QSerialPort::NoFlowControl);
+    const QString refused = applied ? lineSettingsMismatch(ls) : port_->errorString();
+    if (!refused.isEmpty()) {
+        error_ = QStringLiteral("%1: line settings %2 refused (%3)")
+                     .arg(deviceName(), settings_, refused);
+        port_->close();
+        return;
+    }
     port_->clearError();
     error_.clear();
 }

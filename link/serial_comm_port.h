@@ -32,6 +32,9 @@ class SerialCommPort final : public CommPort {
 
   private:
     void checkLost();
+    // Empty when the device took the settings, else what it kept instead.
+    QString lineSettingsMismatch(const LineSettings& wanted) const;
+    QString openFailureText() const;
 
     PortMap map_;
     std::unique_ptr<QSerialPort> port_;

@@ -3,6 +3,13 @@
 #include <QUrl>
 #include <thread>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <cerrno>
+#include <sys/socket.h>
+#endif
+
 #include "port_map.h"
 #include "serial_comm_port.h"
 
@@ -14,6 +21,7 @@ TcpCommPort::~TcpCommPort() = default;
 void TcpCommPort::setPortOpen(bool open) {
     if (!open) {
         socket_->abort();
+        pending_.clear();
         open_ = false;
         return;
     }
@@ -59,10 +67,36 @@ void TcpCommPort::discardInput() {
     socket_->readAll();
 }
 
+void TcpCommPort::push() {
+    if (!open_ || pending_.isEmpty()) return;
+    const auto fd = socket_->socketDescriptor();
+#ifdef _WIN32
+    const int sent = ::send(static_cast<SOCKET>(fd), pending_.constData(),
+                            static_cast<int>(pending_.size()), 0);
+    const bool failed = sent < 0 && WSAGetLastError() != WSAEWOULDBLOCK;
+#else
+    const ssize_t sent = ::send(static_cast<int>(fd), pending_.constData(),
+                                static_cast<std::size_t>(pending_.size()), MSG_NOSIGNAL);
+    const bool failed = sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+#endif
+    if (sent > 0) pending_.remove(0, static_cast<qsizetype>(sent));
+    if (failed) {
+        error_ = QStringLiteral("%1: connection lost").arg(url_);
+        socket_->abort();
+        pending_.clear();
+        open_ = false;
+    }
+}
+
+int TcpCommPort::outBufferCount() {
+    push();
+    return static_cast<int>(std::min<qsizetype>(pending_.size(), 32767));
+}
+
 void TcpCommPort::output(QByteArrayView bytes) {
     if (!open_) return;
-    socket_->write(bytes.data(), bytes.size());
-    socket_->flush();
+    pending_.append(bytes.data(), bytes.size());
+    push();
     checkLost();
 }
 
@@ -76,7 +110,10 @@ void TcpCommPort::waitForBytes(std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(limit);
         return;
     }
-    if (socket_->bytesAvailable() == 0) socket_->waitForReadyRead(static_cast<int>(limit.count()));
+    push();
+    // Blocks until more bytes come or the limit passes, also when some are already buffered:
+    // the caller is waiting for more than it has (half a reply must not spin a core).
+    socket_->waitForReadyRead(static_cast<int>(limit.count()));
     checkLost();
 }
 

@@ -23,7 +23,8 @@ class TcpCommPort final : public CommPort {
     void setPortOpen(bool open) override;
     int inBufferCount() override;
     void discardInput() override;
-    void discardOutput() override {}
+    void discardOutput() override { pending_.clear(); }
+    int outBufferCount() override;
     void output(QByteArrayView bytes) override;
     QByteArray input() override;
     void waitForBytes(std::chrono::milliseconds limit) override;
@@ -31,7 +32,12 @@ class TcpCommPort final : public CommPort {
 
   private:
     void checkLost();
+    // Hands as much of pending_ to the socket as it takes without blocking.
+    void push();
     std::unique_ptr<QTcpSocket> socket_;
+    // Written but not yet taken by the socket; ours (not Qt's write buffer) so that a discard
+    // really drops it, as it does on a serial port.
+    QByteArray pending_;
     QString url_;
     QString settings_;
     int inputLen_ = 0;
@@ -55,6 +61,7 @@ class MappedCommPort final : public CommPort {
     int inBufferCount() override { return active_->inBufferCount(); }
     void discardInput() override { active_->discardInput(); }
     void discardOutput() override { active_->discardOutput(); }
+    int outBufferCount() override { return active_->outBufferCount(); }
     void output(QByteArrayView bytes) override { active_->output(bytes); }
     QByteArray input() override { return active_->input(); }
     void waitForBytes(std::chrono::milliseconds limit) override { active_->waitForBytes(limit); }

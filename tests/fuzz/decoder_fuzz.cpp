@@ -14,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t row = size > 0 ? (data[0] % 2 == 0 ? 1 : kRecordsGridRows - 3) : 1;
     LogBlockDecoder decoder(grid, row);
     decoder.setYear(2024);
-    decoder.setLocale(QLocale::c());
     const QByteArray block(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     if (!decoder.DecodeLogBlock(block)) __builtin_trap();
     for (std::size_t i = 0; i + 4 <= size; i += 4) {
