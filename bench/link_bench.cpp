@@ -1,7 +1,8 @@
 // End-to-end timings on the real serial path (QSerialPort on a pseudo-terminal) against
 // tavrel-sim: the window's pump while waiting, the delay from a byte's arrival to ReceiveReply
 // returning, transaction rates, and paced block and poll times against their line time.
-// Usage: link_bench [quick]   (quick shortens the long CPU waits for a smoke run)
+// Usage: link_bench [quick [half]]   (quick shortens the long CPU waits for a smoke run;
+// half adds the two 30 s waits with half a reply buffered)
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 
 #include "bench_util.h"
 #include "front_panel.h"
+#include "tcp_comm_port.h"
 
 using namespace tavrel;
 using namespace tavrel::bench;
@@ -116,6 +118,43 @@ void paced() {
         polls[5] * 1000, pollLine * 1000, (polls[5] - pollLine) * 1000);
 }
 
+// Part of a reply waits (12 of 25 bytes) and the rest never comes: function 3 runs its whole
+// 30 s limit with bytes buffered, on a pty and on a tcp:// device server.
+void halfReplyWait(bool tcp) {
+    const QStringList faults{QStringLiteral("--fault"), QStringLiteral("truncate=12@1-1"),
+                             QStringLiteral("--fault"), QStringLiteral("silence@2")};
+    QProcess server;
+    std::unique_ptr<Sim> sim;
+    PortMap map;
+    if (tcp) {
+        server.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
+                     QStringList{QStringLiteral("--tcp"), QStringLiteral("47653")} + faults);
+        server.waitForReadyRead(5000);
+        map.set(1, QString::fromLocal8Bit(server.readLine()).trimmed());
+    } else {
+        sim = std::make_unique<Sim>(faults);
+        map.set(1, sim->device);
+    }
+    ProgramState state;
+    state.CommPort = 1;
+    state.CommBaud = QStringLiteral("38400");
+    SystemClock clock;
+    MappedCommPort port(map);
+    GuiPump pump(port);
+    Link link(state, port, clock, pump);
+    link.OpenCommPort();
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    link.ReadHoldingRegisters(1, 0, 24, 10);
+    const double cpu = cpuSeconds() - cpu0;
+    std::printf("%s, 12 of 25 bytes waiting, function 3 gives up after %.1f s: CPU %.2f%% of one "
+                "core\n",
+                tcp ? "tcp://" : "pty", t.elapsed() / 1000.0, 100.0 * cpu / (t.elapsed() / 1000.0));
+    server.terminate();
+    server.waitForFinished(2000);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -125,6 +164,10 @@ int main(int argc, char* argv[]) {
     arrivalToReturn();
     rates();
     paced();
+    if (!quick || (argc > 2 && QByteArray(argv[2]) == "half")) {
+        halfReplyWait(false);
+        halfReplyWait(true);
+    }
     if (!quick) {
         // A silent instrument: ReadHoldingRegisters runs its whole 30 s with the window's pump.
         Sim sim({QStringLiteral("--fault"), QStringLiteral("silence")});

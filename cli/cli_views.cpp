@@ -14,7 +14,7 @@ void TextDownloadView::endBar() {
 
 void TextDownloadView::setDownloadStatus(const QString& text) {
     endBar();
-    std::fprintf(out_, "%s\n", qPrintable(text));
+    std::fprintf(out_, "%s\n", console(text).constData());
     std::fflush(out_);
 }
 
@@ -38,10 +38,10 @@ void TextDownloadView::setCountText(int index, const QString& text) {
     if (text.isEmpty()) return;
     endBar();
     if (index < 8) {
-        std::fprintf(out_, "Channel %d: %s\n", index + 1, qPrintable(text));
+        std::fprintf(out_, "Channel %d: %s\n", index + 1, console(text).constData());
     } else {
         std::fprintf(out_, "%s:%s\n", index == 9 ? "Data records" : "Recorded records",
-                     qPrintable(text));
+                     console(text).constData());
     }
 }
 
@@ -53,9 +53,9 @@ void TextModemView::setModemStatus(const QString& text) {
     status_ = text;
     // The reply text grows a byte at a time: print only what is new, whole texts otherwise.
     if (!printed_.isEmpty() && text.startsWith(printed_)) {
-        std::fputs(qPrintable(text.mid(printed_.size())), out_);
+        std::fputs(console(text.mid(printed_.size())).constData(), out_);
     } else {
-        std::fprintf(out_, "%s%s", printed_.isEmpty() ? "" : "\n", qPrintable(text));
+        std::fprintf(out_, "%s%s", printed_.isEmpty() ? "" : "\n", console(text).constData());
     }
     printed_ = text;
     std::fflush(out_);

@@ -8,10 +8,14 @@
 #include <cstdio>
 
 #include "download_driver.h"
+#include "local_text.h"
 #include "front_panel.h"
 #include "modem.h"
 
 namespace tavrel::cli {
+
+// Text for the terminal, in the code page of the locale it runs in.
+inline QByteArray console(const QString& text) { return encodeLocal(text); }
 
 class TextDownloadView final : public DownloadView {
   public:

@@ -26,10 +26,11 @@
 namespace {
 
 using tavrel::ProgramState;
+using tavrel::cli::console;
 constexpr int kUsage = 64;
 
 int usage(const QString& message) {
-    std::fprintf(stderr, "tavrel-cli: %s\n(see tavrel-cli --help)\n", qPrintable(message));
+    std::fprintf(stderr, "tavrel-cli: %s\n(see tavrel-cli --help)\n", console(message).constData());
     return kUsage;
 }
 
@@ -84,7 +85,7 @@ int runPanel(tavrel::Link& link, const QByteArray& keys, int polls) {
         waitSeconds(link, 0.75);
         allRead = panel.tick();
         std::printf("-- poll %d%s\n", i + 1, allRead ? "" : " (not all lines read)");
-        for (const QString& line : view.lines()) std::printf("|%s|\n", qPrintable(line));
+        for (const QString& line : view.lines()) std::printf("|%s|\n", console(line).constData());
         std::fflush(stdout);
     }
     return allRead ? 0 : 2;
@@ -128,7 +129,7 @@ int main(int argc, char* argv[]) {
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
-        std::printf("%s", qPrintable(parser.helpText()));
+        std::printf("%s", console(parser.helpText()).constData());
         return 0;
     }
     const QStringList args = parser.positionalArguments();
@@ -192,7 +193,7 @@ int main(int argc, char* argv[]) {
     if (dialFirst && !dial(link, modemView, parser.value(QStringLiteral("dial")))) return 2;
     if (!dialFirst && !link.OpenCommPort()) {
         std::fprintf(stderr, "tavrel-cli: cannot open the port: %s\n",
-                     qPrintable(link.port().errorText()));
+                     console(link.port().errorText()).constData());
     }
     const int status =
         command == QStringLiteral("download") ? runDownload(link) : runPanel(link, keys, polls);

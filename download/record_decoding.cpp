@@ -89,9 +89,9 @@ QString dateTimeText(const QDateTime& stamp) {
     wchar_t time[128];
     GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128, nullptr);
     QString text = QString::fromWCharArray(date);
-    if (midnight) return text;
+    if (midnight) return text.simplified();
     GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128);
-    return text + u' ' + QString::fromWCharArray(time);
+    return (text + u' ' + QString::fromWCharArray(time)).simplified();
 #else
     // The C library's own short date (%x) and long time (%X) of LC_TIME, in the code page of
     // LC_CTYPE: the system's general date-time form, with no time zone to strip.
@@ -107,7 +107,9 @@ QString dateTimeText(const QDateTime& stamp) {
     tm.tm_isdst = -1;
     char buf[256];
     const std::size_t n = std::strftime(buf, sizeof buf, midnight ? "%x" : "%x %X", &tm);
-    return decodeLocal(QByteArray(buf, static_cast<qsizetype>(n)));
+    // Some locales pad the hour with a blank (%l) or end their time with one: one blank
+    // between the parts, none at the ends.
+    return decodeLocal(QByteArray(buf, static_cast<qsizetype>(n))).simplified();
 #endif
 }
 

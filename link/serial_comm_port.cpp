@@ -2,9 +2,6 @@
 
 #include <thread>
 
-#ifndef _WIN32
-#include <termios.h>
-#endif
 
 namespace tavrel {
 
@@ -27,6 +24,30 @@ bool parseLineSettings(const QString& text, LineSettings& out) {
     return ok && (out.stopBits == 1 || out.stopBits == 2);
 }
 
+#ifndef _WIN32
+QString termiosMismatch(const termios& t, const LineSettings& wanted) {
+    static const struct {
+        int baud;
+        speed_t code;
+    } kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+                   {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto& s : kSpeeds) {
+        if (s.baud == wanted.baud && (cfgetospeed(&t) != s.code || cfgetispeed(&t) != s.code))
+            return QStringLiteral("the device kept another speed");
+    }
+    const tcflag_t size = wanted.dataBits == 8   ? CS8
+                          : wanted.dataBits == 7 ? CS7
+                          : wanted.dataBits == 6 ? CS6
+                                                 : CS5;
+    if ((t.c_cflag & CSIZE) != size) return QStringLiteral("the device kept another data size");
+    if (((t.c_cflag & PARENB) != 0) != (wanted.parity != 'N'))
+        return QStringLiteral("the device kept another parity");
+    if (((t.c_cflag & CSTOPB) != 0) != (wanted.stopBits == 2))
+        return QStringLiteral("the device kept another stop-bit count");
+    return {};
+}
+#endif
+
 QString SerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
 #ifdef _WIN32
     (void)wanted;
@@ -35,23 +56,7 @@ QString SerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
     // Read the terminal back: some drivers accept a setting and keep the old one.
     termios t{};
     if (tcgetattr(static_cast<int>(port_->handle()), &t) != 0) return {};
-    static const struct {
-        int baud;
-        speed_t code;
-    } kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},    {9600, B9600},
-                   {19200, B19200}, {38400, B38400}, {57600, B57600},  {115200, B115200}};
-    for (const auto& s : kSpeeds) {
-        if (s.baud == wanted.baud && cfgetospeed(&t) != s.code)
-            return QStringLiteral("the device kept another speed");
-    }
-    const tcflag_t size = wanted.dataBits == 8 ? CS8 : wanted.dataBits == 7 ? CS7
-                          : wanted.dataBits == 6 ? CS6 : CS5;
-    if ((t.c_cflag & CSIZE) != size) return QStringLiteral("the device kept another data size");
-    if (((t.c_cflag & PARENB) != 0) != (wanted.parity != 'N'))
-        return QStringLiteral("the device kept another parity");
-    if (((t.c_cflag & CSTOPB) != 0) != (wanted.stopBits == 2))
-        return QStringLiteral("the device kept another stop-bit count");
-    return {};
+    return termiosMismatch(t, wanted);
 #endif
 }
 

@@ -7,6 +7,10 @@
 #include "comm_port.h"
 #include "port_map.h"
 
+#ifndef _WIN32
+#include <termios.h>
+#endif
+
 namespace tavrel {
 
 class SerialCommPort final : public CommPort {
@@ -44,5 +48,10 @@ class SerialCommPort final : public CommPort {
     bool binary_ = false;
     QString error_;
 };
+
+#ifndef _WIN32
+// What a terminal kept other than the wanted speed and frame; empty when it took them all.
+QString termiosMismatch(const termios& t, const LineSettings& wanted);
+#endif
 
 }  // namespace tavrel

@@ -155,7 +155,7 @@ QByteArray FlowMeterSim::readBlock(const QByteArray& f) const {
         while (tagField.size() < 16)
             tagField.append(static_cast<char>(tagField.size() % 2 == 0 ? 0xFE : 0xFF));
         record.replace(2, 16, tagField);
-        QByteArray caption = log_.caption(channel).toLocal8Bit().left(32);
+        QByteArray caption = log_.captionBytes(channel);
         while (caption.size() < 32)
             caption.append(static_cast<char>(caption.size() % 2 == 0 ? 0xFF : 0xFE));
         record.replace(64, 32, caption);

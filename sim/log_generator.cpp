@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iconv.h>
 #include <numbers>
 
 #include "instrument_number.h"
@@ -77,7 +78,27 @@ QDateTime LogGenerator::stamp(int index) const {
     return shape_.start.addSecs(static_cast<qint64>(index) * shape_.intervalMinutes * 60);
 }
 
+QByteArray LogGenerator::captionBytes(int channel) const {
+    const QString text = caption(channel);
+    QByteArray utf8 = text.toUtf8();
+    iconv_t cd = iconv_open(shape_.captionCodePage.constData(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return utf8.left(32);
+    QByteArray out(utf8.size() * 4 + 8, '\0');
+    char* in = utf8.data();
+    std::size_t inLeft = static_cast<std::size_t>(utf8.size());
+    char* outPtr = out.data();
+    std::size_t outLeft = static_cast<std::size_t>(out.size());
+    iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - static_cast<qsizetype>(outLeft));
+    return out.left(32);
+}
+
 float LogGenerator::value(int channel, int index) const {
+    if (channel >= 1 && channel <= 8) {
+        const auto& given = shape_.values[static_cast<std::size_t>(channel)];
+        if (!given.empty()) return given[static_cast<std::size_t>(index) % given.size()];
+    }
     const double day =
         2.0 * std::numbers::pi * index / std::max(1, 1440 / std::max(1, shape_.intervalMinutes));
     double v = 0;
@@ -126,7 +147,10 @@ std::array<unsigned char, 16> LogGenerator::sizeRegisters() const {
     };
     put(0, first);
     put(4, second);
-    const float records = shape_.empty ? 0.0F : static_cast<float>(shape_.records);
+    const float records =
+        shape_.empty ? 0.0F
+                     : static_cast<float>(shape_.reportedRecords >= 0 ? shape_.reportedRecords
+                                                                      : shape_.records);
     const NumberBytes data = encodeNumber(records);
     const NumberBytes recorded = encodeNumber(records + (shape_.empty ? 0.0F : 3.0F));
     std::copy(data.begin(), data.end(), r.begin() + 8);

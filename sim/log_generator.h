@@ -21,6 +21,11 @@ struct LogShape {
     int skipEvery = 0;         // a code-12 entry after every n-th record (0 = none)
     int invalidDateEvery = 0;  // every n-th record carries month 13 in its entries (0 = none)
     bool empty = false;        // log pointers say the log is empty
+    int reportedRecords = -1;  // what the record counts say, when not `records`
+    // Values a channel logs, record after record, repeated (index 1..8; empty = its signal).
+    std::array<std::vector<float>, 9> values{};
+    // The code page the instrument keeps its captions in, as iconv names it.
+    QByteArray captionCodePage = "UTF-8";
 };
 
 class LogGenerator {
@@ -32,6 +37,8 @@ class LogGenerator {
     bool inUse(int channel) const;
     // The caption the channel's set-up record carries ("Not used" for channels not in use).
     QString caption(int channel) const;
+    // The caption's bytes as the set-up record carries them, at most 32.
+    QByteArray captionBytes(int channel) const;
     // The value channel `channel` logged in record `index` (0-based), as the instrument stored it.
     float value(int channel, int index) const;
     QDateTime stamp(int index) const;

@@ -1,5 +1,7 @@
 #include "sim_options.h"
 
+#include <algorithm>
+
 namespace tavrel::sim {
 
 void addSimOptions(QCommandLineParser& p, const QString& prefix) {
@@ -14,6 +16,12 @@ void addSimOptions(QCommandLineParser& p, const QString& prefix) {
          QStringLiteral("LIST"), QStringLiteral("1,2,3,4")},
         {QStringLiteral("caption"), QStringLiteral("Caption of channel K (repeatable)."),
          QStringLiteral("K=TEXT")},
+        {QStringLiteral("caption-code-page"),
+         QStringLiteral("Code page of the captions, e.g. EUC-KR (default UTF-8)."),
+         QStringLiteral("NAME"), QStringLiteral("UTF-8")},
+        {QStringLiteral("values"),
+         QStringLiteral("Values channel K logs, record after record, repeated (repeatable)."),
+         QStringLiteral("K=V1,V2,...")},
         {QStringLiteral("records"), QStringLiteral("Records in the log (default 120)."),
          QStringLiteral("N"), QStringLiteral("120")},
         {QStringLiteral("start"),
@@ -104,6 +112,23 @@ bool readSimOptions(const QCommandLineParser& p, SimulatedLineOptions& out, QStr
         }
         out.meter.log.captions[static_cast<std::size_t>(k)] = c.mid(eq + 1);
     }
+    for (const QString& c : p.values(name("values"))) {
+        const qsizetype eq = c.indexOf(u'=');
+        const int k = eq > 0 ? c.left(eq).toInt() : 0;
+        auto& list = out.meter.log.values[static_cast<std::size_t>(std::clamp(k, 0, 8))];
+        list.clear();
+        bool ok = k >= 1 && k <= 8;
+        for (const QString& v : c.mid(eq + 1).split(u',')) {
+            bool numberOk = false;
+            list.push_back(v.trimmed().toFloat(&numberOk));
+            ok = ok && numberOk;
+        }
+        if (!ok) {
+            *error = QStringLiteral("--values wants K=V1,V2,... with K from 1 to 8");
+            return false;
+        }
+    }
+    out.meter.log.captionCodePage = p.value(name("caption-code-page")).toLatin1();
     const QDateTime start = QDateTime::fromString(p.value(name("start")), Qt::ISODate);
     if (!start.isValid()) {
         *error = QStringLiteral("--start wants a time such as 2026-03-15T09:30");

@@ -112,6 +112,14 @@ TEST_F(DecodeLogBlockTest, InvalidDatesAndTimesKeepTheLastValidOne) {
     EXPECT_EQ(grid.text(5, 1), QStringLiteral("03/16/26"));
 }
 
+// Channel code 0 would land in column 1, the time stamp's own: the tool drops its value instead.
+TEST_F(DecodeLogBlockTest, AChannelCodeZeroValueLeavesTheTimeStampAlone) {
+    decoder.DecodeLogBlock(hex("03 15 09 30 41 20 00 00 13 15 09 30 43 9D 40 00"));
+    EXPECT_EQ(row, 2);
+    EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
+    EXPECT_EQ(grid.text(2, 2), QStringLiteral(" 314.5"));
+}
+
 TEST_F(DecodeLogBlockTest, AStampSplitOverTwoBlocksTakesTwoRowsAndRowsPastTheGridAreDropped) {
     decoder.DecodeLogBlock(hex("13 15 09 30 41 20 00 00"));
     decoder.DecodeLogBlock(hex("23 15 09 30 41 20 00 00"));

@@ -149,7 +149,7 @@ TEST_P(ReadHoldingRegistersFaults, EndsAsDocumentedAndTheNextReadWorks) {
 INSTANTIATE_TEST_SUITE_P(
     Link, ReadHoldingRegistersFaults,
     ::testing::Values(Fn3Case{"clean", "", true, 1, 1, 0, 0.1},
-                      Fn3Case{"silent", "silence", false, 28, 31, 30.0, 31.6},
+                      Fn3Case{"silent", "silence", false, 30, 30, 30.0, 30.1},
                       Fn3Case{"third send answered", "silence@1-2", true, 3, 3, 1.0, 3.2},
                       Fn3Case{"late by 0.8 s, no repeat", "late=0.8", true, 1, 1, 0.8, 0.9},
                       Fn3Case{"corrupted CRC", "corrupt-crc", false, 1, 1, 0, 0.1},
@@ -157,8 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Fn3Case{"another slave accepted", "wrong-slave", true, 1, 1, 0, 0.1},
                       // Five 5-byte exception replies pile up to the awaited 25 bytes.
                       Fn3Case{"exception to every send", "exception=2", false, 5, 5, 4.0, 4.2},
-                      Fn3Case{"exception once then silence", "exception@1-1;silence@2", false, 28,
-                              31, 30.0, 31.6},
+                      Fn3Case{"exception once then silence", "exception@1-1;silence@2", false, 30,
+                              30, 30.0, 30.1},
                       Fn3Case{"extra bytes after the reply", "extra=7", true, 1, 1, 0, 0.1},
                       Fn3Case{"noise byte before the reply", "noise=1", false, 1, 1, 0, 0.1},
                       // Three 12-byte pieces pile up past 25 bytes and fail the CRC.
@@ -235,6 +235,64 @@ TEST(ReadHoldingRegisters, StaleBytesAreDiscardedAndUnopenablePortSendsNothing) 
     EXPECT_EQ(missing.sends(), 0);
     EXPECT_EQ(missing.state.ReplyData, QByteArray("kept"));
     EXPECT_EQ(missing.link.lastCause(), LinkCause::PortNotOpen);
+}
+
+// The limits count from the start mark, the time of day rounded to the whole second (halves to
+// the even one), and each resend from its own rounded mark: a silent line takes exactly its
+// sends, and its limit plus (mark - start), from wherever in the second it starts.
+TEST(SilentLine, EveryTransactionTakesItsSendsAndLimitFromTheRoundedMark) {
+    struct Case {
+        const char* name;
+        long sends;
+        double limit;
+    };
+    const Case transactions[] = {{"function 3", 30, 30.0},
+                                 {"function 16", 3, 3.0},
+                                 {"function 96", 2, 7.0}};
+    for (const double fraction : {0.0, 0.3, 0.7, 0.9}) {
+        const double mark = fraction < 0.5 ? 0.0 : 1.0;
+        for (const Case& c : transactions) {
+            SimRig rig({}, 12 * 3600.0 + fraction);
+            rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
+            const double start = rig.now();
+            bool ok = true;
+            if (c.sends == 30) {
+                ok = rig.link.ReadHoldingRegisters(1, 0, 24, 10);
+            } else if (c.sends == 3) {
+                ok = rig.link.WriteMultipleRegisters(1, 209, 1, 2);
+            } else {
+                ok = rig.link.ReadLogBlock(1, 24, 0x81, 0, 100);
+            }
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(rig.sends(), c.sends) << c.name << " from +" << fraction;
+            EXPECT_NEAR(rig.now() - start, c.limit + mark - fraction, 0.005)
+                << c.name << " from +" << fraction;
+        }
+    }
+}
+
+// The function 96 repeat empties the input first: the half reply still waiting must not be
+// read in front of the answer to the repeat (which would then fail its CRC).
+TEST(ReadLogBlock, TheRepeatDiscardsWhatWasWaiting) {
+    SimRig rig;
+    rig.faults().add(QStringLiteral("truncate=50@1-1"), nullptr);
+    EXPECT_TRUE(rig.link.ReadLogBlock(1, 24, 0x81, 0, 100));
+    EXPECT_EQ(rig.sends(), 2);
+    EXPECT_EQ(rig.state.ReplyData.mid(64, 9), QByteArray("Flow m3/h"));
+}
+
+// The CRC is the only check of a reply: a wrong function code or slave under a valid CRC is
+// taken as the answer.
+TEST(ReadHoldingRegisters, AWrongFunctionCodeWithAValidCrcIsAccepted) {
+    SimRig rig;
+    ScriptedDevice device;
+    device.scripts = {{{0.01, sim::sealed(hex("07 04 02 48 69"))}}};
+    device.setOutput([&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
+    rig.sim.line().attachDevice(&device);
+    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 24, 1));
+    EXPECT_EQ(rig.state.ReplyFunction, 4);
+    EXPECT_EQ(rig.state.ReplySlave, 7);
+    EXPECT_EQ(rig.state.ReplyData, QByteArray("Hi"));
 }
 
 // At midnight the time of day drops to 0: the marks are taken anew, so the thirty seconds

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #ifdef TAVREL_GUI_TESTS
 #include <QApplication>
 using TestApplication = QApplication;
@@ -16,5 +18,7 @@ int main(int argc, char* argv[]) {
     // Widgets are tested without a display unless one is asked for.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     TestApplication app(argc, argv);
+    // Qt took the locale from the environment; the suites expect "C" unless a test sets one.
+    std::setlocale(LC_ALL, "C");
     return RUN_ALL_TESTS();
 }

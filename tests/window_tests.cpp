@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include <QProcess>
+#include <clocale>
 
 #include "dwnload1.h"
 #include "session.h"
@@ -209,6 +210,42 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     QFile csv(QStringLiteral("Logdata.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll().count("\r\n"), 121);
+}
+
+// The window on a machine set up for another country, with the C library's locale switched for
+// real: captions in the instrument's Korean code page under ko_KR.EUC-KR, and "." in the count
+// boxes and value cells under de_DE.
+TEST_F(WindowTest, CaptionsAndNumbersUnderRealLocales) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "ko_KR.EUC-KR"), nullptr) << "install locales-all";
+    sim::SimulatedLineOptions korean;
+    korean.meter.log.channels = {1, 2};
+    korean.meter.log.captions[1] = QStringLiteral("유량 m3/h");
+    korean.meter.log.captions[2] = QStringLiteral("적산 m3");
+    korean.meter.log.captionCodePage = "EUC-KR";
+    open(korean);
+    window->startUp();
+    widget<QPushButton>("Command2")->click();
+    EXPECT_EQ(widget<QLabel>("Label4")->text(), QStringLiteral("Finished. Data in File"));
+    EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), QStringLiteral("유량 m3/h"));
+    EXPECT_EQ(widget<QLineEdit>("Text3(1)")->text(), QStringLiteral("적산 m3"));
+    QTableView* grid = widget<QTableView>("MSHFlexGrid1");
+    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 2)).toString(),
+              QStringLiteral("적산 m3"));
+
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    sim::SimulatedLineOptions large;
+    large.meter.log.channels = {1};
+    large.meter.log.reportedRecords = 12345678;
+    large.meter.log.values[1] = {2.5F};
+    open(large);
+    window->startUp();
+    rig->faults().add(QStringLiteral("silence:96@12"), nullptr);  // stop after a few blocks
+    widget<QPushButton>("Command2")->click();
+    EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), QStringLiteral(" 1.234568E+07"));
+    grid = widget<QTableView>("MSHFlexGrid1");
+    EXPECT_EQ(grid->model()->data(grid->model()->index(1, 1)).toString(), QStringLiteral(" 2.5"));
+    std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST_F(WindowTest, PhoneBookEditSurvivesARestart) {
