@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "leading_number.h"
 #include "local_text.h"
+#include "whole_file.h"
 #include "program_handlers.h"
 
 namespace tavrel {
@@ -33,13 +33,7 @@ bool writeWhole(const QString& name, const QByteArray& bytes) {
     // A file whose owner may not write it was made read-only on purpose: leave it alone
     // (the permission bit, not access(), so this holds for an administrator too).
     if (info.exists() && !info.permissions().testFlag(QFileDevice::WriteOwner)) return false;
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeWholeFile(name, bytes);
 }
 
 QStringList readLines(const QString& name) {

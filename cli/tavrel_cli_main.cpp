@@ -118,7 +118,9 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("keys"),
          QStringLiteral("Keys to press, one per poll: 0-9 . N L M E F (panel)."),
          QStringLiteral("TEXT")},
-        {QStringLiteral("polls"), QStringLiteral("Polls to run, 750 ms apart (panel, default 1)."),
+        {QStringLiteral("polls"),
+         QStringLiteral("Polls to run, 750 ms apart, one key each (panel, default: one per key, "
+                        "at least 1)."),
          QStringLiteral("N"), QStringLiteral("1")},
         {QStringLiteral("trace"), QStringLiteral("Write every frame to FILE (- for stderr)."),
          QStringLiteral("FILE")},
@@ -162,13 +164,22 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(QStringLiteral("out")))
         defaults.DownloadSaveFile = parser.value(QStringLiteral("out"));
     bool pollsOk = false;
-    const int polls = parser.value(QStringLiteral("polls")).toInt(&pollsOk);
+    int polls = parser.value(QStringLiteral("polls")).toInt(&pollsOk);
     if (!pollsOk || polls < 1) return usage(QStringLiteral("--polls wants a positive number"));
     const QByteArray keys = parser.value(QStringLiteral("keys")).toLatin1();
     for (const char k : keys) {
         if (!QByteArray("0123456789.NLMEF").contains(k)) {
             return usage(QStringLiteral("--keys takes only the key characters 0-9 . N L M E F"));
         }
+    }
+    // Each poll sends at most one key: a key left in the queue would never reach the instrument.
+    if (polls < keys.size()) {
+        if (parser.isSet(QStringLiteral("polls"))) {
+            return usage(QStringLiteral("--polls %1 sends only %1 of the %2 keys (one key a poll)")
+                             .arg(polls)
+                             .arg(keys.size()));
+        }
+        polls = static_cast<int>(keys.size());
     }
 
     tavrel::SessionOptions options;

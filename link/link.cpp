@@ -63,8 +63,17 @@ bool Link::ReceiveReply(int count) {
         if (t > start + 2.0) return false;
     }
     state_.ReplyBuffer = port_.input();
+    noteTraffic();
     if (trace_ != nullptr) traceRx_.append(state_.ReplyBuffer);
     return true;
+}
+
+void Link::noteTraffic() { lastTraffic_ = clock_.elapsedSeconds(); }
+
+QByteArray Link::takeTracedRx() {
+    QByteArray bytes;
+    bytes.swap(traceRx_);
+    return bytes;
 }
 
 std::int32_t Link::UpdateCrc(std::int32_t value) {
@@ -79,6 +88,7 @@ std::int32_t Link::UpdateCrc(std::int32_t value) {
 
 void Link::send(const QByteArray& frame) {
     port_.output(frame);
+    noteTraffic();
     ++counters_.sends;
     if (trace_ != nullptr) trace_->sent(frame);
 }

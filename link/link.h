@@ -52,6 +52,13 @@ class Link {
     bool shuttingDown() const { return shuttingDown_; }
 
     LinkCause lastCause() const { return lastCause_; }
+    // Elapsed-clock time of the last byte put on or taken from the line (for the modem's guard
+    // time before "+++"); negative when the line has been quiet since the start.
+    double lastTraffic() const { return lastTraffic_; }
+    void noteTraffic();
+    // The received bytes collected for the trace since the last transaction ended, taken away
+    // (the modem traces its replies as its own lines).
+    QByteArray takeTracedRx();
     const LinkCounters& counters() const { return counters_; }
     void setTrace(Trace* trace) { trace_ = trace; }
     Trace* trace() const { return trace_; }
@@ -89,6 +96,7 @@ class Link {
     LinkCause lastCause_ = LinkCause::None;
     LinkCounters counters_;
     QByteArray traceRx_;
+    double lastTraffic_ = -1e9;
 };
 
 }  // namespace tavrel

@@ -48,6 +48,14 @@ void Trace::outcome(const char* transaction, bool ok, const char* cause) {
         line(QByteArray("-- ") + transaction + (ok ? " true" : " false") + " (" + cause + ")");
 }
 
+void Trace::modemSent(const QByteArray& bytes) {
+    if (file_) line("MTX " + hexBytes(bytes));
+}
+
+void Trace::modemReceived(const QByteArray& bytes) {
+    if (file_) line("MRX " + hexBytes(bytes));
+}
+
 void Trace::note(const QString& text) {
     if (file_) line("-- " + text.toUtf8());
 }

@@ -23,6 +23,9 @@ class Trace {
     void received(const QByteArray& bytes);
     void outcome(const char* transaction, bool ok, const char* cause);
     void note(const QString& text);
+    // AT commands and modem replies, apart from the Modbus frames.
+    void modemSent(const QByteArray& bytes);
+    void modemReceived(const QByteArray& bytes);
 
   private:
     void line(const QByteArray& text);

@@ -13,10 +13,25 @@ namespace {
 using std::chrono::milliseconds;
 constexpr double kPhaseLimit = 90.0;
 constexpr double kAfterConnect = 3.0;
+// A Hayes modem takes "+++" as the escape only after this much silence on the line (S12 = 50,
+// in fiftieths of a second); a little more covers bytes still leaving the port's queue.
+constexpr double kEscapeGuard = 1.2;
 const QString kNoConnect = QStringLiteral("Could not connect");
 }  // namespace
 
 Modem::Modem(Link& link, ModemView& view) : link_(link), view_(view) {}
+
+void Modem::command(const QByteArray& bytes) {
+    link_.port().output(bytes);
+    link_.noteTraffic();
+    if (link_.trace() != nullptr) link_.trace()->modemSent(bytes);
+}
+
+void Modem::traceReplies() {
+    if (link_.trace() == nullptr) return;
+    const QByteArray rx = link_.takeTracedRx();
+    if (!rx.isEmpty()) link_.trace()->modemReceived(rx);
+}
 
 bool Modem::takeOneByte(QString& reply) {
     link_.pump().idle();
@@ -47,21 +62,21 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
     QString reply;
     view_.setModemStatus(QString());
 
-    port.output("\r");
+    command("\r");
     pump.runPending();
     pump.pause(milliseconds(1000));
     if (!port.portOpen()) return true;
     port.discardInput();
     port.discardOutput();
     pump.runPending();
-    port.output("AT\r");
-    if (link_.trace() != nullptr) link_.trace()->note(QStringLiteral("modem: AT"));
+    command("AT\r");
     pump.runPending();
 
     double start = clock.elapsedSeconds();
     for (;;) {
         pump.runPending();
         if (clock.elapsedSeconds() - start > kPhaseLimit) {
+            traceReplies();
             view_.setModemStatus(kNoConnect);
             return true;  // port left open, buffers as they are
         }
@@ -72,13 +87,13 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
             break;
         }
     }
+    traceReplies();
 
     view_.setModemStatus(QStringLiteral("Dialing ") + phoneNumberText());
     pump.runPending();
     if (!port.portOpen()) return true;
     const QString number = phoneNumberText();
-    port.output(QByteArray("ATDT ") + encodeLocal(number) + "\r");
-    if (link_.trace() != nullptr) link_.trace()->note(QStringLiteral("modem: ATDT ") + number);
+    command(QByteArray("ATDT ") + encodeLocal(number) + "\r");
     view_.setHangUpVisible(true);
     pump.runPending();
 
@@ -100,6 +115,7 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
         }
         if (connected && clock.elapsedSeconds() - connectTime > kAfterConnect) break;
     }
+    traceReplies();
     port.discardInput();
     port.discardOutput();
     pump.runPending();
@@ -115,13 +131,19 @@ bool Modem::HangUp() {
     hangingUp_ = true;
     CommPort& port = link_.port();
     EventPump& pump = link_.pump();
+    const Clock& clock = link_.clock();
     view_.setModemStatus(QStringLiteral("Hanging up Line"));
-    port.output("+++");
+    // Right after Modbus traffic the escape would be taken as data: let the guard time pass
+    // (events run meanwhile; the port stays ours).
+    while (port.portOpen() && clock.elapsedSeconds() - link_.lastTraffic() < kEscapeGuard)
+        pump.idle();
+    command("+++");
     pump.runPending();
     pump.pause(milliseconds(2000));
-    port.output("ATH0\r");
+    command("ATH0\r");
     pump.runPending();
     pump.pause(milliseconds(2000));
+    traceReplies();
     port.setPortOpen(false);
     pump.pause(milliseconds(2000));
     view_.setModemStatus(QStringLiteral("Okay"));

@@ -35,6 +35,10 @@ class Modem {
     bool dialing() const { return dialing_; }
 
   private:
+    // A command to the modem (not Modbus): on the line, noted as traffic, traced as modem.
+    void command(const QByteArray& bytes);
+    // The modem's replies collected since the last call, as modem lines of the trace.
+    void traceReplies();
     // One pass of a dial loop: let events run and take at most one modem byte into the reply
     // text and the status line. Returns false when the port was closed under the loop.
     bool takeOneByte(QString& reply);

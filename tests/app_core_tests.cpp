@@ -10,6 +10,7 @@
 
 #include "leading_number.h"
 #include "local_text.h"
+#include "small_disk.h"
 #include "settings_file.h"
 
 namespace tavrel::test {
@@ -210,6 +211,22 @@ TEST_F(SettingsFileTest, ASaveCutShortLeavesTheOldFileWhole) {
     EXPECT_EQ(read(), before);
     EXPECT_EXIT(std::exit(saveWithLimit(true) ? 1 : 0), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(read(), before);
+}
+
+// A real full disk (a tmpfs filled to its last block): the save's buffered write fails only when
+// it is flushed, and the old file must still be there byte for byte.
+TEST_F(SettingsFileTest, AFullDiskLeavesTheOldFileByteForByte) {
+    const QByteArray before = withLine(7, "[ItemPhone#]=0311234567");
+    const int verdict = onFullDisk([&] { return (write(before), read() == before); },
+                                   [&] {
+                                       PlainSettingsWidgets widgets(state);
+                                       LoadSettings(state, widgets);
+                                       widgets.setSlaveIdText(QStringLiteral("7"));
+                                       return !SaveSettings(widgets) && read() == before &&
+                                              !CreateDefaultSettings() && read() == before;
+                                   });
+    if (verdict == kNoMount) GTEST_SKIP() << "no tmpfs could be mounted here";
+    EXPECT_EQ(verdict, kBodyPassed);
 }
 
 TEST_F(SettingsFileTest, ReadOnlySettingsAreLeftAlone) {

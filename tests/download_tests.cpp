@@ -11,6 +11,7 @@
 #include "download_driver.h"
 #include "record_decoding.h"
 #include "sim_rig.h"
+#include "small_disk.h"
 
 namespace tavrel::test {
 namespace {
@@ -393,6 +394,23 @@ TEST(WriteCsvFile, FieldLayoutAndFailures) {
     QFile beyond(s.DownloadSaveFile);
     ASSERT_TRUE(beyond.open(QIODevice::ReadOnly));
     EXPECT_EQ(beyond.readAll().count("\r\n"), kRecordsGridRows - 1);
+}
+
+// A disk that fills during the export: the failure is seen (not lost in a buffer), the status
+// says so, and what reached the disk is the start of the file, as documented for the export.
+TEST(WriteCsvFile, AFullDiskIsAFailureAndKeepsTheLinesWritten) {
+    DownloadRig d(shapeOf({1, 2, 3, 4, 5, 6, 7, 8}, 2000));  // about 150 KB of CSV
+    ASSERT_EQ(d.driver->DownloadLog(), kDownloadOk);
+    ASSERT_TRUE(d.driver->WriteCsvFile());
+    const QByteArray whole = d.csv();
+    const int verdict = onFullDisk([] { return true; },
+                                   [&] {
+                                       d.rig.state.DownloadSaveFile = QStringLiteral("full.csv");
+                                       return !d.driver->WriteCsvFile() &&
+                                              whole.startsWith(fileBytes("full.csv"));
+                                   });
+    if (verdict == kNoMount) GTEST_SKIP() << "no tmpfs could be mounted here";
+    EXPECT_EQ(verdict, kBodyPassed);
 }
 
 }  // namespace

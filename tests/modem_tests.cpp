@@ -135,6 +135,21 @@ TEST(HangUp, TimingAndClosedPort) {
     EXPECT_EQ(m.view.status, QStringLiteral("Okay"));
 }
 
+// Straight after a Modbus reply the modem would take "+++" as data and stay on line; the
+// hang-up keeps the escape's guard time of silence first, and the modem really hangs up.
+TEST(HangUp, RightAfterModbusTrafficKeepsTheGuardTimeAndHangsUp) {
+    ModemRig m;
+    m.modem.DialModem(QStringLiteral("1"));
+    ASSERT_TRUE(m.rig.sim.modem()->dataMode());
+    ASSERT_TRUE(m.rig.link.ReadHoldingRegisters(1, 0, 24, 10));
+    const double lastReply = m.rig.now();
+    EXPECT_TRUE(m.modem.HangUp());
+    m.rig.sim.line().deliver();
+    EXPECT_FALSE(m.rig.sim.modem()->online());
+    EXPECT_EQ(m.rig.sim.modem()->commands().last(), QStringLiteral("ATH0"));
+    EXPECT_GE(m.rig.now() - lastReply, 1.2 + 6.0);
+}
+
 TEST(HangUp, DuringEitherDialLoopStopsTheDialWithoutTouchingThePort) {
     struct Case {
         const char* name;
@@ -157,7 +172,8 @@ TEST(HangUp, DuringEitherDialLoopStopsTheDialWithoutTouchingThePort) {
         EXPECT_TRUE(hung) << c.name;
         EXPECT_EQ(m.view.status, QStringLiteral("Okay")) << c.name;
         EXPECT_FALSE(m.rig.sim.port().portOpen()) << c.name;
-        EXPECT_LT(m.rig.now() - start, c.after + 6.5) << c.name;
+        // At most the 1.2 s escape guard after the last modem byte, then the 6 s hang-up.
+        EXPECT_LT(m.rig.now() - start, c.after + 1.2 + 6.5) << c.name;
         EXPECT_FALSE(m.modem.dialing()) << c.name;
     }
 }
