@@ -236,6 +236,9 @@ QString DwnLoad1::fileNameText() const { return text2_->text(); }
 
 void DwnLoad1::setDownloadStatus(const QString& text) { label4_->setText(text); }
 
+// The status text stays the tool's own; the reason rides along as the label's tooltip.
+void DwnLoad1::setFailureCause(const QString& cause) { label4_->setToolTip(cause); }
+
 void DwnLoad1::setProgress(float percent) { progress_->setValue(static_cast<int>(percent)); }
 
 void DwnLoad1::setCountText(int index, const QString& text) {

@@ -65,6 +65,7 @@ class DwnLoad1 final : public QMainWindow,
     const PhoneBook& phoneBook() const override { return phoneBook_; }
     // DownloadView
     void setDownloadStatus(const QString& text) override;
+    void setFailureCause(const QString& cause) override;
     void setProgress(float percent) override;
     void setCountText(int index, const QString& text) override;
     void setDownloadEnabled(bool enabled) override;

@@ -18,6 +18,23 @@ void TextDownloadView::setDownloadStatus(const QString& text) {
     std::fflush(out_);
 }
 
+void TextDownloadView::setFailureCause(const QString& cause) {
+    if (cause.isEmpty()) return;
+    endBar();
+    std::fprintf(stderr, "tavrel-cli: %s\n", console(cause).constData());
+}
+
+void TextDownloadView::setStep(const QString& step) {
+    // On a terminal the step shares the progress bar's line; piped, it is a line of its own.
+    if (terminal_) {
+        std::fprintf(progress_, "\r%-60s", console(step + QStringLiteral(" ...")).constData());
+        barShown_ = true;
+    } else {
+        std::fprintf(progress_, "%s\n", console(step).constData());
+    }
+    std::fflush(progress_);
+}
+
 void TextDownloadView::setProgress(float percent) {
     const int p = static_cast<int>(percent);
     if (p == lastPercent_) return;

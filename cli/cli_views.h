@@ -21,6 +21,8 @@ class TextDownloadView final : public DownloadView {
   public:
     TextDownloadView(std::FILE* out, std::FILE* progress, bool terminal);
     void setDownloadStatus(const QString& text) override;
+    void setFailureCause(const QString& cause) override;
+    void setStep(const QString& step) override;
     void setProgress(float percent) override;
     void setCountText(int index, const QString& text) override;
     void setDownloadEnabled(bool enabled) override { (void)enabled; }

@@ -11,13 +11,19 @@ namespace tavrel {
 
 bool DownloadDriver::WriteCsvFile() {
     const ProgramState& s = link_.state();
+    exportError_ = QStringLiteral("no file name");
     if (s.DownloadSaveFile.isEmpty()) return false;
     QFile file(s.DownloadSaveFile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        exportError_ = file.errorString();
+        return false;
+    }
     const std::int32_t last = s.RecordRow;
     QByteArray line;
     for (std::int32_t row = 1; row <= last; ++row) {
         if (row >= grid_.rows()) {
+            exportError_ = QStringLiteral("the log holds more records than the grid's %1")
+                               .arg(grid_.rows() - 2);
             file.close();  // the grid has no such row: its records were lost
             return false;
         }
@@ -31,16 +37,23 @@ bool DownloadDriver::WriteCsvFile() {
         }
         line += "\r\n";
         if (file.write(line) != line.size()) {
+            exportError_ = file.errorString();
             file.close();
             return false;
         }
     }
     if (!file.flush()) {
+        exportError_ = file.errorString();
         file.close();
         return false;
     }
     file.close();
-    return file.error() == QFileDevice::NoError;
+    if (file.error() != QFileDevice::NoError) {
+        exportError_ = file.errorString();
+        return false;
+    }
+    exportError_.clear();
+    return true;
 }
 
 }  // namespace tavrel

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "clock.h"
+#include "comm_port.h"
 #include "event_pump.h"
 #include "link.h"
 #include "local_text.h"
@@ -31,11 +32,22 @@ float floatAt(const QByteArray& d, int first) {
 DownloadDriver::DownloadDriver(Link& link, FlexGrid& grid, DownloadView& view)
     : link_(link), grid_(grid), view_(view) {}
 
+void DownloadDriver::noteLinkFailure(const QString& step) {
+    const LinkCause cause = link_.lastCause();
+    QString text = step + QStringLiteral(": ") + QString::fromLatin1(causeText(cause));
+    const QString port = link_.port().errorText();
+    if ((cause == LinkCause::PortNotOpen || cause == LinkCause::PortLost) && !port.isEmpty())
+        text += QStringLiteral(" (") + port + u')';
+    cause_ = text;
+}
+
 int DownloadDriver::onDownloadClicked() {
     OperationGuard guard(link_.portLock(), QStringLiteral("download"));
     if (!guard.owns()) return -1;
     view_.setDownloadStatus(QStringLiteral("Downloading"));
     view_.setDownloadEnabled(false);
+    view_.setFailureCause(QString());
+    cause_.clear();
     grid_.clear();
     const int status = DownloadLog();
     int result = kDownloadFailed;
@@ -43,6 +55,10 @@ int DownloadDriver::onDownloadClicked() {
         view_.setDownloadStatus(QStringLiteral("Completed Download."));
         view_.setProgress(100.0F);
         const bool written = WriteCsvFile();
+        if (!written) {
+            cause_ = QStringLiteral("writing \"%1\": %2")
+                         .arg(link_.state().DownloadSaveFile, exportError_);
+        }
         view_.setDownloadStatus(written ? QStringLiteral("Finished. Data in File")
                                         : QStringLiteral("Error putting into file!!"));
         result = written ? 0 : 3;
@@ -52,6 +68,7 @@ int DownloadDriver::onDownloadClicked() {
     } else {
         view_.setDownloadStatus(QStringLiteral("Error in Downloading!!"));
     }
+    if (result >= 2) view_.setFailureCause(cause_);
     view_.setDownloadEnabled(true);
     return result;
 }
@@ -64,7 +81,14 @@ int DownloadDriver::DownloadLog() {
     std::int64_t dataRecords = 0;
 
     // Size registers. Without them there is nothing sensible to read: give up at once.
-    if (!link_.ReadHoldingRegisters(slave, 0, 76, 8) || s.ReplyData.size() < 16) {
+    view_.setStep(QStringLiteral("reading the log size"));
+    if (!link_.ReadHoldingRegisters(slave, 0, 76, 8)) {
+        noteLinkFailure(QStringLiteral("reading the log size"));
+        return kDownloadFailed;
+    }
+    if (s.ReplyData.size() < 16) {
+        cause_ = QStringLiteral("reading the log size: the reply holds %1 of 16 bytes")
+                     .arg(s.ReplyData.size());
         return kDownloadFailed;
     }
     const QByteArray size = s.ReplyData;
@@ -96,7 +120,11 @@ int DownloadDriver::DownloadLog() {
         const int before = unread;
         for (int k = 1; k <= 8; ++k) {
             if (read[k]) continue;
-            if (link_.ReadLogBlock(slave, 24, 0x80 + k, 0, kSetupLength)) {
+            const QString step = QStringLiteral("reading the set-up of channel %1").arg(k);
+            view_.setStep(step);
+            if (!link_.ReadLogBlock(slave, 24, 0x80 + k, 0, kSetupLength)) {
+                noteLinkFailure(step);
+            } else {
                 read[k] = true;
                 --unread;
                 captions[k] = CleanText(s.ReplyData.mid(64, 32));
@@ -146,11 +174,13 @@ int DownloadDriver::DownloadLog() {
         };
         const bool ok = request() || request();
         if (total == 0) {
+            cause_ = QStringLiteral("no channel of the log is in use");
             grid_.setRedraw(true);
             return kDownloadFailed;
         }
         view_.setProgress(static_cast<float>(static_cast<double>(position) / total * 100.0));
         if (!ok) {
+            noteLinkFailure(QStringLiteral("reading the log at byte %1 of %2").arg(position).arg(total));
             status = kDownloadFailed;
             break;
         }

@@ -20,6 +20,12 @@ class DownloadView {
     virtual void setProgress(float percent) = 0;                    // ProgressBar1, 0..100
     virtual void setCountText(int index, const QString& text) = 0;  // Text3(0..9)
     virtual void setDownloadEnabled(bool enabled) = 0;              // Command2
+    // Why the last download or export failed, in words (empty after a success); the status
+    // text itself stays the tool's own.
+    virtual void setFailureCause(const QString& cause) { (void)cause; }
+    // What the download is doing now, for front ends that show it (a slow instrument must not
+    // look like a hang).
+    virtual void setStep(const QString& step) { (void)step; }
 };
 
 enum DownloadStatus : int { kDownloadOk = 0, kDownloadEmpty = 1, kDownloadFailed = 2 };
@@ -41,10 +47,17 @@ class DownloadDriver {
     // Rounds of the channel pass that may read no further channel before the download gives up.
     static constexpr int kIdleChannelRounds = 3;
 
+    // The failure of the last download or export, in words.
+    const QString& failureCause() const { return cause_; }
+
   private:
+    // Remembers why `step` failed, from the link's cause and the port's own words.
+    void noteLinkFailure(const QString& step);
     Link& link_;
     FlexGrid& grid_;
     DownloadView& view_;
+    QString cause_;
+    QString exportError_;  // why WriteCsvFile last returned false
 };
 
 }  // namespace tavrel

@@ -140,7 +140,9 @@ struct RecordingView : DownloadView {
         counts[static_cast<std::size_t>(index)] = text;
     }
     void setDownloadEnabled(bool enabled) override { enabledChanges.push_back(enabled); }
+    void setFailureCause(const QString& text) override { cause = text; }
     QStringList statuses;
+    QString cause = QStringLiteral("never set");
     std::vector<float> progress;
     std::array<QString, 10> counts;
     std::vector<bool> enabledChanges;
@@ -229,18 +231,24 @@ TEST(DownloadDriver, StatusPaths) {
         int result;
         const char* finalStatus;
         bool fileWritten;
+        const char* cause;  // the failure in words, beside the unchanged status text
     };
     sim::LogShape empty = shapeOf({1}, 10);
     empty.empty = true;
     const std::vector<Case> cases{
-        {"empty log", empty, "", 1, "0 Records Available", false},
-        {"all channels not used", shapeOf({}, 10), "", 2, "Error in Downloading!!", false},
+        {"empty log", empty, "", 1, "0 Records Available", false, ""},
+        {"all channels not used", shapeOf({}, 10), "", 2, "Error in Downloading!!", false,
+         "no channel of the log is in use"},
         {"size registers unanswered", shapeOf({1}, 10), "silence:3", 2, "Error in Downloading!!",
-         false},
+         false, "reading the log size: no reply"},
+        {"size registers garbled", shapeOf({1}, 10), "corrupt-crc:3", 2, "Error in Downloading!!",
+         false, "reading the log size: bad CRC"},
         {"no set-up record ever", shapeOf({1}, 10), "silence:96", 2, "Error in Downloading!!",
-         false},
+         false, "reading the set-up of channel 8: no reply"},
         {"second block fails twice", shapeOf({1}, 320), "silence:96@11", 2,
-         "Error in Downloading!!", false},
+         "Error in Downloading!!", false, "reading the log at byte 1024 of 2560: no reply"},
+        {"a block cut short", shapeOf({1}, 320), "truncate=1030:96@10", 2,
+         "Error in Downloading!!", false, "reading the log at byte 0 of 2560: reply cut short"},
     };
     for (const Case& c : cases) {
         DownloadRig d(c.shape);
@@ -253,6 +261,7 @@ TEST(DownloadDriver, StatusPaths) {
         EXPECT_EQ(QFile::exists(d.rig.state.DownloadSaveFile), c.fileWritten) << c.name;
         EXPECT_TRUE(d.grid.redraw()) << c.name;
         EXPECT_EQ(d.view.enabledChanges.back(), true) << c.name;
+        EXPECT_EQ(d.view.cause, QString::fromLatin1(c.cause)) << c.name;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
@@ -54,6 +55,32 @@ TEST_F(EndToEnd, AMissingDeviceDoesNotOpen) {
     EXPECT_FALSE(real.link.OpenCommPort());
     EXPECT_FALSE(real.port.errorText().isEmpty());
     EXPECT_FALSE(real.link.ReadHoldingRegisters(1, 0, 24, 10));
+}
+
+// The port's failure in words a technician can act on: a device another program holds, and
+// (run as an unprivileged user) a device the user may not open.
+TEST_F(EndToEnd, PortFailuresSayWhy) {
+    SimProcess sim({});
+    RealLink first(sim.device);
+    ASSERT_TRUE(first.link.OpenCommPort());
+    RealLink second(sim.device);
+    EXPECT_FALSE(second.link.OpenCommPort());
+    EXPECT_TRUE(second.port.errorText().endsWith(QStringLiteral("in use by another program")))
+        << second.port.errorText().toStdString();
+    first.port.setPortOpen(false);
+
+    const QByteArray device = QFile::encodeName(sim.device);
+    EXPECT_EXIT(
+        {
+            ::chmod(device.constData(), 0600);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(3);
+            RealLink denied(sim.device);
+            const bool hint = !denied.link.OpenCommPort() &&
+                              denied.port.errorText().contains(QStringLiteral("dialout"));
+            std::fprintf(stderr, "%s\n", qPrintable(denied.port.errorText()));
+            std::_Exit(hint ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(EndToEnd, EachTransactionAgainstTavrelSim) {

@@ -1,7 +1,9 @@
 #pragma once
 // A link wired to the simulated instrument on the virtual clock: what most suites run against.
 
+#include <QString>
 #include <memory>
+#include <ostream>
 
 #include "clock.h"
 #include "link.h"
@@ -38,3 +40,6 @@ struct SimRig {
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
 }  // namespace tavrel::test
+
+// Test failures show texts as texts, not as arrays of 16-bit code units.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

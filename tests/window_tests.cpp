@@ -212,6 +212,21 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     EXPECT_EQ(csv.readAll().count("\r\n"), 121);
 }
 
+// The status text stays the tool's own; why it failed is the label's tooltip, gone after a success.
+TEST_F(WindowTest, AFailedDownloadExplainsItselfInTheStatusTooltip) {
+    window->startUp();
+    showTab(0);
+    rig->faults().add(QStringLiteral("silence:3@1-30"), nullptr);
+    widget<QPushButton>("Command2")->click();
+    QLabel* label4 = widget<QLabel>("Label4");
+    EXPECT_EQ(label4->text(), QStringLiteral("Error in Downloading!!"));
+    EXPECT_EQ(label4->toolTip(), QStringLiteral("reading the log size: no reply"));
+    rig->faults().clear();
+    widget<QPushButton>("Command2")->click();
+    EXPECT_EQ(label4->text(), QStringLiteral("Finished. Data in File"));
+    EXPECT_TRUE(label4->toolTip().isEmpty());
+}
+
 // The window on a machine set up for another country, with the C library's locale switched for
 // real: captions in the instrument's Korean code page under ko_KR.EUC-KR, and "." in the count
 // boxes and value cells under de_DE.
