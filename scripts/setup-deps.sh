@@ -11,6 +11,9 @@ packages=(
   fonts-nanum socat mbpoll xvfb xauth
   locales-all appstream libmodbus-dev
 )
+# More packages for one run (its test uses a name that does not exist).
+read -r -a extra <<<"${TAVREL_EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
