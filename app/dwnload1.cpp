@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QFont>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -70,6 +71,9 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
         return QFileDialog::getSaveFileName(this, QStringLiteral("Download FileName"), proposed,
                                             QStringLiteral("*.csv"));
     };
+    warn = [this](const QString& text) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(), text);
+    };
     wireHandlers();
 }
 
@@ -127,7 +131,16 @@ void DwnLoad1::wireHandlers() {
     link_.portLock().onChange = [this] { updatePortButtons(); };
 }
 
-void DwnLoad1::startUp() { startUpSettings(link_.state(), *this); }
+void DwnLoad1::startUp() {
+    QString holder;
+    if (!settingsLock_.acquire(&holder) && warn) {
+        warn(QStringLiteral("Another window of this tool, %1, is using the settings in this "
+                            "folder.\n\nThis window will save its settings and phone book to "
+                            "%2 when it closes, so that neither window's changes are lost.")
+                 .arg(holder, QString::fromLatin1(kConflictSettingsFileName)));
+    }
+    startUpSettings(link_.state(), *this);
+}
 
 void DwnLoad1::guarded(const char* what, const std::function<void()>& body) {
     try {
@@ -164,7 +177,11 @@ void DwnLoad1::saveOnce() {
     if (saved_) return;
     saved_ = true;
     ++saves_;
-    SaveSettings(*this);
+    if (settingsLock_.held()) {
+        SaveSettings(*this);
+    } else {
+        SaveSettingsAs(*this, QString::fromLatin1(kConflictSettingsFileName));
+    }
 }
 
 void DwnLoad1::onExitClicked() {

@@ -43,6 +43,9 @@ class DwnLoad1 final : public QMainWindow,
     // The save dialog; tests put their own answer in. Returns the chosen file, or empty for a
     // cancel.
     std::function<QString(const QString& proposed)> saveDialog;
+    // Tells the user something the window cannot show in its own widgets (a message box; tests
+    // put their own in).
+    std::function<void(const QString& text)> warn;
 
     FlexGrid& recordsGrid() { return records_; }
     FrontPanel& frontPanel() { return panel_; }
@@ -99,6 +102,7 @@ class DwnLoad1 final : public QMainWindow,
     void guarded(const char* what, const std::function<void()>& body);
 
     Link& link_;
+    SettingsLock settingsLock_;
     FlexGrid records_;
     PhoneBook phoneBook_;
     DownloadDriver driver_;

@@ -6,6 +6,8 @@
 #include "leading_number.h"
 #include "local_text.h"
 #include "whole_file.h"
+
+#include <QLockFile>
 #include "program_handlers.h"
 
 namespace tavrel {
@@ -113,6 +115,32 @@ bool CreateDefaultSettings() { return writeWhole(kSettingsFileName, defaultSetti
 
 bool SaveSettings(const SettingsWidgets& widgets) {
     return writeWhole(kSettingsFileName, savedSettingsBytes(widgets));
+}
+
+bool SaveSettingsAs(const SettingsWidgets& widgets, const QString& name) {
+    return writeWhole(name, savedSettingsBytes(widgets));
+}
+
+SettingsLock::SettingsLock()
+    : lock_(std::make_unique<QLockFile>(kSettingsFileName +
+                                        QStringLiteral(".lock"))) {
+    lock_->setStaleLockTime(0);  // a holder is stale only when its process is gone
+}
+
+SettingsLock::~SettingsLock() = default;
+
+bool SettingsLock::acquire(QString* holder) {
+    held_ = lock_->tryLock(0);
+    if (held_ || holder == nullptr) return held_;
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    if (lock_->getLockInfo(&pid, &host, &app)) {
+        *holder = QStringLiteral("%1 (process %2 on %3)").arg(app, QString::number(pid), host);
+    } else {
+        *holder = QStringLiteral("another program");  // e.g. a folder we may not write
+    }
+    return false;
 }
 
 void LoadSettings(ProgramState& state, SettingsWidgets& widgets) {

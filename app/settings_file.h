@@ -6,6 +6,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+class QLockFile;
 
 #include "phone_book.h"
 #include "program_state.h"
@@ -68,6 +71,28 @@ QByteArray savedSettingsBytes(const SettingsWidgets& widgets);
 bool CreateDefaultSettings();
 void LoadSettings(ProgramState& state, SettingsWidgets& widgets);
 bool SaveSettings(const SettingsWidgets& widgets);
+// The same lines to another file (a second window's settings, kept apart).
+bool SaveSettingsAs(const SettingsWidgets& widgets, const QString& name);
+
+// Who holds the settings of this folder: one window at a time writes Tavreldwn.ini at exit.
+// A lock file beside it names the holder; a second window is told, and saves to
+// Tavreldwn.ini.conflict instead, so neither window's phone-book edits are dropped silently.
+class SettingsLock {
+  public:
+    SettingsLock();
+    ~SettingsLock();
+    SettingsLock(const SettingsLock&) = delete;
+    SettingsLock& operator=(const SettingsLock&) = delete;
+    // False when another running instance holds it; `holder` then says who.
+    bool acquire(QString* holder);
+    bool held() const { return held_; }
+
+  private:
+    std::unique_ptr<QLockFile> lock_;
+    bool held_ = false;
+};
+
+inline constexpr const char* kConflictSettingsFileName = "Tavreldwn.ini.conflict";
 
 // Start-up: create the file when it is missing, then load it.
 void startUpSettings(ProgramState& state, SettingsWidgets& widgets);

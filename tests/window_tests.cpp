@@ -47,7 +47,9 @@ class WindowTest : public ::testing::Test {
         rig->state = ProgramState{};  // the window starts from the program's start values
         rig->pump.processQtEvents = true;
         window = std::make_unique<DwnLoad1>(rig->link);
+        window->warn = [this](const QString& text) { warnings << text; };
     }
+    QStringList warnings;
     template <typename W>
     W* widget(const char* name) {
         W* w = window->findChild<W*>(QString::fromUtf8(name));
@@ -261,6 +263,32 @@ TEST_F(WindowTest, CaptionsAndNumbersUnderRealLocales) {
     grid = widget<QTableView>("MSHFlexGrid1");
     EXPECT_EQ(grid->model()->data(grid->model()->index(1, 1)).toString(), QStringLiteral(" 2.5"));
     std::setlocale(LC_ALL, previous.c_str());
+}
+
+// Two windows in one folder: the second is told at start, and its settings go beside the first
+// one's at exit instead of over them.
+TEST_F(WindowTest, ASecondWindowInTheFolderWarnsAndNeverOverwritesTheFirst) {
+    window->startUp();
+    EXPECT_TRUE(warnings.isEmpty());
+    SimRig otherRig;
+    DwnLoad1 second(otherRig.link);
+    QStringList secondWarnings;
+    second.warn = [&](const QString& text) { secondWarnings << text; };
+    second.startUp();
+    ASSERT_EQ(secondWarnings.size(), 1);
+    EXPECT_TRUE(secondWarnings[0].contains(QStringLiteral("Tavreldwn.ini.conflict")));
+
+    widget<QLineEdit>("Text1")->setText(QStringLiteral("11"));
+    second.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("22"));
+    second.close();
+    window->close();
+    auto slaveLine = [](const char* name) {
+        QFile f(QString::fromLatin1(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().split('\n').value(3).trimmed()
+                                           : QByteArray("<missing>");
+    };
+    EXPECT_EQ(slaveLine("Tavreldwn.ini"), QByteArray("[CommSlaveID]=11"));
+    EXPECT_EQ(slaveLine("Tavreldwn.ini.conflict"), QByteArray("[CommSlaveID]=22"));
 }
 
 TEST_F(WindowTest, PhoneBookEditSurvivesARestart) {

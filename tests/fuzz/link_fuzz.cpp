@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavrel;
     if (size < 2) return 0;
-    test::SimRig rig({}, 12 * 3600.0, std::chrono::milliseconds(10));
+    test::SimRig rig({}, 12 * 3600.0, std::chrono::milliseconds(50));  // limits are whole seconds
     test::ScriptedDevice device;
     // First byte: which transaction and how the reply is cut into pieces.
     const int choice = data[0] % 3;
