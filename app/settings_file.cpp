@@ -42,9 +42,12 @@ QStringList readLines(const QString& name) {
     QStringList lines;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) return lines;
+    // One buffer for all lines (not one the size of the limit per line).
+    QByteArray buffer(kMaxLine + 1, '\0');
     while (lines.size() < kLines && !file.atEnd()) {
-        QByteArray raw = file.readLine(kMaxLine);
-        if (raw.isEmpty() && !file.atEnd()) break;  // read error
+        const qint64 n = file.readLine(buffer.data(), kMaxLine + 1);
+        if (n <= 0) break;  // read error
+        QByteArray raw(buffer.constData(), static_cast<qsizetype>(n));
         if (!raw.endsWith('\n')) {
             // Overlong line: skip to its end.
             char c = 0;

@@ -73,9 +73,7 @@ QString numberText(double value) {
     return QString::fromLatin1(sign + s + exponent);
 }
 
-QString dateTimeText(const QDateTime& stamp) {
-    const QDate d = stamp.date();
-    const QTime t = stamp.time();
+QString dateTimeText(QDate d, QTime t) {
     const bool midnight = t == QTime(0, 0);
 #ifdef _WIN32
     SYSTEMTIME st{};
@@ -145,7 +143,7 @@ bool LogBlockDecoder::DecodeLogBlock(const QByteArray& block) {
         previousDate = date;
         previousTime = time;
 
-        grid_.setText(recordRow_, 1, dateTimeText(QDateTime(date, time)));
+        grid_.setText(recordRow_, 1, dateTimeText(date, time));
         grid_.setText(recordRow_, 0, QString::number(recordRow_ - 1));
         const int column = columnOf_[static_cast<std::size_t>(channel)];
         if (column > 0)

@@ -24,7 +24,8 @@ QString numberText(double value);
 // The system's general date-time text: the locale's short date, a blank and its long time; the
 // date alone at exactly midnight. Follows the process locale (LC_TIME, and LC_CTYPE for its
 // code page), as the CSV and the grid both do.
-QString dateTimeText(const QDateTime& stamp);
+// Date and time apart, not a QDateTime: no time-zone lookup for a text that has no zone.
+QString dateTimeText(QDate d, QTime t);
 
 // Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`
 // (0 = the channel has no column, its value is dropped).

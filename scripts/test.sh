@@ -12,7 +12,7 @@ cmake --build --preset default -j"$jobs"
 ctest --preset default -j"$jobs"
 
 echo "== fuzz targets (bounded)"
-scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+scripts/fuzz.sh "${FUZZ_SCALE:-1}"
 
 echo "== AddressSanitizer + UBSan build"
 cmake --preset asan >/dev/null
