@@ -3,6 +3,8 @@
 // a millisecond, so a wait neither freezes the window nor burns a core, yet sees a byte within
 // a few milliseconds of its arrival. Pauses sleep with no events at all.
 
+#include <chrono>
+
 #include "event_pump.h"
 
 namespace tavrel {
@@ -18,6 +20,9 @@ class GuiPump final : public EventPump {
 
   private:
     CommPort& port_;
+    // When events last ran: the steps of a transaction that only let events run (not the
+    // waiting passes) skip the event loop when it ran less than this long ago.
+    std::chrono::steady_clock::time_point lastEvents_{};
 };
 
 }  // namespace tavrel

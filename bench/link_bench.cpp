@@ -1,7 +1,8 @@
 // End-to-end timings on the real serial path (QSerialPort on a pseudo-terminal) against
 // tavrel-sim: the window's pump while waiting, the delay from a byte's arrival to ReceiveReply
 // returning, transaction rates, and paced block and poll times against their line time.
-// Usage: link_bench [quick [half]]   (quick shortens the long CPU waits for a smoke run;
+// Usage: link_bench rate DEVICE SECONDS   (function 3 reads only, for bench/peer_bench.sh)
+//        link_bench [quick [half]]   (quick shortens the long CPU waits for a smoke run;
 // half adds the two 30 s waits with half a reply buffered)
 
 #include <fcntl.h>
@@ -159,6 +160,20 @@ void halfReplyWait(bool tcp) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    if (argc > 3 && QByteArray(argv[1]) == "rate") {
+        // The peer comparison: function 3 reads on a device someone else serves.
+        RealLink real(QString::fromLocal8Bit(argv[2]));
+        const double seconds = QByteArray(argv[3]).toDouble();
+        QElapsedTimer t;
+        t.start();
+        long reads = 0;
+        long failures = 0;
+        while (t.elapsed() < seconds * 1000)
+            (real.link.ReadHoldingRegisters(1, 0, 24, 10) ? reads : failures) += 1;
+        std::printf("tavrel link: function 3, 10 registers: %.0f reads/s (%ld failed)\n",
+                    reads / (t.elapsed() / 1000.0), failures);
+        return 0;
+    }
     const bool quick = argc > 1 && QByteArray(argv[1]) == "quick";
     cpuWhileWaiting(quick ? 2.0 : 10.0);
     arrivalToReturn();

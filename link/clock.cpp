@@ -4,12 +4,26 @@
 #include <QTime>
 #include <cfenv>
 #include <cmath>
+#include <ctime>
 
 namespace tavrel {
 
 double SystemClock::timeOfDay() const {
+#ifdef _WIN32
     const QTime t = QTime::currentTime();
     return t.msecsSinceStartOfDay() / 1000.0;
+#else
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec != cachedSecond_) {
+        tm local{};
+        const time_t second = now.tv_sec;
+        localtime_r(&second, &local);
+        cachedSecond_ = now.tv_sec;
+        cachedSinceMidnight_ = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+    }
+    return cachedSinceMidnight_ + static_cast<double>(now.tv_nsec) / 1e9;
+#endif
 }
 
 std::chrono::nanoseconds SystemClock::elapsed() const {

@@ -27,6 +27,12 @@ class SystemClock final : public Clock {
     double timeOfDay() const override;
     std::chrono::nanoseconds elapsed() const override;
     QDate today() const override;
+
+  private:
+    // The local time of day of the last whole second seen: the time zone is looked up once a
+    // second, not on every pass of a wait (each lookup is a stat of /etc/localtime).
+    mutable long long cachedSecond_ = -1;
+    mutable double cachedSinceMidnight_ = 0;
 };
 
 // A clock that moves only when told to. Time of day and date follow from a start point plus

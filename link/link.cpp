@@ -113,11 +113,35 @@ bool Link::finish(const char* name, bool ok, LinkCause cause) {
     ++counters_.transactions;
     if (!ok) ++counters_.failures;
     if (trace_ != nullptr) {
-        if (!traceRx_.isEmpty()) trace_->received(traceRx_);
+        if (ok) {
+            trace_->received(traceRx_);
+        } else {
+            traceFailure();
+        }
         traceRx_.clear();
         trace_->outcome(name, ok, causeText(lastCause_));
     }
     return ok;
+}
+
+void Link::traceFailure() {
+    // What the failed reply left waiting goes into the trace too (the next transaction discards
+    // it anyway): an exception reply, a short or garbled one is then seen, not just "no reply".
+    const bool ownReply = lastCause_ == LinkCause::NoReply || lastCause_ == LinkCause::BadCrc ||
+                          lastCause_ == LinkCause::CutShort;
+    if (ownReply && port_.portOpen() && port_.inBufferCount() > 0) {
+        port_.setInputLen(0);
+        traceRx_.append(port_.input());
+    }
+    QString cause = QString::fromLatin1(causeText(lastCause_));
+    if (traceRx_.size() >= 3 && (static_cast<unsigned char>(traceRx_[1]) & 0x80) != 0) {
+        cause += QStringLiteral(" (exception %1 from slave %2)")
+                     .arg(static_cast<unsigned char>(traceRx_[2]))
+                     .arg(static_cast<unsigned char>(traceRx_[0]));
+    } else if (!traceRx_.isEmpty() && lastCause_ == LinkCause::NoReply) {
+        cause += QStringLiteral(" (%1 bytes, short)").arg(traceRx_.size());
+    }
+    trace_->receivedFailed(traceRx_, cause);
 }
 
 }  // namespace tavrel

@@ -76,6 +76,7 @@ class Link {
     // Reads one reply byte the way every parse does: ReceiveReply(1), then ReplyBuffer(0).
     int readReplyByte(bool* arrived = nullptr);
     bool finish(const char* name, bool ok, LinkCause cause);
+    void traceFailure();
     // Steps 1 and 2 of every transaction: let events run, open the port, discard whatever both
     // buffers hold, let events run. False when the port cannot be opened.
     bool openAndDiscard();

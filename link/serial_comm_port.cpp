@@ -1,13 +1,16 @@
 #include "serial_comm_port.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <thread>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 
 namespace tavrel {
-
-namespace {
-constexpr qint64 kPullBelow = 256;
-}  // namespace
 
 bool parseLineSettings(const QString& text, LineSettings& out) {
     const QStringList parts = text.split(u',');
@@ -153,18 +156,19 @@ void SerialCommPort::checkLost() {
 
 int SerialCommPort::inBufferCount() {
     if (!port_->isOpen()) return 0;
-    // Pull in whatever the driver holds without needing a Qt event loop pass; while a good
-    // run of bytes is already buffered (a reply being parsed byte by byte) that system call
-    // can wait, since waitForBytes() pulls in more whenever a wait loop asks.
-    if (port_->bytesAvailable() < kPullBelow) port_->waitForReadyRead(0);
+    // Pull in whatever the driver holds without needing a Qt event loop pass, but only when
+    // fewer bytes are buffered than the next input takes: a reply parsed byte by byte then costs
+    // no system call a byte, and a wait loop's waitForBytes() pulls in more on every pass.
+    if (port_->bytesAvailable() < std::max(inputLen_, 1)) port_->waitForReadyRead(0);
     checkLost();
     if (!port_->isOpen()) return 0;
-    return static_cast<int>(std::min<qint64>(port_->bytesAvailable(), 32767));
+    seen_ = port_->bytesAvailable();
+    return static_cast<int>(std::min<qint64>(seen_, 32767));
 }
 
 void SerialCommPort::discardInput() {
     if (!port_->isOpen()) return;
-    port_->waitForReadyRead(0);
+    // The driver's queue is flushed by clear(); what Qt already holds is read away.
     port_->clear(QSerialPort::Input);
     port_->readAll();
     checkLost();
@@ -176,6 +180,21 @@ void SerialCommPort::discardOutput() {
 
 void SerialCommPort::output(QByteArrayView bytes) {
     if (!port_->isOpen()) return;
+#ifndef _WIN32
+    // Straight to the device while Qt holds nothing unsent: one system call, and no write
+    // notifier switched on and off in the event loop for every request.
+    if (port_->bytesToWrite() == 0) {
+        const ssize_t n = ::write(static_cast<int>(port_->handle()), bytes.data(),
+                                  static_cast<std::size_t>(bytes.size()));
+        if (n == bytes.size()) return;
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            error_ = QStringLiteral("%1: %2").arg(deviceName(), QString::fromLocal8Bit(std::strerror(errno)));
+            port_->close();
+            return;
+        }
+        bytes = bytes.sliced(std::max<qsizetype>(n, 0));
+    }
+#endif
     port_->write(bytes.data(), bytes.size());
     port_->flush();
     checkLost();
@@ -183,7 +202,9 @@ void SerialCommPort::output(QByteArrayView bytes) {
 
 QByteArray SerialCommPort::input() {
     if (!port_->isOpen()) return {};
-    return inputLen_ <= 0 ? port_->readAll() : port_->read(inputLen_);
+    QByteArray bytes = inputLen_ <= 0 ? port_->readAll() : port_->read(inputLen_);
+    seen_ = port_->bytesAvailable();
+    return bytes;
 }
 
 void SerialCommPort::waitForBytes(std::chrono::milliseconds limit) {
@@ -191,8 +212,10 @@ void SerialCommPort::waitForBytes(std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(limit);  // nothing can arrive; do not spin
         return;
     }
-    // Blocks until more bytes come (or the limit passes), also when some are buffered: the
-    // caller waits for more than it has.
+    // Bytes that came in since the caller last counted (the event loop may have read them)
+    // need no wait. Otherwise block until more come or the limit passes, also when some are
+    // buffered: the caller waits for more than it has.
+    if (port_->bytesAvailable() > seen_) return;
     port_->waitForReadyRead(static_cast<int>(limit.count()));
     checkLost();
 }

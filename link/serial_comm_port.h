@@ -45,6 +45,7 @@ class SerialCommPort final : public CommPort {
     int commPort_ = 0;
     QString settings_;
     int inputLen_ = 0;
+    qint64 seen_ = 0;  // bytes buffered when the caller last counted
     bool binary_ = false;
     QString error_;
 };

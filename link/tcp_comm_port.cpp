@@ -58,7 +58,8 @@ int TcpCommPort::inBufferCount() {
     if (!open_) return 0;
     socket_->waitForReadyRead(0);
     checkLost();
-    return static_cast<int>(std::min<qint64>(socket_->bytesAvailable(), 32767));
+    seen_ = socket_->bytesAvailable();
+    return static_cast<int>(std::min<qint64>(seen_, 32767));
 }
 
 void TcpCommPort::discardInput() {
@@ -102,7 +103,9 @@ void TcpCommPort::output(QByteArrayView bytes) {
 
 QByteArray TcpCommPort::input() {
     if (!open_) return {};
-    return inputLen_ <= 0 ? socket_->readAll() : socket_->read(inputLen_);
+    QByteArray bytes = inputLen_ <= 0 ? socket_->readAll() : socket_->read(inputLen_);
+    seen_ = socket_->bytesAvailable();
+    return bytes;
 }
 
 void TcpCommPort::waitForBytes(std::chrono::milliseconds limit) {
@@ -111,8 +114,10 @@ void TcpCommPort::waitForBytes(std::chrono::milliseconds limit) {
         return;
     }
     push();
-    // Blocks until more bytes come or the limit passes, also when some are already buffered:
-    // the caller is waiting for more than it has (half a reply must not spin a core).
+    // Bytes that came in since the caller last counted need no wait. Otherwise block until more
+    // come or the limit passes, also when some are already buffered: the caller is waiting for
+    // more than it has (half a reply must not spin a core).
+    if (socket_->bytesAvailable() > seen_) return;
     socket_->waitForReadyRead(static_cast<int>(limit.count()));
     checkLost();
 }

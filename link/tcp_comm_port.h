@@ -41,6 +41,7 @@ class TcpCommPort final : public CommPort {
     QString url_;
     QString settings_;
     int inputLen_ = 0;
+    qint64 seen_ = 0;  // bytes buffered when the caller last counted
     bool open_ = false;
     QString error_;
 };

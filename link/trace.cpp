@@ -19,6 +19,7 @@ bool Trace::open(const QString& path) {
     }
     if (!ok) return false;
     file_ = std::move(file);
+    file_->write(QByteArray(kTraceHeader) + "\n");
     return true;
 }
 
@@ -41,6 +42,13 @@ void Trace::sent(const QByteArray& frame) {
 
 void Trace::received(const QByteArray& bytes) {
     if (file_) line("RX " + hexBytes(bytes));
+}
+
+void Trace::receivedFailed(const QByteArray& bytes, const QString& cause) {
+    if (!file_) return;
+    QByteArray text = "RX";
+    if (!bytes.isEmpty()) text += ' ' + hexBytes(bytes);
+    line(text + " ! " + cause.toUtf8());
 }
 
 void Trace::outcome(const char* transaction, bool ok, const char* cause) {

@@ -1,7 +1,9 @@
 #pragma once
-// Support trace: every frame sent and received, hex, with a time stamp and direction, and the
-// outcome of each transaction. Off unless `--trace FILE` (or `-` for stderr) is given; when off
-// the link never formats anything.
+// Support trace: every frame sent and received, hex, with a time stamp and direction, the bytes
+// of failed replies with their cause, the modem's own traffic, and the outcome of each
+// transaction. A stable, line-oriented format (docs/trace.md) that `tavrel-sim --replay` plays
+// back. Off unless `--trace FILE` (or `-` for stderr) is given; when off the link never formats
+// anything.
 
 #include <QByteArray>
 #include <QFile>
@@ -21,6 +23,8 @@ class Trace {
 
     void sent(const QByteArray& frame);
     void received(const QByteArray& bytes);
+    // The bytes a failed transaction had (maybe none) and why it failed.
+    void receivedFailed(const QByteArray& bytes, const QString& cause);
     void outcome(const char* transaction, bool ok, const char* cause);
     void note(const QString& text);
     // AT commands and modem replies, apart from the Modbus frames.
@@ -34,5 +38,8 @@ class Trace {
 };
 
 QByteArray hexBytes(const QByteArray& bytes);
+
+// The first line of every trace file: the format and its version.
+inline constexpr const char* kTraceHeader = "# tavrel trace 1";
 
 }  // namespace tavrel

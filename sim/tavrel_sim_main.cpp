@@ -9,6 +9,9 @@
 #include <csignal>
 #include <cstdio>
 
+#include <memory>
+
+#include "replay_device.h"
 #include "sim_options.h"
 #include "stream_server.h"
 
@@ -31,6 +34,14 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("tcp"),
          QStringLiteral("Serve raw bytes on 127.0.0.1:PORT, one client at a time."),
          QStringLiteral("PORT")},
+        {QStringLiteral("replay"),
+         QStringLiteral("Answer as the instrument (and modem) of a recorded session did: "
+                        "TRACE is a file the tool wrote with --trace."),
+         QStringLiteral("TRACE")},
+        {QStringLiteral("replay-speed"),
+         QStringLiteral("With --replay: 1 keeps the recorded delays, 2 halves them, 0 answers "
+                        "at once (default 1)."),
+         QStringLiteral("X"), QStringLiteral("1")},
     });
     tavrel::sim::addSimOptions(parser);
     parser.process(app);
@@ -59,6 +70,22 @@ int main(int argc, char* argv[]) {
                                                       : 35.0 / options.baud;
     tavrel::sim::SimulatedInstrument instrument(options);
     tavrel::sim::SimDevice* front = &instrument.front();
+    std::unique_ptr<tavrel::sim::ReplayDevice> replay;
+    if (parser.isSet(QStringLiteral("replay"))) {
+        std::vector<tavrel::sim::TraceEvent> events;
+        bool speedOk = false;
+        const double speed = parser.value(QStringLiteral("replay-speed")).toDouble(&speedOk);
+        if (!speedOk || speed < 0) {
+            std::fprintf(stderr, "tavrel-sim: --replay-speed wants a number from 0 up\n");
+            return 64;
+        }
+        if (!tavrel::sim::readTrace(parser.value(QStringLiteral("replay")), &events, &error)) {
+            std::fprintf(stderr, "tavrel-sim: %s\n", qPrintable(error));
+            return 64;
+        }
+        replay = std::make_unique<tavrel::sim::ReplayDevice>(std::move(events), speed);
+        front = replay.get();
+    }
 
     if (parser.isSet(QStringLiteral("pty"))) {
         QString path;
