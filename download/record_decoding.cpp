@@ -111,6 +111,25 @@ QString dateTimeText(QDate d, QTime t) {
 #endif
 }
 
+QString StampTexts::text(QDate d, QTime t) {
+    if (d != date_) {
+        date_ = d;
+        dateText_ = dateTimeText(d, QTime(0, 0));
+    }
+    if (t.second() != 0 || !t.isValid()) return dateTimeText(d, t);
+    const int minute = t.hour() * 60 + t.minute();
+    if (minute == 0) return dateText_;
+    QString& time = times_[static_cast<std::size_t>(minute)];
+    if (time.isNull()) {
+        // The long time alone: the stamp less its date part (the C library has no "%X only"
+        // that is cheaper, and this keeps one rule for the whole text).
+        const QString whole = dateTimeText(d, t);
+        if (!whole.startsWith(dateText_ + u' ')) return whole;  // never cached: kept exact
+        time = whole.mid(dateText_.size() + 1);
+    }
+    return dateText_ + u' ' + time;
+}
+
 LogBlockDecoder::LogBlockDecoder(FlexGrid& grid, std::int32_t& recordRow)
     : grid_(grid), recordRow_(recordRow) {
     for (int k = 1; k <= 8; ++k) columnOf_[static_cast<std::size_t>(k)] = k + 1;
@@ -143,7 +162,7 @@ bool LogBlockDecoder::DecodeLogBlock(const QByteArray& block) {
         previousDate = date;
         previousTime = time;
 
-        grid_.setText(recordRow_, 1, dateTimeText(date, time));
+        grid_.setText(recordRow_, 1, stamps_.text(date, time));
         grid_.setText(recordRow_, 0, QString::number(recordRow_ - 1));
         const int column = columnOf_[static_cast<std::size_t>(channel)];
         if (column > 0)

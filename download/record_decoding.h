@@ -27,6 +27,18 @@ QString numberText(double value);
 // Date and time apart, not a QDateTime: no time-zone lookup for a text that has no zone.
 QString dateTimeText(QDate d, QTime t);
 
+// dateTimeText with the parts kept: a log has few dates and at most 1440 minutes of the day, so
+// a whole download formats each date and each minute once, not every entry.
+class StampTexts {
+  public:
+    QString text(QDate d, QTime t);
+
+  private:
+    QDate date_;
+    QString dateText_;
+    std::array<QString, 24 * 60> times_{};
+};
+
 // Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`
 // (0 = the channel has no column, its value is dropped).
 class LogBlockDecoder {
@@ -43,6 +55,7 @@ class LogBlockDecoder {
     std::int32_t& recordRow_;
     int year_ = 2000;
     std::array<int, 16> columnOf_{};
+    StampTexts stamps_;
 };
 
 }  // namespace tavrel

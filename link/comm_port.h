@@ -26,6 +26,9 @@ class CommPort {
     virtual int outBufferCount() { return 0; }  // written bytes not yet handed to the line
     virtual void output(QByteArrayView bytes) = 0;
     virtual QByteArray input() = 0;  // takes InputLen bytes (0 = all)
+    // The same into `out`, reusing its storage (a reply parsed a byte at a time allocates
+    // nothing per byte).
+    virtual void inputInto(QByteArray& out) { out = input(); }
 
     // Blocks at most `limit` until a byte may be waiting: lets a wait loop sleep instead of spin.
     virtual void waitForBytes(std::chrono::milliseconds limit) = 0;

@@ -1,5 +1,8 @@
 #include "link.h"
 
+#include <algorithm>
+#include <array>
+
 #include "clock.h"
 #include "comm_port.h"
 #include "event_pump.h"
@@ -51,10 +54,13 @@ bool Link::OpenCommPort() {
 }
 
 bool Link::ReceiveReply(int count) {
-    double start = markNow();
     port_.setInputLen(count);
+    // The start mark is taken when the first look finds too few bytes: a byte already waiting
+    // (the common case while a reply is parsed) needs no clock.
+    double start = -1;
     for (;;) {
         if (port_.inBufferCount() >= count) break;
+        if (start < 0) start = markNow();
         // A port closed under us (device pulled, hang-up) can deliver nothing more.
         if (!port_.portOpen()) return false;
         pump_.idle();
@@ -62,10 +68,23 @@ bool Link::ReceiveReply(int count) {
         if (t < start) start = markNow();  // midnight passed
         if (t > start + 2.0) return false;
     }
-    state_.ReplyBuffer = port_.input();
-    noteTraffic();
+    port_.inputInto(state_.ReplyBuffer);
     if (trace_ != nullptr) traceRx_.append(state_.ReplyBuffer);
     return true;
+}
+
+int Link::takeWaiting(int most) {
+    if (most <= 0) return 0;
+    const int waiting = std::min(port_.inBufferCount(), most);
+    if (waiting <= 0) return 0;
+    port_.setInputLen(waiting);
+    port_.inputInto(state_.ReplyBuffer);
+    const auto taken = static_cast<int>(state_.ReplyBuffer.size());
+    state_.ReplyData.append(state_.ReplyBuffer);
+    if (trace_ != nullptr) traceRx_.append(state_.ReplyBuffer);
+    // ReplyBuffer ends as a byte-by-byte parse leaves it: holding the last byte taken.
+    state_.ReplyBuffer = state_.ReplyBuffer.right(1);
+    return taken;
 }
 
 void Link::noteTraffic() { lastTraffic_ = clock_.elapsedSeconds(); }
@@ -76,13 +95,43 @@ QByteArray Link::takeTracedRx() {
     return bytes;
 }
 
+namespace {
+// The eight shift-and-xor steps on a low byte, done once for all 256: what they xor into the
+// CRC and the bit the eighth step shifts out (which depends on the low byte alone).
+struct CrcSteps {
+    std::array<std::uint16_t, 256> xorWith{};
+    std::array<std::int16_t, 256> lastLowBit{};
+    CrcSteps() {
+        for (int x = 0; x < 256; ++x) {
+            std::int32_t crc = x;
+            std::int16_t low = 0;
+            for (int i = 0; i < 8; ++i) {
+                low = static_cast<std::int16_t>(crc & 1);
+                crc /= 2;
+                if (low == 1) crc ^= 0xA001;
+            }
+            xorWith[static_cast<std::size_t>(x)] = static_cast<std::uint16_t>(crc);
+            lastLowBit[static_cast<std::size_t>(x)] = low;
+        }
+    }
+};
+const CrcSteps kCrcSteps;
+}  // namespace
+
 std::int32_t Link::UpdateCrc(std::int32_t value) {
     state_.CrcValue ^= value;
-    for (int i = 0; i < 8; ++i) {
-        state_.CrcLowBit = static_cast<std::int16_t>(state_.CrcValue & 1);
-        state_.CrcValue /= 2;
-        if (state_.CrcLowBit == 1) state_.CrcValue ^= 0xA001;
+    if (state_.CrcValue < 0 || state_.CrcValue > 0xFFFF) {
+        // Outside the 16 bits the CRC lives in: the steps one by one, as they are defined.
+        for (int i = 0; i < 8; ++i) {
+            state_.CrcLowBit = static_cast<std::int16_t>(state_.CrcValue & 1);
+            state_.CrcValue /= 2;
+            if (state_.CrcLowBit == 1) state_.CrcValue ^= 0xA001;
+        }
+        return state_.CrcValue;
     }
+    const auto low = static_cast<std::size_t>(state_.CrcValue & 0xFF);
+    state_.CrcLowBit = kCrcSteps.lastLowBit[low];
+    state_.CrcValue = (state_.CrcValue >> 8) ^ kCrcSteps.xorWith[low];
     return state_.CrcValue;
 }
 
@@ -109,6 +158,7 @@ bool Link::checkCrc() {
 }
 
 bool Link::finish(const char* name, bool ok, LinkCause cause) {
+    noteTraffic();  // the reply's last byte, or the end of the wait for it
     lastCause_ = ok ? LinkCause::None : cause;
     ++counters_.transactions;
     if (!ok) ++counters_.failures;

@@ -75,6 +75,8 @@ class Link {
     void send(const QByteArray& frame);
     // Reads one reply byte the way every parse does: ReceiveReply(1), then ReplyBuffer(0).
     int readReplyByte(bool* arrived = nullptr);
+    // Takes up to `most` bytes that are already waiting into ReplyData (no wait); how many.
+    int takeWaiting(int most);
     bool finish(const char* name, bool ok, LinkCause cause);
     void traceFailure();
     // Steps 1 and 2 of every transaction: let events run, open the port, discard whatever both

@@ -12,6 +12,7 @@
 
 #include "port_map.h"
 #include "serial_comm_port.h"
+#include "qt_serial_comm_port.h"
 
 namespace tavrel {
 

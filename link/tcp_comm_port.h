@@ -65,6 +65,7 @@ class MappedCommPort final : public CommPort {
     int outBufferCount() override { return active_->outBufferCount(); }
     void output(QByteArrayView bytes) override { active_->output(bytes); }
     QByteArray input() override { return active_->input(); }
+    void inputInto(QByteArray& out) override { active_->inputInto(out); }
     void waitForBytes(std::chrono::milliseconds limit) override { active_->waitForBytes(limit); }
     QString errorText() const override { return active_->errorText(); }
 

@@ -231,7 +231,15 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     state_.ReplyData.clear();
     const int n = state_.ReplyByte6 * 256 + lengthLow;
     state_.ReplyData.reserve(n);
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n;) {
+        // Bytes already waiting are taken together: each would be taken at once anyway.
+        const int ready = takeWaiting(n - i);
+        if (ready > 0) {
+            for (int k = state_.ReplyData.size() - ready; k < state_.ReplyData.size(); ++k)
+                state_.CrcValue = UpdateCrc(static_cast<unsigned char>(state_.ReplyData[k]));
+            i += ready;
+            continue;
+        }
         bool arrived = true;
         const int b = readReplyByte(&arrived);
         if (!arrived) {
@@ -240,6 +248,7 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
         }
         state_.ReplyData.append(byteChar(b));
         state_.CrcValue = UpdateCrc(b);
+        ++i;
     }
     const bool ok = checkCrc();
     return finish(kName, ok, LinkCause::BadCrc);

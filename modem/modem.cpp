@@ -40,6 +40,7 @@ bool Modem::takeOneByte(QString& reply) {
     ProgramState& s = link_.state();
     s.BytesWaiting = static_cast<std::int16_t>(port.inBufferCount());
     if (s.BytesWaiting >= 1 && link_.ReceiveReply(1)) {
+        link_.noteTraffic();
         reply.append(QChar(static_cast<unsigned char>(s.ReplyBuffer[0])));
         view_.setModemStatus(reply);
     }

@@ -36,6 +36,31 @@ TEST(Crc, PublishedCheckValuesBothImplementations) {
     }
 }
 
+// UpdateCrc leaves CrcValue and CrcLowBit as the eight shift-and-xor steps define them, for
+// every byte on every CRC value (checked here by the steps themselves, one by one).
+TEST(Crc, UpdateCrcKeepsTheStepByStepState) {
+    ProgramState state;
+    VirtualClock clock;
+    sim::VirtualPump pump(clock);
+    VirtualLine line(clock);
+    VirtualCommPort port(line);
+    Link link(state, port, clock, pump);
+    for (std::int32_t crc = 0; crc <= 0xFFFF; crc += 257) {
+        for (int byte = 0; byte < 256; ++byte) {
+            std::int32_t want = crc ^ byte;
+            std::int16_t low = 0;
+            for (int i = 0; i < 8; ++i) {
+                low = static_cast<std::int16_t>(want & 1);
+                want /= 2;
+                if (low == 1) want ^= 0xA001;
+            }
+            state.CrcValue = crc;
+            ASSERT_EQ(link.UpdateCrc(byte), want) << crc << " " << byte;
+            ASSERT_EQ(state.CrcLowBit, low) << crc << " " << byte;
+        }
+    }
+}
+
 TEST(Crc, GoldenFramesCarryTheirCrcLowByteFirst) {
     for (const GoldenFrame& g : kGoldenFrames) {
         for (const char* text : {g.request, g.reply}) {

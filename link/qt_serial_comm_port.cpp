@@ -1,3 +1,4 @@
+#include "qt_serial_comm_port.h"
 #include "serial_comm_port.h"
 
 #include <algorithm>
@@ -12,46 +13,7 @@
 
 namespace tavrel {
 
-bool parseLineSettings(const QString& text, LineSettings& out) {
-    const QStringList parts = text.split(u',');
-    if (parts.size() != 4) return false;
-    bool ok = false;
-    out.baud = parts[0].trimmed().toInt(&ok);
-    if (!ok || out.baud <= 0) return false;
-    const QString parity = parts[1].trimmed().toUpper();
-    if (parity.size() != 1 || !QStringLiteral("NEOMS").contains(parity)) return false;
-    out.parity = parity[0].toLatin1();
-    out.dataBits = parts[2].trimmed().toInt(&ok);
-    if (!ok || out.dataBits < 5 || out.dataBits > 8) return false;
-    out.stopBits = parts[3].trimmed().toInt(&ok);
-    return ok && (out.stopBits == 1 || out.stopBits == 2);
-}
-
-#ifndef _WIN32
-QString termiosMismatch(const termios& t, const LineSettings& wanted) {
-    static const struct {
-        int baud;
-        speed_t code;
-    } kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
-                   {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
-    for (const auto& s : kSpeeds) {
-        if (s.baud == wanted.baud && (cfgetospeed(&t) != s.code || cfgetispeed(&t) != s.code))
-            return QStringLiteral("the device kept another speed");
-    }
-    const tcflag_t size = wanted.dataBits == 8   ? CS8
-                          : wanted.dataBits == 7 ? CS7
-                          : wanted.dataBits == 6 ? CS6
-                                                 : CS5;
-    if ((t.c_cflag & CSIZE) != size) return QStringLiteral("the device kept another data size");
-    if (((t.c_cflag & PARENB) != 0) != (wanted.parity != 'N'))
-        return QStringLiteral("the device kept another parity");
-    if (((t.c_cflag & CSTOPB) != 0) != (wanted.stopBits == 2))
-        return QStringLiteral("the device kept another stop-bit count");
-    return {};
-}
-#endif
-
-QString SerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
+QString QtSerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
 #ifdef _WIN32
     (void)wanted;
     return {};
@@ -63,7 +25,7 @@ QString SerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
 #endif
 }
 
-QString SerialCommPort::openFailureText() const {
+QString QtSerialCommPort::openFailureText() const {
     const QString qt = port_->errorString();
     // Qt reports a device another program holds (its lock file, or the driver's EBUSY) in
     // its own words; say it the way a technician can act on.
@@ -86,14 +48,14 @@ QString SerialCommPort::openFailureText() const {
     }
 }
 
-SerialCommPort::SerialCommPort(PortMap map)
+QtSerialCommPort::QtSerialCommPort(PortMap map)
     : map_(std::move(map)), port_(std::make_unique<QSerialPort>()) {}
 
-SerialCommPort::~SerialCommPort() = default;
+QtSerialCommPort::~QtSerialCommPort() = default;
 
-bool SerialCommPort::portOpen() const { return port_->isOpen(); }
+bool QtSerialCommPort::portOpen() const { return port_->isOpen(); }
 
-void SerialCommPort::setPortOpen(bool open) {
+void QtSerialCommPort::setPortOpen(bool open) {
     if (!open) {
         if (port_->isOpen()) port_->close();
         return;
@@ -145,7 +107,7 @@ void SerialCommPort::setPortOpen(bool open) {
     error_.clear();
 }
 
-void SerialCommPort::checkLost() {
+void QtSerialCommPort::checkLost() {
     const auto err = port_->error();
     if (port_->isOpen() &&
         (err == QSerialPort::ResourceError || err == QSerialPort::PermissionError)) {
@@ -154,7 +116,7 @@ void SerialCommPort::checkLost() {
     }
 }
 
-int SerialCommPort::inBufferCount() {
+int QtSerialCommPort::inBufferCount() {
     if (!port_->isOpen()) return 0;
     // Pull in whatever the driver holds without needing a Qt event loop pass, but only when
     // fewer bytes are buffered than the next input takes: a reply parsed byte by byte then costs
@@ -166,7 +128,7 @@ int SerialCommPort::inBufferCount() {
     return static_cast<int>(std::min<qint64>(seen_, 32767));
 }
 
-void SerialCommPort::discardInput() {
+void QtSerialCommPort::discardInput() {
     if (!port_->isOpen()) return;
     // The driver's queue is flushed by clear(); what Qt already holds is read away.
     port_->clear(QSerialPort::Input);
@@ -174,12 +136,17 @@ void SerialCommPort::discardInput() {
     checkLost();
 }
 
-void SerialCommPort::discardOutput() {
-    if (port_->isOpen()) port_->clear(QSerialPort::Output);
+void QtSerialCommPort::discardOutput() {
+    // Once bytes came back after our last write, the instrument had the whole request: the
+    // driver's output queue is empty and there is nothing to flush (one system call less on
+    // every transaction).
+    if (port_->isOpen() && !(answeredSinceWrite_ && port_->bytesToWrite() == 0))
+        port_->clear(QSerialPort::Output);
 }
 
-void SerialCommPort::output(QByteArrayView bytes) {
+void QtSerialCommPort::output(QByteArrayView bytes) {
     if (!port_->isOpen()) return;
+    answeredSinceWrite_ = false;
 #ifndef _WIN32
     // Straight to the device while Qt holds nothing unsent: one system call, and no write
     // notifier switched on and off in the event loop for every request.
@@ -200,14 +167,15 @@ void SerialCommPort::output(QByteArrayView bytes) {
     checkLost();
 }
 
-QByteArray SerialCommPort::input() {
+QByteArray QtSerialCommPort::input() {
     if (!port_->isOpen()) return {};
     QByteArray bytes = inputLen_ <= 0 ? port_->readAll() : port_->read(inputLen_);
     seen_ = port_->bytesAvailable();
+    if (!bytes.isEmpty()) answeredSinceWrite_ = true;
     return bytes;
 }
 
-void SerialCommPort::waitForBytes(std::chrono::milliseconds limit) {
+void QtSerialCommPort::waitForBytes(std::chrono::milliseconds limit) {
     if (!port_->isOpen()) {
         std::this_thread::sleep_for(limit);  // nothing can arrive; do not spin
         return;
