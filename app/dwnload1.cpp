@@ -3,11 +3,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QFont>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>

@@ -125,8 +125,7 @@ bool SaveSettingsAs(const SettingsWidgets& widgets, const QString& name) {
 }
 
 SettingsLock::SettingsLock()
-    : lock_(std::make_unique<QLockFile>(kSettingsFileName +
-                                        QStringLiteral(".lock"))) {
+    : lock_(std::make_unique<QLockFile>(kSettingsFileName + QStringLiteral(".lock"))) {
     lock_->setStaleLockTime(0);  // a holder is stale only when its process is gone
 }
 

@@ -149,9 +149,10 @@ void halfReplyWait(bool tcp) {
     t.start();
     link.ReadHoldingRegisters(1, 0, 24, 10);
     const double cpu = cpuSeconds() - cpu0;
-    std::printf("%s, 12 of 25 bytes waiting, function 3 gives up after %.1f s: CPU %.2f%% of one "
-                "core\n",
-                tcp ? "tcp://" : "pty", t.elapsed() / 1000.0, 100.0 * cpu / (t.elapsed() / 1000.0));
+    std::printf(
+        "%s, 12 of 25 bytes waiting, function 3 gives up after %.1f s: CPU %.2f%% of one "
+        "core\n",
+        tcp ? "tcp://" : "pty", t.elapsed() / 1000.0, 100.0 * cpu / (t.elapsed() / 1000.0));
     server.terminate();
     server.waitForFinished(2000);
 }

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "download_driver.h"
-#include "local_text.h"
 #include "front_panel.h"
+#include "local_text.h"
 #include "modem.h"
 
 namespace tavrel::cli {

@@ -180,7 +180,8 @@ int DownloadDriver::DownloadLog() {
         }
         view_.setProgress(static_cast<float>(static_cast<double>(position) / total * 100.0));
         if (!ok) {
-            noteLinkFailure(QStringLiteral("reading the log at byte %1 of %2").arg(position).arg(total));
+            noteLinkFailure(
+                QStringLiteral("reading the log at byte %1 of %2").arg(position).arg(total));
             status = kDownloadFailed;
             break;
         }

@@ -56,8 +56,8 @@ QString numberText(double value) {
     if (value == 0.0) return QStringLiteral(" 0");
     // to_chars never looks at the locale: "." whatever LC_NUMERIC says.
     char buf[48];
-    const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                 std::chars_format::general, 7);
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::general, 7);
     std::string s(buf, r.ptr);
     std::string exponent;
     if (const auto epos = s.find('e'); epos != std::string::npos) {

@@ -19,10 +19,10 @@ class CommPort {
     virtual void setInputLen(int length) = 0;           // bytes one input() returns; 0 = all
     virtual void setBinaryMode(bool binary) = 0;
     virtual bool portOpen() const = 0;
-    virtual void setPortOpen(bool open) = 0;  // opening may fail: check portOpen()
-    virtual int inBufferCount() = 0;          // received bytes waiting
-    virtual void discardInput() = 0;          // InBufferCount = 0
-    virtual void discardOutput() = 0;         // OutBufferCount = 0
+    virtual void setPortOpen(bool open) = 0;    // opening may fail: check portOpen()
+    virtual int inBufferCount() = 0;            // received bytes waiting
+    virtual void discardInput() = 0;            // InBufferCount = 0
+    virtual void discardOutput() = 0;           // OutBufferCount = 0
     virtual int outBufferCount() { return 0; }  // written bytes not yet handed to the line
     virtual void output(QByteArrayView bytes) = 0;
     virtual QByteArray input() = 0;  // takes InputLen bytes (0 = all)

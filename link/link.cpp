@@ -174,6 +174,20 @@ bool Link::finish(const char* name, bool ok, LinkCause cause) {
     return ok;
 }
 
+namespace {
+// A failed or discarded reply's cause for the trace, naming an exception reply when it is one.
+QString replyNote(const QByteArray& bytes, QString cause, bool shortOne) {
+    if (bytes.size() >= 3 && (static_cast<unsigned char>(bytes[1]) & 0x80) != 0) {
+        cause += QStringLiteral(" (exception %1 from slave %2)")
+                     .arg(static_cast<unsigned char>(bytes[2]))
+                     .arg(static_cast<unsigned char>(bytes[0]));
+    } else if (!bytes.isEmpty() && shortOne) {
+        cause += QStringLiteral(" (%1 bytes, short)").arg(bytes.size());
+    }
+    return cause;
+}
+}  // namespace
+
 void Link::traceFailure() {
     // What the failed reply left waiting goes into the trace too (the next transaction discards
     // it anyway): an exception reply, a short or garbled one is then seen, not just "no reply".
@@ -183,15 +197,17 @@ void Link::traceFailure() {
         port_.setInputLen(0);
         traceRx_.append(port_.input());
     }
-    QString cause = QString::fromLatin1(causeText(lastCause_));
-    if (traceRx_.size() >= 3 && (static_cast<unsigned char>(traceRx_[1]) & 0x80) != 0) {
-        cause += QStringLiteral(" (exception %1 from slave %2)")
-                     .arg(static_cast<unsigned char>(traceRx_[2]))
-                     .arg(static_cast<unsigned char>(traceRx_[0]));
-    } else if (!traceRx_.isEmpty() && lastCause_ == LinkCause::NoReply) {
-        cause += QStringLiteral(" (%1 bytes, short)").arg(traceRx_.size());
-    }
-    trace_->receivedFailed(traceRx_, cause);
+    trace_->receivedFailed(traceRx_, replyNote(traceRx_, QString::fromLatin1(causeText(lastCause_)),
+                                               lastCause_ == LinkCause::NoReply));
 }
 
+void Link::discardInput(const char* why) {
+    if (trace_ != nullptr && port_.portOpen() && port_.inBufferCount() > 0) {
+        port_.setInputLen(0);
+        const QByteArray stale = traceRx_ + port_.input();
+        traceRx_.clear();
+        trace_->receivedFailed(stale, replyNote(stale, QString::fromLatin1(why), false));
+    }
+    port_.discardInput();
+}
 }  // namespace tavrel

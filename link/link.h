@@ -79,6 +79,8 @@ class Link {
     int takeWaiting(int most);
     bool finish(const char* name, bool ok, LinkCause cause);
     void traceFailure();
+    // Empties the input; with a trace on, what it held is traced first, with `why`.
+    void discardInput(const char* why);
     // Steps 1 and 2 of every transaction: let events run, open the port, discard whatever both
     // buffers hold, let events run. False when the port cannot be opened.
     bool openAndDiscard();

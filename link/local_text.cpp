@@ -105,8 +105,8 @@ QString decodeCodePage(const QByteArray& bytes) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         const int len = IsDBCSLeadByteEx(cp, b) && i + 1 < bytes.size() ? 2 : 1;
         wchar_t w[4];
-        const int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.constData() + i, len,
-                                          w, 4);
+        const int n =
+            MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.constData() + i, len, w, 4);
         if (n <= 0) {
             out.append(escapeOf(b));
             ++i;
@@ -121,11 +121,10 @@ QString decodeCodePage(const QByteArray& bytes) {
 QByteArray encodeCodePage(QStringView text) {
     const UINT cp = GetACP();
     const auto* w = reinterpret_cast<const wchar_t*>(text.utf16());
-    const int n = WideCharToMultiByte(cp, 0, w, static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(cp, 0, w, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     QByteArray out(n, '\0');
-    WideCharToMultiByte(cp, 0, w, static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
+    WideCharToMultiByte(cp, 0, w, static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
 
@@ -177,10 +176,9 @@ QString decodeCodePage(const QByteArray& bytes) {
         char* outPtr = chunk.data();
         std::size_t outLeft = static_cast<std::size_t>(chunk.size());
         const std::size_t r = iconv(c.get(), &in, &inLeft, &outPtr, &outLeft);
-        const auto produced = static_cast<qsizetype>(chunk.size()) -
-                              static_cast<qsizetype>(outLeft);
-        out.append(QStringView(reinterpret_cast<const char16_t*>(chunk.constData()),
-                               produced / 2));
+        const auto produced =
+            static_cast<qsizetype>(chunk.size()) - static_cast<qsizetype>(outLeft);
+        out.append(QStringView(reinterpret_cast<const char16_t*>(chunk.constData()), produced / 2));
         if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
             // A byte that starts no character here (or a cut-off one at the end).
             out.append(escapeOf(static_cast<unsigned char>(*in)));
@@ -207,9 +205,10 @@ QByteArray encodeCodePage(QStringView text) {
         out.append(chunk.constData(), chunk.size() - static_cast<qsizetype>(outLeft));
         if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
             // A character the code page does not have: "?", as Windows writes it.
-            const bool pair = inLeft >= 4 && QChar::isHighSurrogate(static_cast<char16_t>(
-                                                 static_cast<unsigned char>(in[0]) |
-                                                 static_cast<unsigned char>(in[1]) << 8));
+            const bool pair =
+                inLeft >= 4 &&
+                QChar::isHighSurrogate(static_cast<char16_t>(
+                    static_cast<unsigned char>(in[0]) | static_cast<unsigned char>(in[1]) << 8));
             const std::size_t skip = pair ? 4 : 2;
             in += std::min(skip, inLeft);
             inLeft -= std::min(skip, inLeft);

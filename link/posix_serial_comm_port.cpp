@@ -23,8 +23,8 @@ struct Speed {
     int baud;
     speed_t code;
 };
-constexpr Speed kSpeeds[] = {{300, B300},     {600, B600},     {1200, B1200},   {2400, B2400},
-                             {4800, B4800},   {9600, B9600},   {19200, B19200}, {38400, B38400},
+constexpr Speed kSpeeds[] = {{300, B300},     {600, B600},      {1200, B1200},   {2400, B2400},
+                             {4800, B4800},   {9600, B9600},    {19200, B19200}, {38400, B38400},
                              {57600, B57600}, {115200, B115200}};
 
 QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }

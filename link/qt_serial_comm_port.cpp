@@ -10,7 +10,6 @@
 #include <unistd.h>
 #endif
 
-
 namespace tavrel {
 
 QString QtSerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
@@ -155,7 +154,8 @@ void QtSerialCommPort::output(QByteArrayView bytes) {
                                   static_cast<std::size_t>(bytes.size()));
         if (n == bytes.size()) return;
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            error_ = QStringLiteral("%1: %2").arg(deviceName(), QString::fromLocal8Bit(std::strerror(errno)));
+            error_ = QStringLiteral("%1: %2").arg(deviceName(),
+                                                  QString::fromLocal8Bit(std::strerror(errno)));
             port_->close();
             return;
         }

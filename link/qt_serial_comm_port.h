@@ -8,7 +8,6 @@
 #include "comm_port.h"
 #include "port_map.h"
 
-
 namespace tavrel {
 
 class QtSerialCommPort final : public CommPort {
@@ -43,7 +42,7 @@ class QtSerialCommPort final : public CommPort {
     int commPort_ = 0;
     QString settings_;
     int inputLen_ = 0;
-    qint64 seen_ = 0;  // bytes buffered when the caller last counted
+    qint64 seen_ = 0;                  // bytes buffered when the caller last counted
     bool answeredSinceWrite_ = false;  // bytes were read after the last write
     bool binary_ = false;
     QString error_;

@@ -6,13 +6,13 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #else
-#include <cerrno>
 #include <sys/socket.h>
+#include <cerrno>
 #endif
 
 #include "port_map.h"
-#include "serial_comm_port.h"
 #include "qt_serial_comm_port.h"
+#include "serial_comm_port.h"
 
 namespace tavrel {
 
@@ -73,8 +73,8 @@ void TcpCommPort::push() {
     if (!open_ || pending_.isEmpty()) return;
     const auto fd = socket_->socketDescriptor();
 #ifdef _WIN32
-    const int sent = ::send(static_cast<SOCKET>(fd), pending_.constData(),
-                            static_cast<int>(pending_.size()), 0);
+    const int sent =
+        ::send(static_cast<SOCKET>(fd), pending_.constData(), static_cast<int>(pending_.size()), 0);
     const bool failed = sent < 0 && WSAGetLastError() != WSAEWOULDBLOCK;
 #else
     const ssize_t sent = ::send(static_cast<int>(fd), pending_.constData(),

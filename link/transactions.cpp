@@ -20,7 +20,7 @@ char byteChar(int value) { return static_cast<char>(value & 0xFF); }
 bool Link::openAndDiscard() {
     pump_.runPending();
     if (!OpenCommPort()) return false;
-    port_.discardInput();
+    discardInput("discarded before the request");
     port_.discardOutput();
     pump_.runPending();
     return true;
@@ -206,7 +206,7 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
             ++repeats;
             if (repeats < 2) {
                 const QByteArray again = buildRequest();
-                port_.discardInput();
+                discardInput("discarded before the repeat");
                 port_.discardOutput();
                 pump_.runPending();
                 send(again);

@@ -1,8 +1,8 @@
 #include "log_generator.h"
 
+#include <iconv.h>
 #include <algorithm>
 #include <cmath>
-#include <iconv.h>
 #include <numbers>
 
 #include "instrument_number.h"

@@ -17,7 +17,8 @@ bool parseStamp(const QByteArray& text, double* seconds) {
     bool ok1 = false;
     bool ok2 = false;
     bool ok3 = false;
-    *seconds = parts[0].toInt(&ok1) * 3600.0 + parts[1].toInt(&ok2) * 60.0 + parts[2].toDouble(&ok3);
+    *seconds =
+        parts[0].toInt(&ok1) * 3600.0 + parts[1].toInt(&ok2) * 60.0 + parts[2].toDouble(&ok3);
     return ok1 && ok2 && ok3;
 }
 

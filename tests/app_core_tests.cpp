@@ -10,8 +10,8 @@
 
 #include "leading_number.h"
 #include "local_text.h"
-#include "small_disk.h"
 #include "settings_file.h"
+#include "small_disk.h"
 
 namespace tavrel::test {
 namespace {

@@ -213,7 +213,8 @@ TEST(DownloadDriver, AWholeLogLandsInGridBoxesAndCsv) {
             bool ok = false;
             const double v = fields[k].trimmed().toDouble(&ok);
             ASSERT_TRUE(ok) << fields[k].constData();
-            EXPECT_NEAR(v, log.value(k, i), std::fabs(log.value(k, i)) * 5e-7) << fields[k].constData();
+            EXPECT_NEAR(v, log.value(k, i), std::fabs(log.value(k, i)) * 5e-7)
+                << fields[k].constData();
         }
         EXPECT_EQ(d.grid.text(i + 2, 0), QString::number(i + 1));
     }
@@ -247,8 +248,8 @@ TEST(DownloadDriver, StatusPaths) {
          false, "reading the set-up of channel 8: no reply"},
         {"second block fails twice", shapeOf({1}, 320), "silence:96@11", 2,
          "Error in Downloading!!", false, "reading the log at byte 1024 of 2560: no reply"},
-        {"a block cut short", shapeOf({1}, 320), "truncate=1030:96@10", 2,
-         "Error in Downloading!!", false, "reading the log at byte 0 of 2560: reply cut short"},
+        {"a block cut short", shapeOf({1}, 320), "truncate=1030:96@10", 2, "Error in Downloading!!",
+         false, "reading the log at byte 0 of 2560: reply cut short"},
     };
     for (const Case& c : cases) {
         DownloadRig d(c.shape);
@@ -412,12 +413,12 @@ TEST(WriteCsvFile, AFullDiskIsAFailureAndKeepsTheLinesWritten) {
     ASSERT_EQ(d.driver->DownloadLog(), kDownloadOk);
     ASSERT_TRUE(d.driver->WriteCsvFile());
     const QByteArray whole = d.csv();
-    const int verdict = onFullDisk([] { return true; },
-                                   [&] {
-                                       d.rig.state.DownloadSaveFile = QStringLiteral("full.csv");
-                                       return !d.driver->WriteCsvFile() &&
-                                              whole.startsWith(fileBytes("full.csv"));
-                                   });
+    const int verdict =
+        onFullDisk([] { return true; },
+                   [&] {
+                       d.rig.state.DownloadSaveFile = QStringLiteral("full.csv");
+                       return !d.driver->WriteCsvFile() && whole.startsWith(fileBytes("full.csv"));
+                   });
     if (verdict == kNoMount) GTEST_SKIP() << "no tmpfs could be mounted here";
     EXPECT_EQ(verdict, kBodyPassed);
 }

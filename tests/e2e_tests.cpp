@@ -250,7 +250,10 @@ TEST_F(EndToEnd, CliExitStatuses) {
           QStringLiteral("--polls"), QStringLiteral("1")},
          64,
          ""},
-        {{}, {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MN")}, 0, "-- poll 2\n"},
+        {{},
+         {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MN")},
+         0,
+         "-- poll 2\n"},
     };
     for (const Case& c : cases) {
         SimProcess sim(c.simArgs);
@@ -267,10 +270,65 @@ TEST_F(EndToEnd, CliExitStatuses) {
     }
 }
 
+// A technician's session, recorded with --trace and played back by tavrel-sim --replay in the
+// office: the download writes the same CSV, the panel shows the same display lines.
+TEST_F(EndToEnd, ARecordedSessionReplaysToTheSameCsvAndDisplay) {
+    QTemporaryDir dir;
+    auto runCli = [&](const QString& device, const QStringList& args, QByteArray* out) {
+        QProcess cli;
+        cli.setWorkingDirectory(dir.path());
+        cli.start(binary("/cli/tavrel-cli"), args + QStringList{QStringLiteral("--port"), device});
+        if (!cli.waitForFinished(60000)) return -1;
+        *out = cli.readAllStandardOutput();
+        return cli.exitCode();
+    };
+    const QStringList download{QStringLiteral("download"), QStringLiteral("--out"),
+                               QStringLiteral("live.csv"), QStringLiteral("--trace"),
+                               dir.filePath(QStringLiteral("download.trace"))};
+    const QStringList panel{QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MN"),
+                            QStringLiteral("--trace"), dir.filePath(QStringLiteral("panel.trace"))};
+    QByteArray liveDownload;
+    QByteArray livePanel;
+    {
+        SimProcess live({QStringLiteral("--records"), QStringLiteral("300"),
+                         QStringLiteral("--fault"), QStringLiteral("exception=2:96@3-3")});
+        ASSERT_EQ(runCli(live.device, download, &liveDownload), 0) << liveDownload.constData();
+        ASSERT_EQ(runCli(live.device, panel, &livePanel), 0) << livePanel.constData();
+    }
+    for (const char* name : {"download", "panel"}) {
+        SimProcess replay({QStringLiteral("--replay"),
+                           dir.filePath(QString::fromLatin1(name) + QStringLiteral(".trace")),
+                           QStringLiteral("--replay-speed"), QStringLiteral("0")});
+        ASSERT_FALSE(replay.device.isEmpty()) << name;
+        QByteArray out;
+        if (QByteArray(name) == "download") {
+            ASSERT_EQ(runCli(replay.device,
+                             {QStringLiteral("download"), QStringLiteral("--out"),
+                              QStringLiteral("replayed.csv")},
+                             &out),
+                      0)
+                << out.constData();
+            EXPECT_EQ(out, liveDownload);
+            QFile a(dir.filePath(QStringLiteral("live.csv")));
+            QFile b(dir.filePath(QStringLiteral("replayed.csv")));
+            ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+            EXPECT_EQ(b.readAll(), a.readAll());
+        } else {
+            ASSERT_EQ(
+                runCli(replay.device,
+                       {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MN")},
+                       &out),
+                0);
+            EXPECT_EQ(out, livePanel);
+        }
+    }
+}
+
 // A download through the modem hangs up so that the modem really leaves the line: the next
 // dial on the same modem connects at once, and the trace shows the modem's own traffic.
 TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
-    SimProcess sim({QStringLiteral("--modem"), QStringLiteral("--connect-delay"), QStringLiteral("0")});
+    SimProcess sim(
+        {QStringLiteral("--modem"), QStringLiteral("--connect-delay"), QStringLiteral("0")});
     QTemporaryDir dir;
     for (int run = 1; run <= 2; ++run) {
         QProcess cli;
@@ -279,8 +337,8 @@ TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
         t.start();
         cli.start(binary("/cli/tavrel-cli"),
                   {QStringLiteral("download"), QStringLiteral("--port"), sim.device,
-                   QStringLiteral("--dial"), QStringLiteral("0311234567"), QStringLiteral("--trace"),
-                   QStringLiteral("trace%1.txt").arg(run)});
+                   QStringLiteral("--dial"), QStringLiteral("0311234567"),
+                   QStringLiteral("--trace"), QStringLiteral("trace%1.txt").arg(run)});
         ASSERT_TRUE(cli.waitForFinished(60000));
         const QByteArray out = cli.readAllStandardOutput();
         EXPECT_EQ(cli.exitCode(), 0) << "run " << run << "\n" << out.constData();

@@ -271,9 +271,8 @@ TEST(SilentLine, EveryTransactionTakesItsSendsAndLimitFromTheRoundedMark) {
         long sends;
         double limit;
     };
-    const Case transactions[] = {{"function 3", 30, 30.0},
-                                 {"function 16", 3, 3.0},
-                                 {"function 96", 2, 7.0}};
+    const Case transactions[] = {
+        {"function 3", 30, 30.0}, {"function 16", 3, 3.0}, {"function 96", 2, 7.0}};
     for (const double fraction : {0.0, 0.3, 0.7, 0.9}) {
         const double mark = fraction < 0.5 ? 0.0 : 1.0;
         for (const Case& c : transactions) {
@@ -438,20 +437,42 @@ TEST(ReadLogBlock, PortVanishingMidReplyEndsAtOnce) {
     EXPECT_LT(rig.now() - start, 1.0);
 }
 
-TEST(Trace, RecordsFramesBothWaysAndOutcomes) {
-    QTemporaryDir dir;
-    SimRig rig;
-    Trace trace(rig.clock);
-    ASSERT_TRUE(trace.open(dir.filePath(QStringLiteral("trace.txt"))));
-    rig.link.setTrace(&trace);
-    ASSERT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 76, 8));
-    rig.link.setTrace(nullptr);
-    QFile file(dir.filePath(QStringLiteral("trace.txt")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    EXPECT_TRUE(text.contains("TX 01 03 00 4C 00 08 85 DB")) << text.constData();
-    EXPECT_TRUE(text.contains("RX 01 03 10 ")) << text.constData();
-    EXPECT_TRUE(text.contains("ReadHoldingRegisters true (ok)")) << text.constData();
+// The trace's lines for the replies a technician needs to see: a good one, an exception reply
+// left waiting when the limit ran out, a garbled one, and one discarded before a repeat.
+TEST(Trace, RecordsRepliesGoodAndBadWithTheirCause) {
+    struct Case {
+        const char* fault;
+        int function;
+        const char* line;  // expected after the time stamp
+    };
+    const Case cases[] = {
+        {"", 3, "RX 01 03 10 00 00 00 00 00 00 0E F8 42 EF FF FF 42 F5 FF FF 78 AE\n"},
+        {"exception=2@1-1;silence@2", 3,
+         "RX 01 83 02 C0 F1 ! no reply (exception 2 from slave 1)\n"},
+        {"truncate=3@1-1;silence@2", 3, "RX 01 03 10 ! no reply (3 bytes, short)\n"},
+        {"exception=2:96@1-1", 96,
+         "RX 01 E0 02 E8 01 ! discarded before the repeat (exception 2 from slave 1)\n"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        SimRig rig;
+        for (const QString& rule : QString::fromLatin1(c.fault).split(u';', Qt::SkipEmptyParts))
+            ASSERT_TRUE(rig.faults().add(rule, nullptr));
+        Trace trace(rig.clock);
+        ASSERT_TRUE(trace.open(dir.filePath(QStringLiteral("trace.txt"))));
+        rig.link.setTrace(&trace);
+        if (c.function == 3) {
+            rig.link.ReadHoldingRegisters(1, 0, 76, 8);
+        } else {
+            rig.link.ReadLogBlock(1, 24, 0x81, 0, 100);
+        }
+        rig.link.setTrace(nullptr);
+        QFile file(dir.filePath(QStringLiteral("trace.txt")));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        EXPECT_TRUE(text.startsWith("# tavrel trace 1\n")) << c.fault;
+        EXPECT_TRUE(text.contains(" " + QByteArray(c.line))) << c.fault << "\n" << text.constData();
+    }
 }
 
 }  // namespace

@@ -17,8 +17,8 @@
 #include <clocale>
 
 #include "local_text.h"
-#include "record_decoding.h"
 #include "real_link.h"
+#include "record_decoding.h"
 
 namespace tavrel::test {
 namespace {
@@ -51,7 +51,8 @@ QByteArray inCodePage(const QByteArray& utf8, const char* page) {
 QByteArray persianDigits(const QByteArray& ascii) {
     static const char* const digits[10] = {"۰", "۱", "۲", "۳", "۴", "۵", "۶", "۷", "۸", "۹"};
     QByteArray out;
-    for (const char c : ascii) out += c >= '0' && c <= '9' ? QByteArray(digits[c - '0']) : QByteArray(1, c);
+    for (const char c : ascii)
+        out += c >= '0' && c <= '9' ? QByteArray(digits[c - '0']) : QByteArray(1, c);
     return out;
 }
 
@@ -65,17 +66,19 @@ struct LocaleCase {
 // The C library's %x and %X of each locale, written out from its locale definitions.
 const LocaleCase kLocales[] = {
     {"C", "UTF-8", {"03/15/%y", "03/15/%y 09:30:00", "03/15/%y 19:00:00"}},
-    {"en_US.UTF-8", "UTF-8",
-     {"03/15/%Y", "03/15/%Y 09:30:00 AM", "03/15/%Y 07:00:00 PM"}},
+    {"en_US.UTF-8", "UTF-8", {"03/15/%Y", "03/15/%Y 09:30:00 AM", "03/15/%Y 07:00:00 PM"}},
     {"de_DE.UTF-8", "UTF-8", {"15.03.%Y", "15.03.%Y 09:30:00", "15.03.%Y 19:00:00"}},
     {"fr_FR.UTF-8", "UTF-8", {"15/03/%Y", "15/03/%Y 09:30:00", "15/03/%Y 19:00:00"}},
     {"es_ES.UTF-8", "UTF-8", {"15/03/%y", "15/03/%y 09:30:00", "15/03/%y 19:00:00"}},
     {"fa_IR.UTF-8", "UTF-8", {"%y/03/15", "%y/03/15 09:30:00", "%y/03/15 19:00:00"}},
-    {"ko_KR.UTF-8", "UTF-8",
+    {"ko_KR.UTF-8",
+     "UTF-8",
      {"%Y년 03월 15일", "%Y년 03월 15일 09시 30분 00초", "%Y년 03월 15일 19시 00분 00초"}},
-    {"ko_KR.EUC-KR", "EUC-KR",
+    {"ko_KR.EUC-KR",
+     "EUC-KR",
      {"%Y년 03월 15일", "%Y년 03월 15일 09시 30분 00초", "%Y년 03월 15일 19시 00분 00초"}},
-    {"ja_JP.UTF-8", "UTF-8",
+    {"ja_JP.UTF-8",
+     "UTF-8",
      {"%Y年03月15日", "%Y年03月15日 09時30分00秒", "%Y年03月15日 19時00分00秒"}},
 };
 
@@ -96,8 +99,7 @@ TEST_P(LocaleMatrix, TheDownloadedCsvIsByteForByteTheLocalesText) {
     env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(c.locale));
     cli.setProcessEnvironment(env);
     cli.setWorkingDirectory(dir.path());
-    cli.start(binary("/cli/tavrel-cli"),
-              {"download", "--port", sim.device, "--out", "log.csv"});
+    cli.start(binary("/cli/tavrel-cli"), {"download", "--port", sim.device, "--out", "log.csv"});
     ASSERT_TRUE(cli.waitForFinished(30000));
     const QByteArray out = cli.readAllStandardOutput();
     EXPECT_EQ(cli.exitCode(), 0) << out.constData() << cli.readAllStandardError().constData();

@@ -42,4 +42,6 @@ inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 }  // namespace tavrel::test
 
 // Test failures show texts as texts, not as arrays of 16-bit code units.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}

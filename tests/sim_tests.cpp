@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "replay_device.h"
+
 #include "golden_frames.h"
 #include "instrument_number.h"
 #include "record_decoding.h"
@@ -182,6 +184,34 @@ TEST(SimModem, CommandModeDataModeAndEscape) {
     EXPECT_FALSE(rig.sim.modem()->dataMode());
     EXPECT_EQ(say("ATH0\r", 0.1), QByteArray("ATH0\r\r\nOK\r\n"));
     EXPECT_FALSE(rig.sim.modem()->online());
+}
+
+// A trace that is not one, or a broken line, is refused with the line named.
+TEST(ReplayTrace, ParsingNamesTheBadLine) {
+    struct Case {
+        const char* text;
+        const char* error;  // empty: parses
+        std::size_t events;
+    };
+    const Case cases[] = {
+        {"# tavrel trace 1\n10:00:00.000 TX 01 03\n10:00:00.010 RX 01 ! no reply\n"
+         "10:00:00.010 -- ReadHoldingRegisters false (no reply)\n",
+         "", 2},
+        {"TX 01\n", "line 1: not a tavrel trace", 0},
+        {"# tavrel trace 1\nTX 01\n", "line 2: no time stamp", 0},
+        {"# tavrel trace 1\n10:00:00.000 ZX 01\n", "line 2: unknown direction", 0},
+        {"# tavrel trace 1\n\n10:00:00.000 TX 0G\n", "line 3: bad hex bytes", 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<sim::TraceEvent> events;
+        QString error;
+        const bool ok = sim::parseTrace(QByteArray(c.text), &events, &error);
+        EXPECT_EQ(ok, *c.error == '\0') << c.text;
+        EXPECT_TRUE(ok || error.startsWith(QString::fromLatin1(c.error))) << error.toStdString();
+        if (ok) {
+            EXPECT_EQ(events.size(), c.events);
+        }
+    }
 }
 
 }  // namespace

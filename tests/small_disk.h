@@ -49,9 +49,8 @@ enum SmallDiskResult { kBodyPassed = 0, kBodyFailed = 1, kNoMount = 77 };
 // Runs `body` in a child whose working directory is a full 64 KiB tmpfs; `prepare` runs first,
 // before the disk is filled (to lay down the old files). Returns the child's verdict.
 inline int onFullDisk(const std::function<bool()>& prepare, const std::function<bool()>& body) {
-    const QByteArray where = QDir::temp().filePath(QStringLiteral("tavrel-full-%1")
-                                                       .arg(::getpid()))
-                                 .toLocal8Bit();
+    const QByteArray where =
+        QDir::temp().filePath(QStringLiteral("tavrel-full-%1").arg(::getpid())).toLocal8Bit();
     QDir().mkpath(QString::fromLocal8Bit(where));
     const pid_t child = ::fork();
     if (child == 0) {

@@ -53,13 +53,15 @@ int main(int argc, char* argv[]) {
         const int function = choice == 0 ? 3 : choice == 1 ? 16 : 96;
         put(root + QStringLiteral("/link_fuzz"), QStringLiteral("seed-exception-%1").arg(choice),
             QByteArray(1, static_cast<char>(choice)) +
-                sim::sealed(QByteArray::fromHex("01") + QByteArray(1, static_cast<char>(function | 0x80)) +
+                sim::sealed(QByteArray::fromHex("01") +
+                            QByteArray(1, static_cast<char>(function | 0x80)) +
                             QByteArray::fromHex("02")));
     }
 
     // decoder_fuzz: whole 1024-byte log blocks of a few log shapes.
     int n = 0;
-    for (const auto& channels : {std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}, std::vector<int>{1, 3}}) {
+    for (const auto& channels :
+         {std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}, std::vector<int>{1, 3}}) {
         sim::LogShape shape;
         shape.channels = channels;
         shape.records = 300;
