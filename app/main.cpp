@@ -10,15 +10,21 @@
 
 #include "dwnload1.h"
 #include "session.h"
+#include "tavrel_version.h"
 #include "sim_options.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrel"));
+    QApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION_TEXT));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Flow meter data logger service tool."));
+    parser.setApplicationDescription(
+        QStringLiteral("Flow meter data logger service tool.\n"
+                       "Settings: Tavreldwn.ini in the working directory.\n"
+                       "Exit codes: 0 after the window closed, 64 usage."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Point COM port number N at DEVICE (repeatable)."),
          QStringLiteral("N=DEVICE")},

@@ -4,17 +4,7 @@
 # event-loop stall), and a 64 KiB log paced at 38400 baud against its line time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=build
-out=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$out"' EXIT
-
-start_sim() {  # args: sim options; sets dev and sim
-  rm -f "$out/dev"
-  "$bin/sim/tavrel-sim" --pty "$@" >"$out/dev" &
-  sim=$!
-  for _ in $(seq 50); do [ -s "$out/dev" ] && break; sleep 0.1; done
-  dev=$(head -n1 "$out/dev")
-}
+. bench/bench_lib.sh
 
 start_sim --channels 1,2,3,4,5,6,7,8 --records 16382
 /usr/bin/time -f "%e s elapsed, %M KiB peak" -o "$out/time" \

@@ -8,19 +8,9 @@
 # Usage: bench/peer_bench.sh [ROUNDS] [SECONDS]   (after cmake --build --preset default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=build
+. bench/bench_lib.sh
 rounds="${1:-5}"
 seconds="${2:-2}"
-out=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$out"' EXIT
-
-start_sim() {  # args: sim options; sets dev and sim
-  rm -f "$out/dev"
-  "$bin/sim/tavrel-sim" --pty "$@" >"$out/dev" &
-  sim=$!
-  for _ in $(seq 50); do [ -s "$out/dev" ] && break; sleep 0.1; done
-  dev=$(head -n1 "$out/dev")
-}
 median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 elapsed() {  # runs the command, prints its wall time in seconds
   local t0 t1

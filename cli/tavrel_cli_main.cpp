@@ -8,7 +8,13 @@
 // Downloading!!", 3 "Error putting into file!!", 64 usage; panel exits 0 when its last poll
 // read all four lines, 2 otherwise.
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <unistd.h>
+#endif
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -16,6 +22,7 @@
 #include <cstdio>
 
 #include "cli_views.h"
+#include "tavrel_version.h"
 #include "event_pump.h"
 #include "leading_number.h"
 #include "program_handlers.h"
@@ -96,12 +103,17 @@ int runPanel(tavrel::Link& link, const QByteArray& keys, int polls) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavrel-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION_TEXT));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Headless flow meter service tool.\n"
                        "  download  read the instrument's log into a CSV file\n"
-                       "  panel     show the instrument's display, optionally pressing keys"));
+                       "  panel     show the instrument's display, optionally pressing keys\n"
+                       "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
+                       "lines), 1 \"0 Records Available\", 2 \"Error in Downloading!!\" or a failed\n"
+                       "dial or poll, 3 \"Error putting into file!!\", 64 usage."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("download or panel"));
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
@@ -132,6 +144,10 @@ int main(int argc, char* argv[]) {
     if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
         std::printf("%s", console(parser.helpText()).constData());
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("tavrel-cli %s\n", TAVREL_VERSION_TEXT);
         return 0;
     }
     const QStringList args = parser.positionalArguments();

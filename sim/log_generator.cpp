@@ -1,6 +1,8 @@
 #include "log_generator.h"
 
+#ifndef _WIN32
 #include <iconv.h>
+#endif
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -81,6 +83,9 @@ QDateTime LogGenerator::stamp(int index) const {
 QByteArray LogGenerator::captionBytes(int channel) const {
     const QString text = caption(channel);
     QByteArray utf8 = text.toUtf8();
+#ifdef _WIN32
+    return utf8.left(32);  // the simulated instrument keeps UTF-8 captions on Windows
+#else
     iconv_t cd = iconv_open(shape_.captionCodePage.constData(), "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) return utf8.left(32);
     QByteArray out(utf8.size() * 4 + 8, '\0');
@@ -92,6 +97,7 @@ QByteArray LogGenerator::captionBytes(int channel) const {
     iconv_close(cd);
     out.resize(out.size() - static_cast<qsizetype>(outLeft));
     return out.left(32);
+#endif
 }
 
 float LogGenerator::value(int channel, int index) const {

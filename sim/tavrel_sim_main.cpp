@@ -13,6 +13,7 @@
 
 #include "replay_device.h"
 #include "sim_options.h"
+#include "tavrel_version.h"
 #include "stream_server.h"
 
 namespace {
@@ -23,11 +24,14 @@ void onSignal(int /*signal*/) { gStop.store(true); }
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavrel-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION_TEXT));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated flow meter with an eight-channel data logger, answering Modbus RTU\n"
-        "(functions 3, 16 and 96) like the real instrument."));
+        "(functions 3, 16 and 96) like the real instrument.\n"
+        "Exit codes: 0 stopped by a signal, 1 the pty or port cannot be opened, 64 usage."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("pty"),
          QStringLiteral("Serve on a new pseudo-terminal and print its device path.")},

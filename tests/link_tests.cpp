@@ -21,16 +21,11 @@ TEST(Crc, PublishedCheckValuesBothImplementations) {
         std::uint16_t crc;
     };
     for (const Case& c : {Case{"123456789", 0x4B37}, Case{"abc", 0x5749}, Case{"", 0xFFFF}}) {
-        ProgramState state;
-        VirtualClock clock;
-        sim::VirtualPump pump(clock);
-        VirtualLine line(clock);
-        VirtualCommPort port(line);
-        Link link(state, port, clock, pump);
-        state.CrcValue = 65535;
+        SimRig rig;
+        rig.state.CrcValue = 65535;
         for (const char ch : c.input)
-            state.CrcValue = link.UpdateCrc(static_cast<unsigned char>(ch));
-        EXPECT_EQ(state.CrcValue, c.crc) << c.input.constData();
+            rig.state.CrcValue = rig.link.UpdateCrc(static_cast<unsigned char>(ch));
+        EXPECT_EQ(rig.state.CrcValue, c.crc) << c.input.constData();
         EXPECT_EQ(crc16(c.input), c.crc);
         EXPECT_EQ(sim::modbusCrc(c.input), c.crc);
     }
@@ -39,12 +34,9 @@ TEST(Crc, PublishedCheckValuesBothImplementations) {
 // UpdateCrc leaves CrcValue and CrcLowBit as the eight shift-and-xor steps define them, for
 // every byte on every CRC value (checked here by the steps themselves, one by one).
 TEST(Crc, UpdateCrcKeepsTheStepByStepState) {
-    ProgramState state;
-    VirtualClock clock;
-    sim::VirtualPump pump(clock);
-    VirtualLine line(clock);
-    VirtualCommPort port(line);
-    Link link(state, port, clock, pump);
+    SimRig rig;
+    ProgramState& state = rig.state;
+    Link& link = rig.link;
     for (std::int32_t crc = 0; crc <= 0xFFFF; crc += 257) {
         for (int byte = 0; byte < 256; ++byte) {
             std::int32_t want = crc ^ byte;

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs the tool like real software and runs it from there: `cmake --install` into a scratch
+# prefix (every file in its place, nothing that is only for tests), then the .deb CPack makes,
+# unpacked into a scratch root with dpkg -x, its dependencies named, and its programs run.
+# Usage: package_test.sh BUILD_DIR
+set -u
+build="$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+say() { echo "FAIL: $*"; fail=1; }
+
+cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
+  { cat "$work/install.log"; say "cmake --install failed"; }
+for f in bin/tavrel bin/tavrel-cli bin/tavrel-sim bin/tavrel-desktop \
+  share/applications/org.tavrel.Tavreldwn.desktop share/metainfo/org.tavrel.Tavreldwn.metainfo.xml \
+  share/icons/hicolor/scalable/apps/tavrel.svg share/icons/hicolor/48x48/apps/tavrel.png \
+  share/icons/hicolor/256x256/apps/tavrel.png share/man/man1/tavrel.1 share/man/man1/tavrel-cli.1 \
+  share/man/man1/tavrel-sim.1 share/bash-completion/completions/tavrel-cli; do
+  [ -e "$work/prefix/$f" ] || say "not installed: $f"
+done
+extra=$(cd "$work/prefix" && find . -type f | grep -E 'test|bench|fuzz|screenshot|render_icons|make_seeds')
+[ -z "$extra" ] || say "installed but only for tests: $extra"
+appstreamcli validate --no-net "$work/prefix/share/metainfo/org.tavrel.Tavreldwn.metainfo.xml" \
+  >"$work/appstream.log" 2>&1 || { cat "$work/appstream.log"; say "metainfo does not validate"; }
+grep -q '^Categories=Utility;Engineering;' "$work/prefix/share/applications/org.tavrel.Tavreldwn.desktop" ||
+  say "desktop entry categories"
+
+(cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) ||
+  { tail -n 20 "$work/cpack.log"; say "cpack failed"; }
+deb=$(ls "$work"/deb/*.deb 2>/dev/null | head -n1)
+if [ -n "$deb" ]; then
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for d in libqt6core6 libqt6widgets6 libqt6network6 fonts-nanum qt6-qpa-plugins; do
+    echo "$depends" | grep -q "$d" || say "Depends lacks $d: $depends"
+  done
+  dpkg -x "$deb" "$work/root"
+  bin="$work/root/usr/bin"
+  version=$("$bin/tavrel-cli" --version) || say "tavrel-cli --version"
+  echo "$version" | grep -qE '^tavrel-cli [0-9]+\.[0-9]+' || say "version text: $version"
+  "$bin/tavrel-sim" --version | grep -qE '^tavrel-sim [0-9]' || say "tavrel-sim --version"
+  QT_QPA_PLATFORM=offscreen "$bin/tavrel" --version | grep -qE '^tavrel [0-9]' || say "tavrel --version"
+  mkdir "$work/run"
+  (cd "$work/run" && "$bin/tavrel-cli" download --demo --sim-records 50 --out demo.csv >"$work/cli.log" 2>&1) ||
+    { cat "$work/cli.log"; say "tavrel-cli download --demo from the package"; }
+  [ "$(grep -c $'\r' "$work/run/demo.csv" 2>/dev/null)" = 51 ] || say "demo.csv lines"
+  # The window runs until it is closed: alive after three seconds is the pass.
+  (cd "$work/run" && QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel" --demo >"$work/gui.log" 2>&1)
+  [ $? -eq 124 ] || { cat "$work/gui.log"; say "tavrel --demo did not stay up"; }
+  # From the desktop the window works in ~/Tavrel, made on first start.
+  HOME="$work/home" QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel-desktop" >/dev/null 2>&1
+  [ -f "$work/home/Tavrel/Tavreldwn.ini" ] || say "tavrel-desktop did not start the window in ~/Tavrel"
+else
+  say "no .deb made"
+fi
+[ $fail -eq 0 ] && echo "installed, packaged and run from the package: $(basename "${deb:-none}")"
+exit $fail
