@@ -123,7 +123,7 @@ QString StampTexts::text(QDate d, QTime t) {
     if (time.isNull()) {
         // The long time alone: the stamp less its date part (the C library has no "%X only"
         // that is cheaper, and this keeps one rule for the whole text).
-        const QString whole = dateTimeText(d, t);
+        QString whole = dateTimeText(d, t);
         if (!whole.startsWith(dateText_ + u' ')) return whole;  // never cached: kept exact
         time = whole.mid(dateText_.size() + 1);
     }

@@ -36,7 +36,7 @@ class StampTexts {
   private:
     QDate date_;
     QString dateText_;
-    std::array<QString, 24 * 60> times_{};
+    std::array<QString, std::size_t{24} * 60> times_{};
 };
 
 // Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`

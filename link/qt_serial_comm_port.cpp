@@ -25,7 +25,7 @@ QString QtSerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const
 }
 
 QString QtSerialCommPort::openFailureText() const {
-    const QString qt = port_->errorString();
+    QString qt = port_->errorString();
     // Qt reports a device another program holds (its lock file, or the driver's EBUSY) in
     // its own words; say it the way a technician can act on.
     if (qt.contains(QStringLiteral("lock"), Qt::CaseInsensitive) ||

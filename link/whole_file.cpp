@@ -3,7 +3,7 @@
 namespace tavrel {
 
 namespace {
-constexpr qsizetype kPiece = 64 * 1024;
+constexpr qsizetype kPiece = qsizetype{64} * 1024;
 }
 
 WholeFileWriter::WholeFileWriter(const QString& name) : file_(name) {}

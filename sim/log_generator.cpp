@@ -87,7 +87,8 @@ QByteArray LogGenerator::captionBytes(int channel) const {
     return utf8.left(32);  // the simulated instrument keeps UTF-8 captions on Windows
 #else
     iconv_t cd = iconv_open(shape_.captionCodePage.constData(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return utf8.left(32);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return utf8.left(32);  // NOLINT(performance-no-int-to-ptr)
     QByteArray out(utf8.size() * 4 + 8, '\0');
     char* in = utf8.data();
     std::size_t inLeft = static_cast<std::size_t>(utf8.size());
