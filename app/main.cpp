@@ -10,8 +10,8 @@
 
 #include "dwnload1.h"
 #include "session.h"
-#include "tavrel_version.h"
 #include "sim_options.h"
+#include "tavrel_version.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -22,13 +22,13 @@
 #include <cstdio>
 
 #include "cli_views.h"
-#include "tavrel_version.h"
 #include "event_pump.h"
 #include "leading_number.h"
 #include "program_handlers.h"
 #include "session.h"
 #include "settings_file.h"
 #include "sim_options.h"
+#include "tavrel_version.h"
 
 namespace {
 
@@ -105,13 +105,13 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("tavrel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION_TEXT));
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Headless flow meter service tool.\n"
-                       "  download  read the instrument's log into a CSV file\n"
-                       "  panel     show the instrument's display, optionally pressing keys\n"
-                       "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
-                       "lines), 1 \"0 Records Available\", 2 \"Error in Downloading!!\" or a failed\n"
-                       "dial or poll, 3 \"Error putting into file!!\", 64 usage."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Headless flow meter service tool.\n"
+        "  download  read the instrument's log into a CSV file\n"
+        "  panel     show the instrument's display, optionally pressing keys\n"
+        "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
+        "lines), 1 \"0 Records Available\", 2 \"Error in Downloading!!\" or a failed\n"
+        "dial or poll, 3 \"Error putting into file!!\", 64 usage."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("download or panel"));

@@ -13,8 +13,8 @@
 
 #include "replay_device.h"
 #include "sim_options.h"
-#include "tavrel_version.h"
 #include "stream_server.h"
+#include "tavrel_version.h"
 
 namespace {
 std::atomic<bool> gStop{false};
