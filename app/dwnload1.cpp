@@ -67,6 +67,7 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setInterval(750);
+    timer1_.setTimerType(Qt::PreciseTimer);  // a coarse timer may tick 5 % early
     saveDialog = [this](const QString& proposed) {
         return QFileDialog::getSaveFileName(this, QStringLiteral("Download FileName"), proposed,
                                             QStringLiteral("*.csv"));
@@ -205,6 +206,10 @@ void DwnLoad1::updatePortButtons() {
     command2_->setEnabled(free);
     command4_->setEnabled(free);
     command5_->setEnabled(free || lock.operation() == QStringLiteral("dial"));
+    // A greyed button says why: a poll of a silent instrument keeps the port for minutes.
+    const QString why = free ? QString() : lock.operation() + QStringLiteral(" in progress");
+    for (QPushButton* button : {command2_, command4_, command5_})
+        button->setToolTip(button->isEnabled() ? QString() : why);
 }
 
 void DwnLoad1::selectPortOption(int index) {

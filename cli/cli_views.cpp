@@ -63,7 +63,22 @@ void TextDownloadView::setCountText(int index, const QString& text) {
 }
 
 void TextPanelView::setDisplayLine(int line, const QByteArray& converted) {
-    if (line >= 0 && line < 4) lines_[static_cast<std::size_t>(line)] = displayText(converted);
+    if (line < 0 || line >= 4) return;
+    // Control bytes (ESC, CR, VT) would act on the terminal: they are shown escaped.
+    QString text;
+    for (const QChar c : displayText(converted)) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            text += QString::asprintf("\\x%02X", c.unicode());
+        } else {
+            text += c;
+        }
+    }
+    lines_[static_cast<std::size_t>(line)] = text;
+}
+
+void TextPanelView::readGaveUp(const QString& what, const QString& cause) {
+    std::fprintf(stderr, "tavrel-cli: %s gave up: %s\n", console(what).constData(),
+                 console(cause).constData());
 }
 
 void TextModemView::setModemStatus(const QString& text) {

@@ -39,6 +39,7 @@ class TextDownloadView final : public DownloadView {
 class TextPanelView final : public PanelView {
   public:
     void setDisplayLine(int line, const QByteArray& converted) override;
+    void readGaveUp(const QString& what, const QString& cause) override;
     const std::array<QString, 4>& lines() const { return lines_; }
 
   private:

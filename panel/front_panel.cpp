@@ -51,7 +51,7 @@ void FrontPanel::keyClicked(int index) {
 }
 
 bool FrontPanel::tick() {
-    OperationGuard guard(link_.portLock(), QStringLiteral("front panel"));
+    OperationGuard guard(link_.portLock(), QStringLiteral("front panel poll"));
     if (!guard.owns()) {
         ++skipped_;  // a download, a dial or the previous poll still has the port
         return false;
@@ -68,6 +68,9 @@ bool FrontPanel::PollFrontPanel() {
         if (link_.WriteMultipleRegisters(s.CommSlaveID, kKeyRegister, 1, 2)) {
             // Keys clicked during the write were appended meanwhile and stay queued.
             s.KeyBuffer = s.KeyBuffer.size() >= 2 ? s.KeyBuffer.mid(1) : QByteArray();
+        } else {
+            view_.readGaveUp(QStringLiteral("key write"),
+                             QString::fromLatin1(causeText(link_.lastCause())));
         }
     }
     bool all = true;
@@ -76,6 +79,8 @@ bool FrontPanel::PollFrontPanel() {
             view_.setDisplayLine(n, ConvertDisplayLine(s.ReplyData));
         } else {
             all = false;
+            view_.readGaveUp(QStringLiteral("display line %1").arg(n + 1),
+                             QString::fromLatin1(causeText(link_.lastCause())));
         }
     }
     return all;

@@ -14,6 +14,12 @@ class PanelView {
     virtual ~PanelView() = default;
     // Text4(line) = the converted display bytes (every byte one character; 157 = replaced).
     virtual void setDisplayLine(int line, const QByteArray& converted) = 0;
+    // A read (or the key write) of the poll gave up: a silent instrument keeps a poll going for
+    // minutes, and a front end without the window's greyed buttons says why.
+    virtual void readGaveUp(const QString& what, const QString& cause) {
+        (void)what;
+        (void)cause;
+    }
 };
 
 struct KeypadKey {

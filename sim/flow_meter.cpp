@@ -18,7 +18,7 @@ int u16(const QByteArray& f, int i) { return u8(f, i) * 256 + u8(f, i + 1); }
 }  // namespace
 
 FlowMeterSim::FlowMeterSim(const FlowMeterConfig& config)
-    : config_(config), log_(config.log), panel_(log_) {}
+    : config_(config), log_(config.log), panel_(log_, config.slave) {}
 
 void FlowMeterSim::receive(unsigned char byte, double at) {
     if (startedAt_ < 0) startedAt_ = at;

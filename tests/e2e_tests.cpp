@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "crc.h"
 #include "download_driver.h"
 #include "gui_pump.h"
 #include "real_link.h"
@@ -25,6 +26,11 @@ namespace tavrel::test {
 namespace {
 
 QString binary(const char* name) { return QStringLiteral(TAVREL_BIN_DIR) + QLatin1String(name); }
+
+QByteArray sealedFrame(const QByteArray& frame) {
+    const std::uint16_t crc = crc16(frame);
+    return frame + static_cast<char>(crc & 0xFF) + static_cast<char>(crc >> 8);
+}
 
 class EndToEnd : public ::testing::Test {};
 
@@ -322,6 +328,36 @@ TEST_F(EndToEnd, ARecordedSessionReplaysToTheSameCsvAndDisplay) {
             EXPECT_EQ(out, livePanel);
         }
     }
+}
+
+// Display bytes that would act on a terminal (ESC, CR, VT) are printed escaped by the CLI. The
+// instrument that sends them is a hand-made trace played back.
+TEST_F(EndToEnd, CliPanelPrintsControlBytesEscaped) {
+    QTemporaryDir dir;
+    QByteArray trace = "# tavrel trace 1\n";
+    for (int n = 0; n < 4; ++n) {
+        const QByteArray request = sealedFrame(QByteArray::fromHex("010300") +
+                                               QByteArray(1, static_cast<char>(24 + 10 * n)) +
+                                               QByteArray::fromHex("000A"));
+        const QByteArray data =
+            n == 1 ? QByteArray("A\x1B[2JB\rC\x0B").leftJustified(20, ' ') : QByteArray(20, ' ');
+        const QByteArray reply = sealedFrame(QByteArray::fromHex("010314") + data);
+        trace += "10:00:00.000 TX " + request.toHex(' ').toUpper() + "\n";
+        trace += "10:00:00.010 RX " + reply.toHex(' ').toUpper() + "\n";
+    }
+    QFile file(dir.filePath(QStringLiteral("panel.trace")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(trace);
+    file.close();
+    SimProcess replay({QStringLiteral("--replay"), file.fileName(),
+                       QStringLiteral("--replay-speed"), QStringLiteral("0")});
+    QProcess cli;
+    cli.start(binary("/cli/tavrel-cli"),
+              {QStringLiteral("panel"), QStringLiteral("--port"), replay.device});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    const QByteArray out = cli.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("|A\\x1B[2JB\\x0DC\\x0B           |\n")) << out.constData();
+    EXPECT_FALSE(out.contains('\x1B'));
 }
 
 // A download through the modem hangs up so that the modem really leaves the line: the next

@@ -32,8 +32,12 @@ struct PanelRecorder : PanelView {
         lines[static_cast<std::size_t>(line)] = converted;
         ++updates[static_cast<std::size_t>(line)];
     }
+    void readGaveUp(const QString& what, const QString& cause) override {
+        gaveUp << what + QStringLiteral(": ") + cause;
+    }
     std::array<QByteArray, 4> lines;
     std::array<int, 4> updates{};
+    QStringList gaveUp;
 };
 
 struct PanelRig {
@@ -54,18 +58,13 @@ TEST(FrontPanel, KeysGoOutOnePerTickInOrder) {
     PanelRig p;
     for (const int key : {0, 1, 2}) p.panel.keyClicked(key);  // "1", "2", "3"
     EXPECT_EQ(p.rig.state.KeyBuffer, QByteArray("123"));
-    for (int tick = 0; tick < 4; ++tick) EXPECT_TRUE(p.panel.tick());
+    EXPECT_TRUE(p.panel.tick());  // one key a tick, never the whole queue
+    EXPECT_EQ(p.keyWrites(), std::vector<QByteArray>({hex("31 FF")}));
+    EXPECT_EQ(p.rig.state.KeyBuffer, QByteArray("23"));
+    for (int tick = 1; tick < 4; ++tick) EXPECT_TRUE(p.panel.tick());
     EXPECT_EQ(p.keyWrites(), std::vector<QByteArray>({hex("31 FF"), hex("32 FF"), hex("33 FF")}));
     EXPECT_TRUE(p.rig.state.KeyBuffer.isEmpty());
     EXPECT_EQ(p.rig.sim.meter().requestCount(), 3 + 4 * 4);
-}
-
-TEST(FrontPanel, EveryKeySendsItsCharacter) {
-    PanelRig p;
-    const QByteArray expected = "123.456N789LM0EF";
-    for (int i = 0; i < kKeypadKeys; ++i) p.panel.keyClicked(i);
-    EXPECT_EQ(p.rig.state.KeyBuffer, expected);
-    EXPECT_EQ(QByteArray(keypadKey(12).caption), QByteArray("Menu"));
 }
 
 TEST(FrontPanel, AFailedWriteKeepsTheKeyAndClicksDuringTheWriteStayQueued) {
@@ -91,6 +90,25 @@ TEST(FrontPanel, AFailedWriteKeepsTheKeyAndClicksDuringTheWriteStayQueued) {
     EXPECT_TRUE(p.view.lines[0].startsWith(">FLOW RATE"));
 }
 
+// Each tick reads the four lines from registers 24, 34, 44 and 54, ten registers each, after the
+// key write, and reads them even when that write gave up.
+TEST(FrontPanel, EveryTickReadsItsFourLinesAfterTheKeyWriteEvenAFailedOne) {
+    PanelRig p;
+    p.rig.faults().add(QStringLiteral("silence:16"), nullptr);  // no key write is answered
+    p.panel.keyClicked(12);                                     // Menu
+    EXPECT_TRUE(p.panel.tick());
+    EXPECT_EQ(p.view.updates, (std::array<int, 4>{1, 1, 1, 1}));
+    // The instrument took the key though its answers were lost: this very tick's lines show it.
+    EXPECT_TRUE(p.view.lines[0].startsWith(">FLOW RATE")) << p.view.lines[0].constData();
+    std::vector<QByteArray> reads;
+    for (const QByteArray& r : p.rig.sim.meter().requests())
+        if (r[1] == 3) reads.push_back(r.mid(2, 4));
+    EXPECT_EQ(reads, std::vector<QByteArray>({hex("00 18 00 0A"), hex("00 22 00 0A"),
+                                              hex("00 2C 00 0A"), hex("00 36 00 0A")}));
+    EXPECT_EQ(p.rig.sim.meter().requests().front()[1], 16);  // the write went first
+    EXPECT_EQ(p.rig.state.KeyBuffer, QByteArray("M"));
+}
+
 TEST(FrontPanel, OnlyTheFailedLineKeepsItsOldText) {
     PanelRig p;
     ASSERT_TRUE(p.panel.tick());
@@ -105,6 +123,7 @@ TEST(FrontPanel, OnlyTheFailedLineKeepsItsOldText) {
     EXPECT_FALSE(p.panel.tick());
     EXPECT_EQ(p.view.lines[2], QByteArray("old"));
     EXPECT_EQ(p.view.updates, (std::array<int, 4>{2, 2, 1, 2}));
+    EXPECT_EQ(p.view.gaveUp, QStringList{QStringLiteral("display line 3: no reply")});
 }
 
 TEST(FrontPanel, NoPollWhileAnotherOperationHoldsThePort) {

@@ -133,29 +133,75 @@ TEST(SimFaults, EachFaultDoesWhatItSays) {
     }
 }
 
-TEST(SimFrontPanel, KeysMoveThroughTheMenu) {
+// Presses keys, then returns the four lines (as shown at time 0).
+std::array<QByteArray, 4> press(sim::PanelSim& panel, const char* keys) {
+    for (const char* k = keys; *k != '\0'; ++k) panel.key(*k);
+    return panel.lines(0);
+}
+
+TEST(SimFrontPanel, KeysMoveThroughTheMenuAndTheSecondLayer) {
     const sim::LogGenerator log;
-    sim::PanelSim panel(log);
-    EXPECT_TRUE(panel.lines(0)[0].startsWith("FLOW RATE"));
-    panel.key('M');
-    auto lines = panel.lines(0);
-    EXPECT_EQ(lines[0].left(10), QByteArray("\x02"
-                                            "FLOW RATE"));
-    EXPECT_EQ(lines[3].size(), 20);
-    EXPECT_TRUE(lines[3].contains('\0'));  // unlit cells
-    panel.key('L');
-    panel.key('L');
-    EXPECT_EQ(panel.lines(0)[2].at(0), '\x02');
-    panel.key('E');
+    sim::PanelSim panel(log, 17);
+    auto lines = press(panel, "M");
+    EXPECT_EQ(lines[0], QByteArray("\x02"
+                                   "FLOW RATE          "));
+    EXPECT_EQ(lines[3], QByteArray(" SETTINGS           "));  // blanks, not unlit 0x00 cells
+    lines = press(panel, "LLE");
     EXPECT_EQ(panel.page(), sim::PanelSim::Page::Channels);
-    panel.key('F');
-    panel.key('M');
-    panel.key('N');  // up from the first item wraps to the last: settings
-    panel.key('E');
-    panel.key('3');
-    panel.key('0');
-    panel.key('E');
-    EXPECT_TRUE(panel.lines(0)[2].startsWith("INTERVAL   30 MIN"));
+    EXPECT_EQ(lines[1], QByteArray("Flow m3/h           "));
+    lines = press(panel, "F");  // the second-function layer shows until its key
+    EXPECT_TRUE(panel.secondFunction());
+    EXPECT_TRUE(lines[0].endsWith("2nd"));
+    lines = press(panel, "L");  // 2nd Down: the last channel
+    EXPECT_EQ(lines[0], QByteArray("CHANNEL 8/8    Up/Dn"));
+    press(panel, "FE");  // 2nd Enter: back to the menu
+    EXPECT_EQ(panel.page(), sim::PanelSim::Page::Menu);
+    press(panel, "FM");  // 2nd Menu: home
+    EXPECT_EQ(panel.page(), sim::PanelSim::Page::Main);
+    lines = press(panel, "M.");  // outside an entry "." is Help
+    EXPECT_EQ(panel.page(), sim::PanelSim::Page::Help);
+}
+
+// The settings page shows the simulator's real settings; a value with decimals takes ".".
+TEST(SimFrontPanel, SettingsShowTheRealValuesAndTakeDecimals) {
+    sim::LogShape shape;
+    shape.intervalMinutes = 5;
+    const sim::LogGenerator log(shape);
+    sim::PanelSim panel(log, 17);
+    auto lines = press(panel, "MNE");
+    EXPECT_EQ(lines[1], QByteArray("\x02SLAVE ID         17"));
+    EXPECT_EQ(lines[2], QByteArray(" INTERVAL      5 MIN"));
+    EXPECT_EQ(lines[3], QByteArray(" DAMPING       2.5 S"));
+    press(panel, "E12E");  // the slave ID is shown only: Enter starts no entry
+    EXPECT_EQ(panel.setting(0), 17.0);
+    lines = press(panel, "LE30");
+    EXPECT_EQ(lines[2], QByteArray("\x02INTERVAL    30_ MIN"));
+    press(panel, "E");
+    EXPECT_EQ(panel.setting(1), 30.0);
+    press(panel, "LE1.7.5E");  // one point only, one decimal kept
+    EXPECT_EQ(panel.setting(2), 1.8);
+    press(panel, "E9FE");  // 2nd Enter leaves an entry unchanged
+    EXPECT_EQ(panel.setting(2), 1.8);
+}
+
+// The channel page agrees with the log: the whole caption, the latest record's value to the
+// digits shown, for every channel.
+TEST(SimFrontPanel, ChannelValuesAgreeWithTheLog) {
+    sim::LogShape shape;
+    shape.channels = {1, 2, 3, 4, 5, 6, 7, 8};
+    shape.records = 40;
+    const sim::LogGenerator log(shape);
+    sim::PanelSim panel(log);
+    auto lines = press(panel, "MLLE");
+    for (int k = 1; k <= 8; ++k) {
+        EXPECT_EQ(lines[1].trimmed(), log.caption(k).toUtf8()) << k;
+        const QByteArray shown = lines[2].mid(5).trimmed();
+        EXPECT_NEAR(shown.toDouble(), log.value(k, 39), 0.005) << k << " " << shown.constData();
+        EXPECT_TRUE(
+            lines[3].endsWith(log.stamp(39).toString(QStringLiteral("dd/MM HH:mm")).toLatin1()));
+        for (const QByteArray& line : lines) EXPECT_EQ(line.size(), 20);
+        lines = press(panel, "L");
+    }
 }
 
 // The modem in front of the instrument, driven byte by byte over the virtual line.

@@ -7,6 +7,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -169,6 +170,35 @@ TEST_F(WindowTest, TheTimerRunsOnlyOnThePanelTabEnteredFromAnother) {
         EXPECT_EQ(window->timer1().isActive(), s.timer) << s.tab;
         EXPECT_EQ(line0->text().isEmpty(), s.cleared) << s.tab;
     }
+}
+
+// The real timer: the first poll comes 750 ms after the tab is entered, not at once; a tab
+// left in the middle of a poll lets that poll finish and starts no other; while the poll holds
+// the port the greyed buttons say why.
+TEST_F(WindowTest, RealTimerFirstTickAndLeavingTheTabMidPoll) {
+    window->startUp();
+    showTab(0);
+    QElapsedTimer clock;
+    showTab(3);
+    clock.start();
+    QString tooltipDuringPoll;
+    rig->pump.onPass = [&] {
+        if (tooltipDuringPoll.isEmpty())
+            tooltipDuringPoll = widget<QPushButton>("Command2")->toolTip();
+        showTab(0);  // left while the poll waits for the line
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->frontPanel().polls() > 0; }, 3000));
+    const qint64 firstTick = clock.elapsed();
+    rig->pump.onPass = nullptr;
+    EXPECT_EQ(window->frontPanel().polls(), 1);
+    EXPECT_GE(firstTick, 740);
+    EXPECT_LT(firstTick, 1500);
+    EXPECT_EQ(tooltipDuringPoll, QStringLiteral("front panel poll in progress"));
+    EXPECT_FALSE(window->timer1().isActive());
+    QTest::qWait(900);
+    EXPECT_EQ(window->frontPanel().polls(), 1);  // no tick after the tab was left
+    EXPECT_TRUE(widget<QPushButton>("Command2")->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>("Command2")->toolTip().isEmpty());
 }
 
 TEST_F(WindowTest, KeypadClicksChangeTheInstrumentsDisplay) {
