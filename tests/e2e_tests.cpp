@@ -57,7 +57,7 @@ TEST_F(EndToEnd, SerialPortOnAPseudoTerminalReceivesBytes) {
 }
 
 TEST_F(EndToEnd, AMissingDeviceDoesNotOpen) {
-    RealLink real(QStringLiteral("/dev/tavrel-no-such-device"));
+    RealLink real("/dev/tavrel-no-such-device");
     EXPECT_FALSE(real.link.OpenCommPort());
     EXPECT_FALSE(real.port.errorText().isEmpty());
     EXPECT_FALSE(real.link.ReadHoldingRegisters(1, 0, 24, 10));
@@ -71,7 +71,7 @@ TEST_F(EndToEnd, PortFailuresSayWhy) {
     ASSERT_TRUE(first.link.OpenCommPort());
     RealLink second(sim.device);
     EXPECT_FALSE(second.link.OpenCommPort());
-    EXPECT_TRUE(second.port.errorText().endsWith(QStringLiteral("in use by another program")))
+    EXPECT_TRUE(second.port.errorText().endsWith("in use by another program"))
         << second.port.errorText().toStdString();
     first.port.setPortOpen(false);
 
@@ -81,8 +81,8 @@ TEST_F(EndToEnd, PortFailuresSayWhy) {
             ::chmod(device.constData(), 0600);
             if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(3);
             RealLink denied(sim.device);
-            const bool hint = !denied.link.OpenCommPort() &&
-                              denied.port.errorText().contains(QStringLiteral("dialout"));
+            const bool hint =
+                !denied.link.OpenCommPort() && denied.port.errorText().contains("dialout");
             std::fprintf(stderr, "%s\n", qPrintable(denied.port.errorText()));
             std::_Exit(hint ? 0 : 1);
         },
@@ -109,16 +109,16 @@ TEST_F(EndToEnd, EachTransactionAgainstTavrelSim) {
 
 TEST_F(EndToEnd, ASerialDeviceServerOverTcp) {
     QProcess sim;
-    sim.start(binary("/sim/tavrel-sim"), {QStringLiteral("--tcp"), QStringLiteral("47651")});
+    sim.start(binary("/sim/tavrel-sim"), {"--tcp", "47651"});
     ASSERT_TRUE(sim.waitForReadyRead(5000));
     const QString url = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    EXPECT_EQ(url, QStringLiteral("tcp://127.0.0.1:47651"));
+    EXPECT_EQ(url, "tcp://127.0.0.1:47651");
     {
         PortMap map;
         map.set(2, url);
         ProgramState state;
         state.CommPort = 2;
-        state.CommBaud = QStringLiteral("9600");
+        state.CommBaud = "9600";
         SystemClock clock;
         MappedCommPort port(map);
         GuiPump pump(port);
@@ -132,7 +132,7 @@ TEST_F(EndToEnd, ASerialDeviceServerOverTcp) {
 }
 
 TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
-    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("silence")});
+    SimProcess sim({"--fault", "silence"});
     RealLink real(sim.device);
     QElapsedTimer t;
     t.start();
@@ -146,8 +146,7 @@ TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
 }
 
 TEST_F(EndToEnd, FarEndClosedInTheMiddleOfABlock) {
-    auto sim =
-        std::make_unique<SimProcess>(QStringList{QStringLiteral("--baud"), QStringLiteral("9600")});
+    auto sim = std::make_unique<SimProcess>(QStringList{"--baud", "9600"});
     RealLink real(sim->device);
     ASSERT_TRUE(real.link.OpenCommPort());
     bool killed = false;
@@ -165,18 +164,15 @@ TEST_F(EndToEnd, FarEndClosedInTheMiddleOfABlock) {
 }
 
 TEST_F(EndToEnd, CliDownloadWritesTheSameCsvAsTheWindowsDriver) {
-    SimProcess sim({QStringLiteral("--channels"), QStringLiteral("1,3,4"),
-                    QStringLiteral("--records"), QStringLiteral("300")});
+    SimProcess sim({"--channels", "1,3,4", "--records", "300"});
     QTemporaryDir dir;
     QProcess cli;
     cli.setWorkingDirectory(dir.path());
-    cli.start(binary("/cli/tavrel-cli"),
-              {QStringLiteral("download"), QStringLiteral("--port"), sim.device,
-               QStringLiteral("--out"), QStringLiteral("cli.csv")});
+    cli.start(binary("/cli/tavrel-cli"), {"download", "--port", sim.device, "--out", "cli.csv"});
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().constData();
     EXPECT_TRUE(cli.readAllStandardOutput().contains("Finished. Data in File"));
-    QFile cliCsv(dir.filePath(QStringLiteral("cli.csv")));
+    QFile cliCsv(dir.filePath("cli.csv"));
     ASSERT_TRUE(cliCsv.open(QIODevice::ReadOnly));
 
     // The same instrument in process, through the driver the window uses.
@@ -185,7 +181,7 @@ TEST_F(EndToEnd, CliDownloadWritesTheSameCsvAsTheWindowsDriver) {
     options.meter.log.records = 300;
     SimRig rig(options);
     rig.clock = VirtualClock(12 * 3600.0, QDate::currentDate());
-    rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("window.csv"));
+    rig.state.DownloadSaveFile = dir.filePath("window.csv");
     FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
     struct Quiet : DownloadView {
         void setDownloadStatus(const QString&) override {}
@@ -204,10 +200,9 @@ TEST_F(EndToEnd, CliDownloadWritesTheSameCsvAsTheWindowsDriver) {
 }
 
 TEST_F(EndToEnd, CliTakesItsDefaultsFromTheSettingsFile) {
-    SimProcess sim({QStringLiteral("--slave"), QStringLiteral("17"), QStringLiteral("--records"),
-                    QStringLiteral("5")});
+    SimProcess sim({"--slave", "17", "--records", "5"});
     QTemporaryDir dir;
-    QFile ini(dir.filePath(QStringLiteral("Tavreldwn.ini")));
+    QFile ini(dir.filePath("Tavreldwn.ini"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write(
         "[Commport]=2\r\n[CommBaud]=9600\r\n[CommFlow]=Hardware\r\n[CommSlaveID]=017\r\n"
@@ -215,11 +210,10 @@ TEST_F(EndToEnd, CliTakesItsDefaultsFromTheSettingsFile) {
     ini.close();
     QProcess cli;
     cli.setWorkingDirectory(dir.path());
-    cli.start(binary("/cli/tavrel-cli"),
-              {QStringLiteral("download"), QStringLiteral("--port"), sim.device});
+    cli.start(binary("/cli/tavrel-cli"), {"download", "--port", sim.device});
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardOutput().constData();
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("from-settings.csv"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath("from-settings.csv")));
 }
 
 TEST_F(EndToEnd, CliExitStatuses) {
@@ -230,44 +224,22 @@ TEST_F(EndToEnd, CliExitStatuses) {
         const char* text;
     };
     const std::vector<Case> cases{
-        {{QStringLiteral("--empty-log")}, {QStringLiteral("download")}, 1, "0 Records Available"},
-        {{QStringLiteral("--channels"), QString()},
-         {QStringLiteral("download")},
-         2,
-         "Error in Downloading!!"},
-        {{},
-         {QStringLiteral("download"), QStringLiteral("--out"),
-          QStringLiteral("/no/such/dir/x.csv")},
-         3,
-         "Error putting into file!!"},
-        {{}, {QStringLiteral("download"), QStringLiteral("--baud"), QStringLiteral("300")}, 64, ""},
-        {{},
-         {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("M"),
-          QStringLiteral("--polls"), QStringLiteral("2")},
-         0,
-         "|>FLOW RATE"},
-        {{QStringLiteral("--modem")},
-         {QStringLiteral("download"), QStringLiteral("--dial"), QStringLiteral("0311234567")},
-         0,
-         "Finished. Data in File"},
+        {{"--empty-log"}, {"download"}, 1, "0 Records Available"},
+        {{"--channels", QString()}, {"download"}, 2, "Error in Downloading!!"},
+        {{}, {"download", "--out", "/no/such/dir/x.csv"}, 3, "Error putting into file!!"},
+        {{}, {"download", "--baud", "300"}, 64, ""},
+        {{}, {"panel", "--keys", "M", "--polls", "2"}, 0, "|>FLOW RATE"},
+        {{"--modem"}, {"download", "--dial", "0311234567"}, 0, "Finished. Data in File"},
         // One key a poll: more keys than polls is refused, no --polls runs one poll a key.
-        {{},
-         {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MLLE"),
-          QStringLiteral("--polls"), QStringLiteral("1")},
-         64,
-         ""},
-        {{},
-         {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MN")},
-         0,
-         "-- poll 2\n"},
+        {{}, {"panel", "--keys", "MLLE", "--polls", "1"}, 64, ""},
+        {{}, {"panel", "--keys", "MN"}, 0, "-- poll 2\n"},
     };
     for (const Case& c : cases) {
         SimProcess sim(c.simArgs);
         QTemporaryDir dir;
         QProcess cli;
         cli.setWorkingDirectory(dir.path());
-        cli.start(binary("/cli/tavrel-cli"),
-                  c.cliArgs + QStringList{QStringLiteral("--port"), sim.device});
+        cli.start(binary("/cli/tavrel-cli"), c.cliArgs + QStringList{"--port", sim.device});
         ASSERT_TRUE(cli.waitForFinished(60000)) << c.cliArgs.join(u' ').toStdString();
         const QByteArray out = cli.readAllStandardOutput();
         EXPECT_EQ(cli.exitCode(), c.exit) << c.cliArgs.join(u' ').toStdString() << "\n"
@@ -283,48 +255,36 @@ TEST_F(EndToEnd, ARecordedSessionReplaysToTheSameCsvAndDisplay) {
     auto runCli = [&](const QString& device, const QStringList& args, QByteArray* out) {
         QProcess cli;
         cli.setWorkingDirectory(dir.path());
-        cli.start(binary("/cli/tavrel-cli"), args + QStringList{QStringLiteral("--port"), device});
+        cli.start(binary("/cli/tavrel-cli"), args + QStringList{"--port", device});
         if (!cli.waitForFinished(60000)) return -1;
         *out = cli.readAllStandardOutput();
         return cli.exitCode();
     };
-    const QStringList download{QStringLiteral("download"), QStringLiteral("--out"),
-                               QStringLiteral("live.csv"), QStringLiteral("--trace"),
-                               dir.filePath(QStringLiteral("download.trace"))};
-    const QStringList panel{QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MN"),
-                            QStringLiteral("--trace"), dir.filePath(QStringLiteral("panel.trace"))};
+    const QStringList download{"download", "--out", "live.csv", "--trace",
+                               dir.filePath("download.trace")};
+    const QStringList panel{"panel", "--keys", "MN", "--trace", dir.filePath("panel.trace")};
     QByteArray liveDownload;
     QByteArray livePanel;
     {
-        SimProcess live({QStringLiteral("--records"), QStringLiteral("300"),
-                         QStringLiteral("--fault"), QStringLiteral("exception=2:96@3-3")});
+        SimProcess live({"--records", "300", "--fault", "exception=2:96@3-3"});
         ASSERT_EQ(runCli(live.device, download, &liveDownload), 0) << liveDownload.constData();
         ASSERT_EQ(runCli(live.device, panel, &livePanel), 0) << livePanel.constData();
     }
     for (const char* name : {"download", "panel"}) {
-        SimProcess replay({QStringLiteral("--replay"),
-                           dir.filePath(QString::fromLatin1(name) + QStringLiteral(".trace")),
-                           QStringLiteral("--replay-speed"), QStringLiteral("0")});
+        SimProcess replay({"--replay", dir.filePath(QString::fromLatin1(name) + ".trace"),
+                           "--replay-speed", "0"});
         ASSERT_FALSE(replay.device.isEmpty()) << name;
         QByteArray out;
         if (QByteArray(name) == "download") {
-            ASSERT_EQ(runCli(replay.device,
-                             {QStringLiteral("download"), QStringLiteral("--out"),
-                              QStringLiteral("replayed.csv")},
-                             &out),
-                      0)
+            ASSERT_EQ(runCli(replay.device, {"download", "--out", "replayed.csv"}, &out), 0)
                 << out.constData();
             EXPECT_EQ(out, liveDownload);
-            QFile a(dir.filePath(QStringLiteral("live.csv")));
-            QFile b(dir.filePath(QStringLiteral("replayed.csv")));
+            QFile a(dir.filePath("live.csv"));
+            QFile b(dir.filePath("replayed.csv"));
             ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
             EXPECT_EQ(b.readAll(), a.readAll());
         } else {
-            ASSERT_EQ(
-                runCli(replay.device,
-                       {QStringLiteral("panel"), QStringLiteral("--keys"), QStringLiteral("MN")},
-                       &out),
-                0);
+            ASSERT_EQ(runCli(replay.device, {"panel", "--keys", "MN"}, &out), 0);
             EXPECT_EQ(out, livePanel);
         }
     }
@@ -345,15 +305,13 @@ TEST_F(EndToEnd, CliPanelPrintsControlBytesEscaped) {
         trace += "10:00:00.000 TX " + request.toHex(' ').toUpper() + "\n";
         trace += "10:00:00.010 RX " + reply.toHex(' ').toUpper() + "\n";
     }
-    QFile file(dir.filePath(QStringLiteral("panel.trace")));
+    QFile file(dir.filePath("panel.trace"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(trace);
     file.close();
-    SimProcess replay({QStringLiteral("--replay"), file.fileName(),
-                       QStringLiteral("--replay-speed"), QStringLiteral("0")});
+    SimProcess replay({"--replay", file.fileName(), "--replay-speed", "0"});
     QProcess cli;
-    cli.start(binary("/cli/tavrel-cli"),
-              {QStringLiteral("panel"), QStringLiteral("--port"), replay.device});
+    cli.start(binary("/cli/tavrel-cli"), {"panel", "--port", replay.device});
     ASSERT_TRUE(cli.waitForFinished(30000));
     const QByteArray out = cli.readAllStandardOutput();
     EXPECT_TRUE(out.contains("|A\\x1B[2JB\\x0DC\\x0B           |\n")) << out.constData();
@@ -363,8 +321,7 @@ TEST_F(EndToEnd, CliPanelPrintsControlBytesEscaped) {
 // A download through the modem hangs up so that the modem really leaves the line: the next
 // dial on the same modem connects at once, and the trace shows the modem's own traffic.
 TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
-    SimProcess sim(
-        {QStringLiteral("--modem"), QStringLiteral("--connect-delay"), QStringLiteral("0")});
+    SimProcess sim({"--modem", "--connect-delay", "0"});
     QTemporaryDir dir;
     for (int run = 1; run <= 2; ++run) {
         QProcess cli;
@@ -372,9 +329,8 @@ TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
         QElapsedTimer t;
         t.start();
         cli.start(binary("/cli/tavrel-cli"),
-                  {QStringLiteral("download"), QStringLiteral("--port"), sim.device,
-                   QStringLiteral("--dial"), QStringLiteral("0311234567"),
-                   QStringLiteral("--trace"), QStringLiteral("trace%1.txt").arg(run)});
+                  {"download", "--port", sim.device, "--dial", "0311234567", "--trace",
+                   QStringLiteral("trace%1.txt").arg(run)});
         ASSERT_TRUE(cli.waitForFinished(60000));
         const QByteArray out = cli.readAllStandardOutput();
         EXPECT_EQ(cli.exitCode(), 0) << "run " << run << "\n" << out.constData();
@@ -383,7 +339,7 @@ TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
         const QByteArray progress = cli.readAllStandardError();
         EXPECT_TRUE(progress.contains("reading the set-up of channel 8\n")) << progress.constData();
     }
-    QFile trace(dir.filePath(QStringLiteral("trace1.txt")));
+    QFile trace(dir.filePath("trace1.txt"));
     ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
     const QByteArray text = trace.readAll();
     EXPECT_TRUE(text.contains(" MTX 41 54 0D\n")) << "AT";

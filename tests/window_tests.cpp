@@ -67,7 +67,7 @@ class WindowTest : public ::testing::Test {
 };
 
 TEST_F(WindowTest, InitialWidgetsAndProgramState) {
-    EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("다운로드 프로그램 1.09K")));
+    EXPECT_TRUE(window->windowTitle().endsWith("다운로드 프로그램 1.09K"));
     EXPECT_EQ(tabs()->currentIndex(), 3);
     EXPECT_EQ(tabs()->size(), QSize(625, 433));
     const QStringList captions{"다운로드", "다운로드 후 결과 보기", "환경설정", "유량계",
@@ -76,16 +76,16 @@ TEST_F(WindowTest, InitialWidgetsAndProgramState) {
     EXPECT_FALSE(window->timer1().isActive());
     EXPECT_EQ(window->timer1().interval(), 750);
     EXPECT_FALSE(widget<QPushButton>("Command5")->isVisibleTo(window.get()));
-    EXPECT_EQ(widget<QLineEdit>("Text1")->text(), QStringLiteral("001"));
-    EXPECT_EQ(widget<QLineEdit>("Text2")->text(), QStringLiteral("Logdata.csv"));
-    EXPECT_EQ(widget<QLabel>("Label6")->text(), QStringLiteral("정상"));
-    EXPECT_EQ(widget<QPushButton>("Command2")->text(), QStringLiteral("데이터 수신"));
-    EXPECT_EQ(widget<QLabel>("Label3(9)")->text(), QStringLiteral("데이터 레코드"));
-    EXPECT_EQ(widget<QLabel>("Label3(7)")->text(), QStringLiteral("채널 #8"));
+    EXPECT_EQ(widget<QLineEdit>("Text1")->text(), "001");
+    EXPECT_EQ(widget<QLineEdit>("Text2")->text(), "Logdata.csv");
+    EXPECT_EQ(widget<QLabel>("Label6")->text(), "정상");
+    EXPECT_EQ(widget<QPushButton>("Command2")->text(), "데이터 수신");
+    EXPECT_EQ(widget<QLabel>("Label3(9)")->text(), "데이터 레코드");
+    EXPECT_EQ(widget<QLabel>("Label3(7)")->text(), "채널 #8");
     EXPECT_TRUE(widget<QRadioButton>("Option1(6)")->isChecked());
     EXPECT_TRUE(widget<QRadioButton>("Option2(0)")->isChecked());
     EXPECT_TRUE(widget<QRadioButton>("Option3(1)")->isChecked());
-    EXPECT_EQ(widget<QRadioButton>("Option3(1)")->text(), QStringLiteral("하드웨어 (Cts/Rts)"));
+    EXPECT_EQ(widget<QRadioButton>("Option3(1)")->text(), "하드웨어 (Cts/Rts)");
     const char* keys[16] = {"1", "2", "3", "Help / .", "4",    "5", "6",     "Up/Next",
                             "7", "8", "9", "Down",     "Menu", "0", "Enter", "2nd"};
     for (int i = 0; i < 16; ++i) {
@@ -93,24 +93,24 @@ TEST_F(WindowTest, InitialWidgetsAndProgramState) {
             widget<QPushButton>(QStringLiteral("Command1(%1)").arg(i).toUtf8().constData())->text(),
             QString::fromLatin1(keys[i]));
     }
-    EXPECT_EQ(window->menuBar()->actions().first()->text(), QStringLiteral("E&xit"));
+    EXPECT_EQ(window->menuBar()->actions().first()->text(), "E&xit");
     // Nothing ran for the initial values.
     EXPECT_EQ(rig->state.CommPort, 0);
     EXPECT_TRUE(rig->state.CommBaud.isEmpty());
 
     window->startUp();
     EXPECT_EQ(rig->state.CommPort, 1);
-    EXPECT_EQ(rig->state.CommBaud, QStringLiteral("38400"));
+    EXPECT_EQ(rig->state.CommBaud, "38400");
     EXPECT_EQ(rig->state.CommSlaveID, 1);
-    EXPECT_EQ(rig->state.DownloadSaveFile, QStringLiteral("Logdata.csv"));
-    EXPECT_EQ(widget<QLineEdit>("Text5(0)")->text(), QStringLiteral(" "));
+    EXPECT_EQ(rig->state.DownloadSaveFile, "Logdata.csv");
+    EXPECT_EQ(widget<QLineEdit>("Text5(0)")->text(), " ");
 }
 
 TEST_F(WindowTest, SettingsHandlersKeepTheProgramState) {
     widget<QRadioButton>("Option2(2)")->click();
     EXPECT_EQ(rig->state.CommPort, 3);
     widget<QRadioButton>("Option1(4)")->click();
-    EXPECT_EQ(rig->state.CommBaud, QStringLiteral("14400"));
+    EXPECT_EQ(rig->state.CommBaud, "14400");
     const ProgramState before = rig->state;
     widget<QRadioButton>("Option3(0)")->click();
     EXPECT_EQ(rig->state.CommPort, before.CommPort);
@@ -128,13 +128,13 @@ TEST_F(WindowTest, SettingsHandlersKeepTheProgramState) {
         QTest::keyClicks(text1, QString::fromLatin1(c.typed));
         EXPECT_EQ(rig->state.CommSlaveID, c.slave) << c.typed;
     }
-    widget<QLineEdit>("Text2")->setText(QStringLiteral("other.csv"));
-    EXPECT_EQ(rig->state.DownloadSaveFile, QStringLiteral("other.csv"));
+    widget<QLineEdit>("Text2")->setText("other.csv");
+    EXPECT_EQ(rig->state.DownloadSaveFile, "other.csv");
 }
 
 TEST_F(WindowTest, SaveDialogChoosesOrCancels) {
     QStringList proposals;
-    QString answer = dir.filePath(QStringLiteral("chosen.csv"));
+    QString answer = dir.filePath("chosen.csv");
     window->saveDialog = [&](const QString& proposed) {
         proposals << proposed;
         return answer;
@@ -144,20 +144,19 @@ TEST_F(WindowTest, SaveDialogChoosesOrCancels) {
     EXPECT_EQ(rig->state.DownloadSaveFile, answer);
     answer.clear();  // cancel
     widget<QPushButton>("Command3")->click();
-    EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath(QStringLiteral("chosen.csv")));
-    EXPECT_EQ(proposals, QStringList({QStringLiteral("LogData.csv"),
-                                      dir.filePath(QStringLiteral("chosen.csv"))}));
+    EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath("chosen.csv"));
+    EXPECT_EQ(proposals, QStringList({"LogData.csv", dir.filePath("chosen.csv")}));
     window->saveDialog = [](const QString&) -> QString {
         throw std::runtime_error("dialog failed");
     };
     widget<QPushButton>("Command3")
         ->click();  // a failing dialog changes nothing, and nothing escapes
-    EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath(QStringLiteral("chosen.csv")));
+    EXPECT_EQ(rig->state.DownloadSaveFile, dir.filePath("chosen.csv"));
 }
 
 TEST_F(WindowTest, TheTimerRunsOnlyOnThePanelTabEnteredFromAnother) {
     QLineEdit* line0 = widget<QLineEdit>("Text4(0)");
-    line0->setText(QStringLiteral("stale"));
+    line0->setText("stale");
     struct Step {
         int tab;
         bool timer;
@@ -165,7 +164,7 @@ TEST_F(WindowTest, TheTimerRunsOnlyOnThePanelTabEnteredFromAnother) {
     };
     for (const Step& s : {Step{4, false, false}, Step{3, true, true}, Step{0, false, false},
                           Step{1, false, false}, Step{2, false, false}, Step{4, false, false}}) {
-        line0->setText(QStringLiteral("stale"));
+        line0->setText("stale");
         showTab(s.tab);
         EXPECT_EQ(window->timer1().isActive(), s.timer) << s.tab;
         EXPECT_EQ(line0->text().isEmpty(), s.cleared) << s.tab;
@@ -193,7 +192,7 @@ TEST_F(WindowTest, RealTimerFirstTickAndLeavingTheTabMidPoll) {
     EXPECT_EQ(window->frontPanel().polls(), 1);
     EXPECT_GE(firstTick, 740);
     EXPECT_LT(firstTick, 1500);
-    EXPECT_EQ(tooltipDuringPoll, QStringLiteral("front panel poll in progress"));
+    EXPECT_EQ(tooltipDuringPoll, "front panel poll in progress");
     EXPECT_FALSE(window->timer1().isActive());
     QTest::qWait(900);
     EXPECT_EQ(window->frontPanel().polls(), 1);  // no tick after the tab was left
@@ -212,8 +211,8 @@ TEST_F(WindowTest, KeypadClicksChangeTheInstrumentsDisplay) {
     if (window->frontPanel().polls() == 0) window->frontPanel().tick();
     EXPECT_TRUE(rig->state.KeyBuffer.isEmpty());
     window->frontPanel().tick();
-    EXPECT_EQ(widget<QLineEdit>("Text4(0)")->text().left(10), QStringLiteral(">FLOW RATE"));
-    EXPECT_EQ(widget<QLineEdit>("Text4(3)")->text().left(9), QStringLiteral(" SETTINGS"));
+    EXPECT_EQ(widget<QLineEdit>("Text4(0)")->text().left(10), ">FLOW RATE");
+    EXPECT_EQ(widget<QLineEdit>("Text4(3)")->text().left(9), " SETTINGS");
 }
 
 TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
@@ -229,17 +228,16 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     rig->pump.onPass = nullptr;
     EXPECT_TRUE(disabledDuringRun);
     EXPECT_TRUE(command2->isEnabled());
-    EXPECT_EQ(widget<QLabel>("Label4")->text(), QStringLiteral("Finished. Data in File"));
+    EXPECT_EQ(widget<QLabel>("Label4")->text(), "Finished. Data in File");
     EXPECT_EQ(widget<QProgressBar>("ProgressBar1")->value(), 100);
-    EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), QStringLiteral(" 120"));
-    EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), QStringLiteral("Flow m3/h"));
-    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(),
-              QStringLiteral("Flow m3/h"));
-    EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("1"));
+    EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), " 120");
+    EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), "Flow m3/h");
+    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(), "Flow m3/h");
+    EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), "1");
     EXPECT_EQ(grid->model()->rowCount(), 16383);
     EXPECT_GE(grid->columnWidth(0), 1800 / 15);  // widened only where a time stamp would be cut
     EXPECT_EQ(grid->columnWidth(8), 2000 / 15);
-    QFile csv(QStringLiteral("Logdata.csv"));
+    QFile csv("Logdata.csv");
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll().count("\r\n"), 121);
 }
@@ -248,14 +246,14 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
 TEST_F(WindowTest, AFailedDownloadExplainsItselfInTheStatusTooltip) {
     window->startUp();
     showTab(0);
-    rig->faults().add(QStringLiteral("silence:3@1-30"), nullptr);
+    rig->faults().add("silence:3@1-30", nullptr);
     widget<QPushButton>("Command2")->click();
     QLabel* label4 = widget<QLabel>("Label4");
-    EXPECT_EQ(label4->text(), QStringLiteral("Error in Downloading!!"));
-    EXPECT_EQ(label4->toolTip(), QStringLiteral("reading the log size: no reply"));
+    EXPECT_EQ(label4->text(), "Error in Downloading!!");
+    EXPECT_EQ(label4->toolTip(), "reading the log size: no reply");
     rig->faults().clear();
     widget<QPushButton>("Command2")->click();
-    EXPECT_EQ(label4->text(), QStringLiteral("Finished. Data in File"));
+    EXPECT_EQ(label4->text(), "Finished. Data in File");
     EXPECT_TRUE(label4->toolTip().isEmpty());
 }
 
@@ -267,18 +265,17 @@ TEST_F(WindowTest, CaptionsAndNumbersUnderRealLocales) {
     ASSERT_NE(std::setlocale(LC_ALL, "ko_KR.EUC-KR"), nullptr) << "install locales-all";
     sim::SimulatedLineOptions korean;
     korean.meter.log.channels = {1, 2};
-    korean.meter.log.captions[1] = QStringLiteral("유량 m3/h");
-    korean.meter.log.captions[2] = QStringLiteral("적산 m3");
+    korean.meter.log.captions[1] = "유량 m3/h";
+    korean.meter.log.captions[2] = "적산 m3";
     korean.meter.log.captionCodePage = "EUC-KR";
     open(korean);
     window->startUp();
     widget<QPushButton>("Command2")->click();
-    EXPECT_EQ(widget<QLabel>("Label4")->text(), QStringLiteral("Finished. Data in File"));
-    EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), QStringLiteral("유량 m3/h"));
-    EXPECT_EQ(widget<QLineEdit>("Text3(1)")->text(), QStringLiteral("적산 m3"));
+    EXPECT_EQ(widget<QLabel>("Label4")->text(), "Finished. Data in File");
+    EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), "유량 m3/h");
+    EXPECT_EQ(widget<QLineEdit>("Text3(1)")->text(), "적산 m3");
     QTableView* grid = widget<QTableView>("MSHFlexGrid1");
-    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 2)).toString(),
-              QStringLiteral("적산 m3"));
+    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 2)).toString(), "적산 m3");
 
     ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
     sim::SimulatedLineOptions large;
@@ -287,11 +284,11 @@ TEST_F(WindowTest, CaptionsAndNumbersUnderRealLocales) {
     large.meter.log.values[1] = {2.5F};
     open(large);
     window->startUp();
-    rig->faults().add(QStringLiteral("silence:96@12"), nullptr);  // stop after a few blocks
+    rig->faults().add("silence:96@12", nullptr);  // stop after a few blocks
     widget<QPushButton>("Command2")->click();
-    EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), QStringLiteral(" 1.234568E+07"));
+    EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), " 1.234568E+07");
     grid = widget<QTableView>("MSHFlexGrid1");
-    EXPECT_EQ(grid->model()->data(grid->model()->index(1, 1)).toString(), QStringLiteral(" 2.5"));
+    EXPECT_EQ(grid->model()->data(grid->model()->index(1, 1)).toString(), " 2.5");
     std::setlocale(LC_ALL, previous.c_str());
 }
 
@@ -306,10 +303,10 @@ TEST_F(WindowTest, ASecondWindowInTheFolderWarnsAndNeverOverwritesTheFirst) {
     second.warn = [&](const QString& text) { secondWarnings << text; };
     second.startUp();
     ASSERT_EQ(secondWarnings.size(), 1);
-    EXPECT_TRUE(secondWarnings[0].contains(QStringLiteral("Tavreldwn.ini.conflict")));
+    EXPECT_TRUE(secondWarnings[0].contains("Tavreldwn.ini.conflict"));
 
-    widget<QLineEdit>("Text1")->setText(QStringLiteral("11"));
-    second.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("22"));
+    widget<QLineEdit>("Text1")->setText("11");
+    second.findChild<QLineEdit*>("Text1")->setText("22");
     second.close();
     window->close();
     auto slaveLine = [](const char* name) {
@@ -329,11 +326,11 @@ TEST_F(WindowTest, PhoneBookEditSurvivesARestart) {
     EXPECT_EQ(window->phoneBook().grid().row(), 4);
     QLineEdit* phone = widget<QLineEdit>("Text5(0)");
     phone->clear();
-    QTest::keyClicks(phone, QStringLiteral("0311234567"));
+    QTest::keyClicks(phone, "0311234567");
     QLineEdit* description = widget<QLineEdit>("Text5(1)");
     description->selectAll();
-    QTest::keyClicks(description, QStringLiteral("Pump house 4"));
-    EXPECT_EQ(window->phoneBook().grid().text(4, 2), QStringLiteral("0311234567"));
+    QTest::keyClicks(description, "Pump house 4");
+    EXPECT_EQ(window->phoneBook().grid().text(4, 2), "0311234567");
     window->menuBar()->actions().first()->trigger();  // E&xit
     EXPECT_EQ(window->settingsSaves(), 1);
     window->close();  // the close that follows the exit does not save again
@@ -341,8 +338,8 @@ TEST_F(WindowTest, PhoneBookEditSurvivesARestart) {
 
     open();
     window->startUp();
-    EXPECT_EQ(window->phoneBook().grid().text(4, 2), QStringLiteral("0311234567"));
-    EXPECT_EQ(window->phoneBook().grid().text(4, 3), QStringLiteral("Pump house 4"));
+    EXPECT_EQ(window->phoneBook().grid().text(4, 2), "0311234567");
+    EXPECT_EQ(window->phoneBook().grid().text(4, 3), "Pump house 4");
 }
 
 TEST_F(WindowTest, ClosingDuringAWaitEndsItAndSavesOnce) {
@@ -358,8 +355,8 @@ TEST_F(WindowTest, ClosingDuringAWaitEndsItAndSavesOnce) {
     widget<QPushButton>("Command2")->click();
     EXPECT_LT(rig->now(), 8.0);
     EXPECT_EQ(window->settingsSaves(), 1);
-    EXPECT_EQ(widget<QLabel>("Label4")->text(), QStringLiteral("Error in Downloading!!"));
-    EXPECT_TRUE(QFile::exists(QStringLiteral("Tavreldwn.ini")));
+    EXPECT_EQ(widget<QLabel>("Label4")->text(), "Error in Downloading!!");
+    EXPECT_TRUE(QFile::exists("Tavreldwn.ini"));
 }
 
 TEST_F(WindowTest, DialShowsTheHangUpButtonAndKeepsOtherButtonsOffThePort) {
@@ -375,9 +372,9 @@ TEST_F(WindowTest, DialShowsTheHangUpButtonAndKeepsOtherButtonsOffThePort) {
     rig->pump.onPass = nullptr;
     EXPECT_TRUE(downloadDisabled);
     EXPECT_TRUE(widget<QPushButton>("Command5")->isVisibleTo(window.get()));
-    EXPECT_TRUE(widget<QLabel>("Label6")->text().contains(QStringLiteral("CONNECT")));
+    EXPECT_TRUE(widget<QLabel>("Label6")->text().contains("CONNECT"));
     widget<QPushButton>("Command5")->click();
-    EXPECT_EQ(widget<QLabel>("Label6")->text(), QStringLiteral("Okay"));
+    EXPECT_EQ(widget<QLabel>("Label6")->text(), "Okay");
 }
 
 // Real time, real serial path: the window dials the modem of `tavrel-sim --pty --modem`, mirrors
@@ -385,8 +382,7 @@ TEST_F(WindowTest, DialShowsTheHangUpButtonAndKeepsOtherButtonsOffThePort) {
 TEST_F(WindowTest, OverADialUpLineToTavrelSim) {
     QProcess sim;
     sim.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
-              {QStringLiteral("--pty"), QStringLiteral("--modem"),
-               QStringLiteral("--connect-delay"), QStringLiteral("1")});
+              {"--pty", "--modem", "--connect-delay", "1"});
     ASSERT_TRUE(sim.waitForReadyRead(5000));
     SessionOptions options;
     options.ports.set(1, QString::fromLocal8Bit(sim.readLine()).trimmed());
@@ -398,27 +394,25 @@ TEST_F(WindowTest, OverADialUpLineToTavrelSim) {
     auto find = [&](const char* name) {
         return real.findChild<QWidget*>(QString::fromLatin1(name));
     };
-    auto* tabs = real.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+    auto* tabs = real.findChild<QTabWidget*>("SSTab1");
     tabs->setCurrentIndex(4);
-    static_cast<QLineEdit*>(find("Text5(0)"))->setText(QStringLiteral("0311234567"));
+    static_cast<QLineEdit*>(find("Text5(0)"))->setText("0311234567");
     static_cast<QPushButton*>(find("Command4"))->click();
-    EXPECT_TRUE(static_cast<QLabel*>(find("Label6"))->text().contains(QStringLiteral("CONNECT")));
+    EXPECT_TRUE(static_cast<QLabel*>(find("Label6"))->text().contains("CONNECT"));
 
     tabs->setCurrentIndex(3);
     QTRY_VERIFY_WITH_TIMEOUT(real.frontPanel().polls() >= 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(
-        static_cast<QLineEdit*>(find("Text4(0)"))->text().startsWith(QStringLiteral("FLOW RATE")),
-        5000);
+        static_cast<QLineEdit*>(find("Text4(0)"))->text().startsWith("FLOW RATE"), 5000);
 
     tabs->setCurrentIndex(0);
     static_cast<QPushButton*>(find("Command2"))->click();
-    EXPECT_EQ(static_cast<QLabel*>(find("Label4"))->text(),
-              QStringLiteral("Finished. Data in File"));
+    EXPECT_EQ(static_cast<QLabel*>(find("Label4"))->text(), "Finished. Data in File");
     EXPECT_EQ(session.state().RecordRow, 121);
 
     tabs->setCurrentIndex(4);
     static_cast<QPushButton*>(find("Command5"))->click();
-    EXPECT_EQ(static_cast<QLabel*>(find("Label6"))->text(), QStringLiteral("Okay"));
+    EXPECT_EQ(static_cast<QLabel*>(find("Label6"))->text(), "Okay");
     EXPECT_FALSE(session.port().portOpen());
     sim.terminate();
     sim.waitForFinished(2000);
