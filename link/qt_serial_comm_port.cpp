@@ -1,28 +1,9 @@
 #include "qt_serial_comm_port.h"
-#include "serial_comm_port.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace tavrel {
-
-QString QtSerialCommPort::lineSettingsMismatch(const LineSettings& wanted) const {
-#ifdef _WIN32
-    (void)wanted;
-    return {};
-#else
-    // Read the terminal back: some drivers accept a setting and keep the old one.
-    termios t{};
-    if (tcgetattr(static_cast<int>(port_->handle()), &t) != 0) return {};
-    return termiosMismatch(t, wanted);
-#endif
-}
 
 QString QtSerialCommPort::openFailureText() const {
     QString qt = port_->errorString();
@@ -95,10 +76,9 @@ void QtSerialCommPort::setPortOpen(bool open) {
         port_->setParity(parity) &&
         port_->setStopBits(ls.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         port_->setFlowControl(QSerialPort::NoFlowControl);
-    const QString refused = applied ? lineSettingsMismatch(ls) : port_->errorString();
-    if (!refused.isEmpty()) {
+    if (!applied) {
         error_ = QStringLiteral("%1: line settings %2 refused (%3)")
-                     .arg(deviceName(), settings_, refused);
+                     .arg(deviceName(), settings_, port_->errorString());
         port_->close();
         return;
     }
@@ -146,22 +126,6 @@ void QtSerialCommPort::discardOutput() {
 void QtSerialCommPort::output(QByteArrayView bytes) {
     if (!port_->isOpen()) return;
     answeredSinceWrite_ = false;
-#ifndef _WIN32
-    // Straight to the device while Qt holds nothing unsent: one system call, and no write
-    // notifier switched on and off in the event loop for every request.
-    if (port_->bytesToWrite() == 0) {
-        const ssize_t n = ::write(static_cast<int>(port_->handle()), bytes.data(),
-                                  static_cast<std::size_t>(bytes.size()));
-        if (n == bytes.size()) return;
-        if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            error_ = QStringLiteral("%1: %2").arg(deviceName(),
-                                                  QString::fromLocal8Bit(std::strerror(errno)));
-            port_->close();
-            return;
-        }
-        bytes = bytes.sliced(std::max<qsizetype>(n, 0));
-    }
-#endif
     port_->write(bytes.data(), bytes.size());
     port_->flush();
     checkLost();

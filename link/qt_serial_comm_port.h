@@ -1,6 +1,6 @@
 #pragma once
-// The comm port on a real serial device through QSerialPort: the port of Windows builds (COMn),
-// and on other systems a second implementation that the tests keep honest.
+// The comm port on a real serial device through QSerialPort: the port of Windows builds (COMn).
+// It is compiled everywhere so that it keeps building, but only Windows uses it.
 
 #include <QSerialPort>
 #include <memory>
@@ -33,8 +33,6 @@ class QtSerialCommPort final : public CommPort {
 
   private:
     void checkLost();
-    // Empty when the device took the settings, else what it kept instead.
-    QString lineSettingsMismatch(const LineSettings& wanted) const;
     QString openFailureText() const;
 
     PortMap map_;

@@ -11,7 +11,6 @@
 #endif
 
 #include "port_map.h"
-#include "qt_serial_comm_port.h"
 #include "serial_comm_port.h"
 
 namespace tavrel {

@@ -64,8 +64,4 @@ void Trace::modemReceived(const QByteArray& bytes) {
     if (file_) line("MRX " + hexBytes(bytes));
 }
 
-void Trace::note(const QString& text) {
-    if (file_) line("-- " + text.toUtf8());
-}
-
 }  // namespace tavrel

@@ -26,7 +26,6 @@ class Trace {
     // The bytes a failed transaction had (maybe none) and why it failed.
     void receivedFailed(const QByteArray& bytes, const QString& cause);
     void outcome(const char* transaction, bool ok, const char* cause);
-    void note(const QString& text);
     // AT commands and modem replies, apart from the Modbus frames.
     void modemSent(const QByteArray& bytes);
     void modemReceived(const QByteArray& bytes);
