@@ -145,8 +145,8 @@ bool SettingsLock::acquire(QString* holder) {
     return false;
 }
 
-void LoadSettings(ProgramState& state, SettingsWidgets& widgets) {
-    const QStringList lines = readLines(kSettingsFileName);
+void LoadSettings(ProgramState& state, SettingsWidgets& widgets, const QString& fileName) {
+    const QStringList lines = readLines(fileName);
     // A missing line counts as a line without its key.
     auto line = [&](int number) { return lines.value(number - 1); };
     QString value;

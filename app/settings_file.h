@@ -69,7 +69,10 @@ QByteArray savedSettingsBytes(const SettingsWidgets& widgets);
 
 // Each returns false when the file could not be written; the callers carry on either way.
 bool CreateDefaultSettings();
-void LoadSettings(ProgramState& state, SettingsWidgets& widgets);
+// `fileName` is Tavreldwn.ini of the working directory except for a collect round over another
+// folder's phone book.
+void LoadSettings(ProgramState& state, SettingsWidgets& widgets,
+                  const QString& fileName = kSettingsFileName);
 bool SaveSettings(const SettingsWidgets& widgets);
 // The same lines to another file (a second window's settings, kept apart).
 bool SaveSettingsAs(const SettingsWidgets& widgets, const QString& name);

@@ -3,10 +3,14 @@
 //                       [--trace FILE] [--dial NUMBER]
 //   tavrel-cli panel    [--port DEVICE | --demo] [--baud B] [--slave ID] [--keys TEXT]
 //                       [--polls N] [--trace FILE] [--dial NUMBER]
+//   tavrel-cli collect  [--book FILE [--port DEVICE] | --meters FILE] [--out-dir DIR]
+//                       [--parallel N] [--retries R] [--backoff S] [--only NAME,...] [--force]
+//                       [--report FILE] [--keep-traces]
 // Port, baud, slave ID and file name default to Tavreldwn.ini in the working directory.
 // download exits 0 "Finished. Data in File", 1 "0 Records Available", 2 "Error in
 // Downloading!!", 3 "Error putting into file!!", 64 usage; panel exits 0 when its last poll
-// read all four lines, 2 otherwise.
+// read all four lines, 2 otherwise; collect exits 0 when every meter is collected, 2 when some
+// failed.
 
 #ifdef _WIN32
 #include <io.h>
@@ -22,6 +26,7 @@
 #include <cstdio>
 
 #include "cli_views.h"
+#include "collect_command.h"
 #include "event_pump.h"
 #include "leading_number.h"
 #include "program_handlers.h"
@@ -109,12 +114,15 @@ int main(int argc, char* argv[]) {
         "Headless flow meter service tool.\n"
         "  download  read the instrument's log into a CSV file\n"
         "  panel     show the instrument's display, optionally pressing keys\n"
+        "  collect   download from every meter of a meters file or phone book\n"
         "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
-        "lines), 1 \"0 Records Available\", 2 \"Error in Downloading!!\" or a failed\n"
-        "dial or poll, 3 \"Error putting into file!!\", 64 usage."));
+        "lines; collect: every meter collected), 1 \"0 Records Available\", 2 \"Error in\n"
+        "Downloading!!\" or a failed dial, poll or meter, 3 \"Error putting into file!!\",\n"
+        "64 usage."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("download or panel"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("download, panel or collect"));
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
          QStringLiteral("DEVICE")},
@@ -140,6 +148,7 @@ int main(int argc, char* argv[]) {
          QStringLiteral("Dial NUMBER through a modem first, hang up after."),
          QStringLiteral("NUMBER")},
     });
+    tavrel::cli::addCollectOptions(parser);
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -153,9 +162,13 @@ int main(int argc, char* argv[]) {
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (args.size() != 1 ||
-        (command != QStringLiteral("download") && command != QStringLiteral("panel"))) {
-        return usage(QStringLiteral("say download or panel"));
+        (command != QStringLiteral("download") && command != QStringLiteral("panel") &&
+         command != QStringLiteral("collect"))) {
+        return usage(QStringLiteral("say download, panel or collect"));
     }
+    if (command == QStringLiteral("collect")) return tavrel::cli::runCollectCommand(parser);
+    if (const QStringList extra = tavrel::cli::collectOnlyOptionsSet(parser); !extra.isEmpty())
+        return usage(extra.join(u' ') + QStringLiteral(" go with collect only"));
     if (parser.isSet(QStringLiteral("port")) && parser.isSet(QStringLiteral("demo"))) {
         return usage(QStringLiteral("--port and --demo exclude each other"));
     }

@@ -21,6 +21,18 @@ const QString kNoConnect = QStringLiteral("Could not connect");
 
 Modem::Modem(Link& link, ModemView& view) : link_(link), view_(view) {}
 
+QString Modem::refusal(const QString& reply) {
+    static const char* const kWords[] = {"BUSY",        "NO CARRIER",   "NO ANSWER",
+                                         "NO DIALTONE", "NO DIAL TONE", "ERROR"};
+    for (const char* word : kWords) {
+        if (reply.contains(QLatin1String(word))) {
+            return QString::fromLatin1(word).toLower().replace(QStringLiteral("dialtone"),
+                                                               QStringLiteral("dial tone"));
+        }
+    }
+    return {};
+}
+
 void Modem::command(const QByteArray& bytes) {
     link_.port().output(bytes);
     link_.noteTraffic();
@@ -115,6 +127,10 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
             connected = true;
         }
         if (connected && clock.elapsedSeconds() - connectTime > kAfterConnect) break;
+        if (stopAtRefusal_ && !connected && !refusal(status).isEmpty()) {
+            view_.setModemStatus(kNoConnect);
+            break;
+        }
     }
     traceReplies();
     port.discardInput();

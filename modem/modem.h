@@ -34,6 +34,13 @@ class Modem {
 
     bool dialing() const { return dialing_; }
 
+    // A round over many meters need not wait out the 90 s once the modem has said the call
+    // failed: with this set, a dial ends at the modem's refusal ("Could not connect" as ever).
+    void setStopAtRefusal(bool stop) { stopAtRefusal_ = stop; }
+    // The result words a modem ends a failed call with, in lower case ("busy", "no carrier",
+    // "no answer", "no dial tone", "error"); empty when `reply` holds none of them.
+    static QString refusal(const QString& reply);
+
   private:
     // A command to the modem (not Modbus): on the line, noted as traffic, traced as modem.
     void command(const QByteArray& bytes);
@@ -47,6 +54,7 @@ class Modem {
     ModemView& view_;
     bool dialing_ = false;
     bool hangingUp_ = false;
+    bool stopAtRefusal_ = false;
 };
 
 }  // namespace tavrel

@@ -25,10 +25,10 @@ const QMap<QString, FaultKind>& kinds() {
 
 QString FaultPlan::help() {
     return QStringLiteral(
-        "KIND[=PARAM][:FUNCTION][@FROM[-TO]]  KIND one of silence, late=SECONDS, corrupt-crc,\n"
-        "swap-crc, truncate=BYTES, extra=BYTES, exception=CODE, wrong-slave, noise=BYTES;\n"
-        "FUNCTION limits it to one function code; FROM-TO to those request numbers\n"
-        "(counted from 1; @N alone means from N on).");
+        "KIND[=PARAM][:FUNCTION][@FROM[-TO]][/EVERY]  KIND one of silence, late=SECONDS,\n"
+        "corrupt-crc, swap-crc, truncate=BYTES, extra=BYTES, exception=CODE, wrong-slave,\n"
+        "noise=BYTES; FUNCTION limits it to one function code; FROM-TO to those request\n"
+        "numbers (counted from 1; @N alone means from N on); /EVERY to every EVERY-th one.");
 }
 
 bool FaultPlan::add(const QString& text, QString* error) {
@@ -38,6 +38,12 @@ bool FaultPlan::add(const QString& text, QString* error) {
         if (error != nullptr) *error = QStringLiteral("not a fault rule: \"%1\"").arg(text);
         return false;
     };
+    if (const qsizetype slash = rest.indexOf(u'/'); slash >= 0) {
+        bool ok = false;
+        rule.every = rest.mid(slash + 1).toLong(&ok);
+        if (!ok || rule.every < 1) return fail();
+        rest = rest.left(slash);
+    }
     if (const qsizetype at = rest.indexOf(u'@'); at >= 0) {
         const QStringList range = rest.mid(at + 1).split(u'-');
         bool ok1 = false;

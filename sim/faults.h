@@ -2,8 +2,9 @@
 // Fault injection: what the simulated instrument does wrong, to which requests. A rule names a
 // fault, an optional parameter, an optional function code and the range of request numbers it
 // applies to (requests are counted from 1 over every frame addressed to the instrument).
-// Written as text: KIND[=PARAM][:FUNCTION][@FROM[-TO]], e.g. "silence@1-2" (only the third
-// request is answered), "truncate=12:96", "late=2.5@4".
+// Written as text: KIND[=PARAM][:FUNCTION][@FROM[-TO]][/EVERY], e.g. "silence@1-2" (only the
+// third request is answered), "truncate=12:96", "late=2.5@4", "corrupt-crc/3" (every third
+// request: a meter on a noisy line).
 
 #include <QByteArray>
 #include <QString>
@@ -28,9 +29,11 @@ struct FaultRule {
     double param = 0;
     int function = 0;  // 0 = any
     long from = 1;
-    long to = 0;  // 0 = no end
+    long to = 0;     // 0 = no end
+    long every = 1;  // only every N-th request number (N, 2N, ...)
     bool appliesTo(long request, int fn) const {
-        return request >= from && (to == 0 || request <= to) && (function == 0 || function == fn);
+        return request >= from && (to == 0 || request <= to) && request % every == 0 &&
+               (function == 0 || function == fn);
     }
 };
 

@@ -113,6 +113,10 @@ TEST(SimFaults, EachFaultDoesWhatItSays) {
         {"exception=4", 1, sim::sealed(hex("01 83 04")), 0},
         {"wrong-slave", 1, sim::sealed(hex("02 03 02 12 34")), 0},
         {"silence:16", 1, good, 0},
+        {"silence/3", 2, good, 0},
+        {"silence/3", 6, {}, 0},
+        {"silence@4/3", 3, good, 0},
+        {"silence:3@4-9/3", 9, {}, 0},
     };
     for (const Case& c : cases) {
         sim::FaultPlan plan;
@@ -128,7 +132,8 @@ TEST(SimFaults, EachFaultDoesWhatItSays) {
     const QByteArray corrupt = plan.apply(1, 3, good, &delay);
     EXPECT_EQ(corrupt.size(), good.size());
     EXPECT_FALSE(sim::crcValid(corrupt));
-    for (const char* bad : {"sillence", "late=x", "silence@0", "truncate:abc"}) {
+    for (const char* bad :
+         {"sillence", "late=x", "silence@0", "truncate:abc", "silence/0", "silence/x"}) {
         EXPECT_FALSE(plan.add(QString::fromLatin1(bad), nullptr)) << bad;
     }
 }

@@ -1,0 +1,318 @@
+#include "collector.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <memory>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#endif
+
+#include "meter_session.h"
+#include "schedule.h"
+
+namespace tavrel::collect {
+
+namespace {
+
+constexpr const char* kPartSuffix = ".part";
+
+#ifndef _WIN32
+void syncPath(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0) return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+#endif
+
+// The finished log under its final name: on disk first, then renamed in one step (replacing a
+// file of the same minute from a forced rerun), so a reader never sees half a log.
+bool publish(const QString& part, const QString& final, QString* error) {
+#ifndef _WIN32
+    syncPath(part, O_RDONLY);
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(final).constData()) !=
+        0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    syncPath(QFileInfo(final).absolutePath(), O_RDONLY | O_DIRECTORY);
+    return true;
+#else
+    QFile::remove(final);
+    if (QFile::rename(part, final)) return true;
+    *error = QStringLiteral("cannot rename the finished file");
+    return false;
+#endif
+}
+
+QString seconds(double s) { return QString::number(s, 'f', 1); }
+
+struct Running {
+    int meter = 0;
+    QThread* thread = nullptr;
+    std::shared_ptr<std::atomic<int>> percent;
+    std::shared_ptr<Visit> visit;
+    QElapsedTimer timer;
+    QString part;
+    QString final;
+};
+
+class Round {
+  public:
+    Round(const QList<Meter>& meters, const CollectOptions& options, CollectProgress& progress,
+          QList<MeterReport>& reports)
+        : meters_(meters), options_(options), progress_(progress), reports_(reports) {}
+
+    void run(const QList<int>& todo) {
+        QList<QString> lines;
+        for (const int i : todo) lines.append(lineKey(meters_[i].where));
+        const int parallel = options_.parallel > 0 ? options_.parallel : distinctLines(lines);
+        schedule_ =
+            std::make_unique<Schedule>(lines, parallel, options_.retries, options_.backoffSeconds);
+        todo_ = todo;
+        clock_.start();
+        wake_.setSingleShot(true);
+        QObject::connect(&wake_, &QTimer::timeout, &loop_, [this] { step(); });
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, &loop_, [this] { showStatus(); });
+        ticker.start(250);
+        QTimer::singleShot(0, &loop_, [this] { step(); });
+        loop_.exec();
+    }
+
+  private:
+    double now() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+
+    void step() {
+        for (const int k : schedule_->startNow(now())) start(k);
+        if (schedule_->done() && running_.empty()) {
+            progress_.status(QString());
+            loop_.quit();
+            return;
+        }
+        const double next = schedule_->nextReady();
+        if (next > now()) {
+            wake_.start(static_cast<int>(std::ceil((next - now()) * 1000.0)));
+        }
+        showStatus();
+    }
+
+    void start(int k) {
+        const int index = todo_[k];
+        const Meter& meter = meters_[index];
+        MeterReport& report = reports_[index];
+        const QString dir = QDir(options_.outDir).filePath(meter.name);
+        const QString stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmm"));
+        auto r = std::make_unique<Running>();
+        r->meter = k;
+        r->final = QDir(dir).filePath(stamp + QStringLiteral(".csv"));
+        r->part =
+            QDir(dir).filePath(u'.' + stamp + QStringLiteral(".csv") + QLatin1String(kPartSuffix));
+        r->percent = std::make_shared<std::atomic<int>>(0);
+        r->visit = std::make_shared<Visit>();
+        const int attempt = schedule_->retriesUsed(k) + 1;
+        if (!QDir().mkpath(dir)) {
+            r->visit->cause = QStringLiteral("cannot make the folder %1").arg(dir);
+            report.retries = attempt - 1;
+            finish(*r);
+            return;
+        }
+        const QString trace =
+            options_.trace
+                ? QDir(dir).filePath(QStringLiteral("%1-%2.trace").arg(stamp).arg(attempt))
+                : QString();
+        progress_.event(
+            QStringLiteral("%1: visiting%2")
+                .arg(meter.name,
+                     attempt > 1 ? QStringLiteral(" again (attempt %1)").arg(attempt) : QString()));
+        r->thread =
+            QThread::create([meter, part = r->part, trace, visit = r->visit, percent = r->percent] {
+                *visit = visitMeter(meter, part, trace, percent.get());
+            });
+        r->timer.start();
+        Running* raw = r.get();
+        QObject::connect(r->thread, &QThread::finished, &loop_, [this, raw] {
+            raw->thread->wait();
+            finish(*raw);
+        });
+        r->thread->start();
+        running_[k] = std::move(r);
+    }
+
+    void finish(Running& r) {
+        const int k = r.meter;
+        const int index = todo_[k];
+        const Meter& meter = meters_[index];
+        MeterReport& report = reports_[index];
+        Visit visit = *r.visit;
+        report.seconds +=
+            r.timer.isValid() ? static_cast<double>(r.timer.nsecsElapsed()) / 1e9 : 0.0;
+        report.retries = schedule_->retriesUsed(k);
+        if (visit.result == Visit::Ok) {
+            QString error;
+            if (publish(r.part, r.final, &error)) {
+                report.file = r.final;
+                report.records = visit.records;
+            } else {
+                visit.result = Visit::Failed;
+                visit.cause = QStringLiteral("saving %1: %2").arg(r.final, error);
+            }
+        }
+        if (visit.result != Visit::Ok) QFile::remove(r.part);
+        const bool failed = visit.result == Visit::Failed;
+        if (failed) {
+            report.result = QStringLiteral("failed");
+            report.cause = visit.cause;
+        } else {
+            report.result =
+                visit.result == Visit::Ok ? QStringLiteral("ok") : QStringLiteral("empty");
+        }
+        schedule_->finished(k, failed, now());
+        if (!failed) {
+            progress_.event(visit.result == Visit::Ok
+                                ? QStringLiteral("%1: %2 records in %3 s -> %4")
+                                      .arg(meter.name)
+                                      .arg(visit.records)
+                                      .arg(seconds(report.seconds), r.final)
+                                : QStringLiteral("%1: 0 Records Available").arg(meter.name));
+        } else if (schedule_->retriesUsed(k) < options_.retries && schedule_->nextReady() >= 0) {
+            progress_.event(QStringLiteral("%1: failed (%2); trying again in %3 s")
+                                .arg(meter.name, visit.cause,
+                                     seconds(schedule_->backoffAfter(report.retries + 1))));
+        } else {
+            progress_.event(QStringLiteral("%1: failed (%2)").arg(meter.name, visit.cause));
+        }
+        if (r.thread != nullptr) r.thread->deleteLater();
+        running_.erase(k);  // r is gone from here on
+        QTimer::singleShot(0, &loop_, [this] { step(); });
+    }
+
+    void showStatus() {
+        QStringList parts;
+        for (const auto& [k, r] : running_)
+            parts.append(
+                QStringLiteral("%1 %2%").arg(meters_[todo_[k]].name).arg(r->percent->load()));
+        int done = 0;
+        for (const MeterReport& report : reports_) done += report.result.isEmpty() ? 0 : 1;
+        progress_.status(QStringLiteral("[%1/%2] %3")
+                             .arg(done)
+                             .arg(reports_.size())
+                             .arg(parts.isEmpty() ? QStringLiteral("waiting to try again")
+                                                  : parts.join(QStringLiteral(", "))));
+    }
+
+    const QList<Meter>& meters_;
+    const CollectOptions& options_;
+    CollectProgress& progress_;
+    QList<MeterReport>& reports_;
+    std::unique_ptr<Schedule> schedule_;
+    QList<int> todo_;
+    std::map<int, std::unique_ptr<Running>> running_;
+    QEventLoop loop_;
+    QTimer wake_;
+    QElapsedTimer clock_;
+};
+
+}  // namespace
+
+QStringList collectedOn(const QString& meterDir, const QString& day) {
+    return QDir(meterDir).entryList({day + QStringLiteral("_*.csv")}, QDir::Files, QDir::Name);
+}
+
+bool runCollect(const QList<Meter>& meters, const CollectOptions& options,
+                CollectProgress& progress, QList<MeterReport>* reports, QString* error) {
+    if (!QDir().mkpath(options.outDir)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(options.outDir);
+        return false;
+    }
+    // Two rounds into one folder (a slow night and the next timer) would visit the same lines.
+    QLockFile lock(QDir(options.outDir).filePath(QStringLiteral(".tavrel-collect.lock")));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        lock.getLockInfo(&pid, &host, &app);
+        *error = QStringLiteral("another round is collecting into %1 (process %2)")
+                     .arg(options.outDir)
+                     .arg(pid);
+        return false;
+    }
+    reports->clear();
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    QList<int> todo;
+    for (qsizetype i = 0; i < meters.size(); ++i) {
+        MeterReport report;
+        report.name = meters[i].name;
+        const QString dir = QDir(options.outDir).filePath(meters[i].name);
+        // What a round cut short (power, a kill) left behind is never a finished log.
+        for (const QString& part : QDir(dir).entryList(
+                 {QStringLiteral(".*") + QLatin1String(kPartSuffix)}, QDir::Files | QDir::Hidden))
+            QFile::remove(QDir(dir).filePath(part));
+        const QStringList earlier = collectedOn(dir, today);
+        if (!options.force && !earlier.isEmpty()) {
+            report.result = QStringLiteral("skipped");
+            report.file = QDir(dir).filePath(earlier.last());
+            QFile done(report.file);
+            if (done.open(QIODevice::ReadOnly))
+                report.records =
+                    static_cast<int>(std::max<qsizetype>(0, done.readAll().count('\n') - 1));
+            progress.event(
+                QStringLiteral("%1: collected earlier today (%2)").arg(report.name, report.file));
+        } else {
+            todo.append(static_cast<int>(i));
+        }
+        reports->append(report);
+    }
+    if (!todo.isEmpty()) {
+        Round round(meters, options, progress, *reports);
+        round.run(todo);
+    }
+    return true;
+}
+
+QByteArray reportJson(const QList<MeterReport>& reports, const QString& started,
+                      const QString& finished) {
+    QJsonArray list;
+    int failed = 0;
+    for (const MeterReport& r : reports) {
+        failed += r.result == QStringLiteral("failed") ? 1 : 0;
+        list.append(QJsonObject{
+            {QStringLiteral("name"), r.name},
+            {QStringLiteral("result"), r.result},
+            {QStringLiteral("records"), r.records},
+            {QStringLiteral("seconds"), std::round(r.seconds * 10.0) / 10.0},
+            {QStringLiteral("retries"), r.retries},
+            {QStringLiteral("cause"), r.cause},
+            {QStringLiteral("file"), r.file},
+        });
+    }
+    const QJsonObject root{
+        {QStringLiteral("started"), started},
+        {QStringLiteral("finished"), finished},
+        {QStringLiteral("meters"), list},
+        {QStringLiteral("failed"), failed},
+    };
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+}  // namespace tavrel::collect

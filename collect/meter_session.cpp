@@ -1,0 +1,109 @@
+#include "meter_session.h"
+
+#include "comm_port.h"
+#include "download_driver.h"
+#include "modem.h"
+#include "session.h"
+
+namespace tavrel::collect {
+
+namespace {
+
+class QuietDownloadView final : public DownloadView {
+  public:
+    explicit QuietDownloadView(std::atomic<int>* percent) : percent_(percent) {}
+    void setDownloadStatus(const QString& text) override { (void)text; }
+    void setProgress(float percent) override {
+        if (percent_ != nullptr) percent_->store(static_cast<int>(percent));
+    }
+    void setCountText(int index, const QString& text) override { (void)index, (void)text; }
+    void setDownloadEnabled(bool enabled) override { (void)enabled; }
+
+  private:
+    std::atomic<int>* percent_;
+};
+
+class QuietModemView final : public ModemView {
+  public:
+    void setModemStatus(const QString& text) override {
+        status_ = text;
+        // The reply text grows a byte at a time; keep the last one before "Could not connect".
+        if (text != QStringLiteral("Could not connect")) lastReply_ = text;
+    }
+    QString modemStatus() const override { return status_; }
+    void setHangUpVisible(bool visible) override { (void)visible; }
+    const QString& lastReply() const { return lastReply_; }
+
+  private:
+    QString status_;
+    QString lastReply_;
+};
+
+// Why a dial did not connect, from what the modem said last.
+QString dialFailure(const QuietModemView& view, Link& link, const QString& number) {
+    const QString step = QStringLiteral("dialing %1: ").arg(number);
+    if (!link.port().portOpen() && !link.port().errorText().isEmpty())
+        return step + QStringLiteral("port not open (") + link.port().errorText() + u')';
+    const QString reply = view.lastReply().startsWith(QStringLiteral("Dialing "))
+                              ? QString()  // not a byte after the dial command
+                              : view.lastReply();
+    const QString refusal = Modem::refusal(reply);
+    if (!refusal.isEmpty()) return step + refusal;
+    if (reply.trimmed().isEmpty()) return step + QStringLiteral("the modem did not answer");
+    return step + QStringLiteral("no connect report within 90 s");
+}
+
+}  // namespace
+
+Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& tracePath,
+                 std::atomic<int>* percent) {
+    SessionOptions options;
+    options.ports.set(1, meter.where);
+    options.tracePath = tracePath;
+    Session session(options);
+    ProgramState& s = session.state();
+    s.CommPort = 1;
+    s.CommBaud = meter.baud;
+    s.CommSlaveID = static_cast<std::int16_t>(meter.slave);
+    s.DownloadSaveFile = csvPath;
+    Link& link = session.link();
+
+    Visit visit;
+    QuietModemView modemView;
+    Modem modem(link, modemView);
+    modem.setStopAtRefusal(true);
+    const bool dialed = !meter.phone.isEmpty();
+    if (dialed) {
+        modem.DialModem(meter.phone);
+        const QString status = modemView.modemStatus();
+        const bool connected =
+            link.port().portOpen() && (status.contains(QStringLiteral("CONNECT")) ||
+                                       status.contains(QStringLiteral("Connect")));
+        if (!connected) {
+            visit.cause = dialFailure(modemView, link, meter.phone);
+            link.port().setPortOpen(false);
+            return visit;
+        }
+    }
+    QuietDownloadView view(percent);
+    FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
+    DownloadDriver driver(link, grid, view);
+    const int status = driver.onDownloadClicked();
+    if (status == kDownloadOk) {
+        visit.result = Visit::Ok;
+        visit.records = s.RecordRow - 1;
+    } else if (status == kDownloadEmpty) {
+        visit.result = Visit::Empty;
+    } else {
+        visit.cause = driver.failureCause();
+        if (visit.cause.isEmpty()) visit.cause = QStringLiteral("download failed");
+    }
+    if (dialed) {
+        modem.HangUp();
+    } else {
+        link.port().setPortOpen(false);
+    }
+    return visit;
+}
+
+}  // namespace tavrel::collect

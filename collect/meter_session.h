@@ -1,0 +1,27 @@
+#pragma once
+// One visit to one meter: open its line (dialing first when it sits behind a modem), run the
+// same download the window runs into `csvPath`, hang up. Runs in the calling thread with a
+// session of its own, so visits on different lines can run side by side.
+
+#include <QString>
+#include <atomic>
+
+#include "meters.h"
+
+namespace tavrel::collect {
+
+struct Visit {
+    enum Result { Ok, Empty, Failed };
+    Result result = Failed;
+    int records = 0;
+    // Why it failed, in the link's and the modem's words ("reading the log size: no reply",
+    // "dialing 5551234: busy").
+    QString cause;
+};
+
+// `percent` follows the download's progress (0..100) for a progress line; `tracePath` empty
+// means no trace.
+Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& tracePath,
+                 std::atomic<int>* percent);
+
+}  // namespace tavrel::collect
