@@ -116,6 +116,33 @@ TEST(DialModem, EmptyNumberAndRefusalsDoNotEndTheDialEarly) {
     EXPECT_GT(m.rig.now() - start, 91.0);
 }
 
+// A collect round stops at the modem's refusal and names it; the window's dial (above) waits.
+TEST(DialModem, StopAtRefusalEndsTheDialAtTheModemsWord) {
+    sim::SimulatedLineOptions options = withModem(1.0);
+    options.modemConfig.busyNumbers = {QStringLiteral("111")};
+    options.modemConfig.noCarrierNumbers = {QStringLiteral("222")};
+    for (const char* number : {"111", "222"}) {
+        ModemRig m(options);
+        m.modem.setStopAtRefusal(true);
+        const double start = m.rig.now();
+        m.modem.DialModem(QString::fromLatin1(number));
+        EXPECT_EQ(m.view.status, QStringLiteral("Could not connect")) << number;
+        EXPECT_LT(m.rig.now() - start, 10.0) << number;
+        const QString reply = m.view.history.value(m.view.history.size() - 2);
+        EXPECT_EQ(Modem::refusal(reply), QLatin1String(number[0] == '1' ? "busy" : "no carrier"));
+    }
+    struct Case {
+        const char* reply;
+        const char* refusal;
+    };
+    for (const Case& c : {Case{"\r\nBUSY\r\n", "busy"}, Case{"NO DIALTONE", "no dial tone"},
+                          Case{"NO ANSWER", "no answer"}, Case{"CONNECT 9600", ""},
+                          Case{"busy", ""}, Case{"ATDT 5551234\r", ""}}) {
+        EXPECT_EQ(Modem::refusal(QString::fromLatin1(c.reply)), QLatin1String(c.refusal))
+            << c.reply;
+    }
+}
+
 TEST(HangUp, TimingAndClosedPort) {
     ModemRig m;
     m.modem.DialModem(QStringLiteral("1"));

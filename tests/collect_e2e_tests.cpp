@@ -1,0 +1,263 @@
+// A collect round in real time against several tavrel-sim instruments at once: on
+// pseudo-terminals and device servers (TCP), behind a modem, silent, on a noisy line, busy.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <map>
+
+#include "real_link.h"
+
+namespace tavrel::test {
+namespace {
+
+QString cliPath() { return QStringLiteral(TAVREL_BIN_DIR "/cli/tavrel-cli"); }
+
+// tavrel-sim as a device server on a free local TCP port, for as long as the object lives.
+struct TcpSim {
+    explicit TcpSim(const QStringList& args, quint16 wanted = 0) {
+        port = wanted;
+        if (port == 0) {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            port = probe.serverPort();
+        }
+        process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
+                      QStringList{QStringLiteral("--tcp"), QString::number(port)} + args);
+        if (process.waitForReadyRead(5000))
+            url = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~TcpSim() {
+        process.terminate();
+        if (!process.waitForFinished(2000)) process.kill();
+        process.waitForFinished(2000);
+    }
+    QProcess process;
+    quint16 port = 0;
+    QString url;
+};
+
+struct CliRun {
+    int exit = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun cli(const QString& dir, const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(cliPath(), args);
+    CliRun r;
+    if (!p.waitForFinished(180000)) p.kill();
+    r.exit = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// The CSV a single `tavrel-cli download` writes from the same instrument.
+QByteArray singleDownload(const QString& dir, const QStringList& where) {
+    const QString out = QDir(dir).filePath(QStringLiteral("single.csv"));
+    QFile::remove(out);
+    const CliRun r =
+        cli(dir, QStringList{QStringLiteral("download"), QStringLiteral("--out"), out} + where);
+    QFile f(out);
+    if (r.exit != 0 || !f.open(QIODevice::ReadOnly)) return "single download failed: " + r.out;
+    return f.readAll();
+}
+
+// The meter's folder: its finished CSVs and anything else in it.
+QStringList folder(const QString& out, const char* meter) {
+    return QDir(QDir(out).filePath(QLatin1String(meter)))
+        .entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+std::map<QString, QJsonObject> reportOf(const QString& file) {
+    QFile f(file);
+    std::map<QString, QJsonObject> byName;
+    if (!f.open(QIODevice::ReadOnly)) return byName;
+    for (const auto& v :
+         QJsonDocument::fromJson(f.readAll()).object()[QStringLiteral("meters")].toArray())
+        byName[v.toObject()[QStringLiteral("name")].toString()] = v.toObject();
+    return byName;
+}
+
+TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
+    const QStringList start{QStringLiteral("--start"), QStringLiteral("2026-03-01T00:00")};
+    SimProcess wired(QStringList{"--channels", "1,2", "--records", "400"} + start);
+    TcpSim server(QStringList{"--channels", "1,3,4", "--records", "300"} + start);
+    SimProcess modem(
+        QStringList{"--modem", "--connect-delay", "0", "--busy", "999", "--records", "150"} +
+        start);
+    // Silent for the four sends of the first log block: the first visit fails, the next works.
+    SimProcess silent(QStringList{"--fault", "silence@10-13"} + start);
+    SimProcess noisy(QStringList{"--fault", "corrupt-crc/3", "--records", "200"} + start);
+    auto broken = std::make_unique<TcpSim>(QStringList{"--fault", "corrupt-crc:96@10"} + start);
+    ASSERT_FALSE(wired.device.isEmpty());
+    ASSERT_FALSE(server.url.isEmpty());
+    ASSERT_FALSE(broken->url.isEmpty());
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("logs"));
+    const QString meters = dir.filePath(QStringLiteral("meters.txt"));
+    QFile file(meters);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        QStringLiteral("# the round\n"
+                       "wired   %1\n"
+                       "server  %2 baud=9600\n"
+                       "remote  %3 dial=5551234\n"
+                       "silent  %4\n"
+                       "noisy   %5\n"
+                       "broken  %6\n"
+                       "busy    %3 dial=999\n")
+            .arg(wired.device, server.url, modem.device, silent.device, noisy.device, broken->url)
+            .toUtf8());
+    file.close();
+    const QStringList round{"collect",
+                            "--meters",
+                            meters,
+                            "--out-dir",
+                            out,
+                            "--report",
+                            dir.filePath(QStringLiteral("report.json"))};
+
+    const CliRun first = cli(dir.path(), round + QStringList{"--retries", "1", "--backoff", "0.2"});
+    EXPECT_EQ(first.exit, 2) << first.out.constData() << first.err.constData();
+    auto report = reportOf(dir.filePath(QStringLiteral("report.json")));
+    ASSERT_EQ(report.size(), 7u) << first.out.constData();
+    const QRegularExpression finished(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d{4}\\.csv$"));
+    // The same instruments without their faults, for the single downloads.
+    SimProcess clean(QStringList{"--records", "200"} + start);
+    SimProcess cleanDefault(start);
+    struct Good {
+        const char* name;
+        QStringList where;
+        int retries;
+    };
+    for (const Good& g :
+         {Good{"wired", {"--port", wired.device}, 0}, Good{"server", {"--port", server.url}, 0},
+          Good{"remote", {"--port", modem.device, "--dial", "5551234"}, 0},
+          Good{"silent", {"--port", cleanDefault.device}, 1},
+          Good{"noisy", {"--port", clean.device}, -1}}) {
+        const QJsonObject r = report[QLatin1String(g.name)];
+        EXPECT_EQ(r[QStringLiteral("result")].toString(), QStringLiteral("ok")) << g.name;
+        if (g.retries >= 0) {
+            EXPECT_EQ(r[QStringLiteral("retries")].toInt(), g.retries) << g.name;
+        }
+        const QStringList files = folder(out, g.name);
+        ASSERT_EQ(files.size(), 1) << g.name << " " << files.join(u' ').toStdString();
+        EXPECT_TRUE(finished.match(files[0]).hasMatch()) << files[0].toStdString();
+        QFile csv(QDir(out).filePath(QLatin1String(g.name) + u'/' + files[0]));
+        ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+        const QByteArray collected = csv.readAll();
+        EXPECT_EQ(r[QStringLiteral("records")].toInt(), collected.count('\n') - 1) << g.name;
+        const QByteArray single = singleDownload(dir.path(), g.where);
+        EXPECT_EQ(collected, single) << g.name << single.left(300).constData();
+    }
+    struct Bad {
+        const char* name;
+        const char* cause;
+    };
+    // The instrument counts requests over both visits: the second meets bad CRCs from its
+    // channel pass on.
+    for (const Bad& b : {Bad{"broken", "reading the set-up of channel 8: bad CRC"},
+                         Bad{"busy", "dialing 999: busy"}}) {
+        const QJsonObject r = report[QLatin1String(b.name)];
+        EXPECT_EQ(r[QStringLiteral("result")].toString(), QStringLiteral("failed")) << b.name;
+        EXPECT_EQ(r[QStringLiteral("cause")].toString(), QLatin1String(b.cause)) << b.name;
+        EXPECT_EQ(r[QStringLiteral("retries")].toInt(), 1) << b.name;
+        EXPECT_EQ(folder(out, b.name), QStringList{}) << b.name;  // no CSV, no leftovers
+        const QRegularExpression line(QStringLiteral("\\n%1 +failed +0 +[0-9.]+ +1  %2\\n")
+                                          .arg(QLatin1String(b.name), QLatin1String(b.cause)));
+        EXPECT_TRUE(line.match(QString::fromUtf8(first.out)).hasMatch()) << first.out.constData();
+        EXPECT_TRUE(first.err.contains(QByteArray(b.name) + ": failed (")) << first.err.constData();
+    }
+
+    // The broken instrument is mended; a plain rerun visits only the meters that failed.
+    const quint16 port = broken->port;
+    broken.reset();
+    TcpSim mended(start, port);
+    const CliRun second = cli(dir.path(), round + QStringList{"--retries", "0"});
+    EXPECT_EQ(second.exit, 2) << second.out.constData();
+    report = reportOf(dir.filePath(QStringLiteral("report.json")));
+    for (const char* name : {"wired", "server", "remote", "silent", "noisy"})
+        EXPECT_EQ(report[QLatin1String(name)][QStringLiteral("result")].toString(),
+                  QStringLiteral("skipped"))
+            << name;
+    EXPECT_EQ(report[QStringLiteral("broken")][QStringLiteral("result")].toString(),
+              QStringLiteral("ok"));
+    EXPECT_EQ(folder(out, "broken").size(), 1);
+    EXPECT_EQ(report[QStringLiteral("busy")][QStringLiteral("result")].toString(),
+              QStringLiteral("failed"));
+
+    // --force visits a collected meter again; --only limits the round.
+    const CliRun third = cli(dir.path(), round + QStringList{"--force", "--only", "wired"});
+    EXPECT_EQ(third.exit, 0) << third.out.constData() << third.err.constData();
+    report = reportOf(dir.filePath(QStringLiteral("report.json")));
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[QStringLiteral("wired")][QStringLiteral("result")].toString(),
+              QStringLiteral("ok"));
+}
+
+TEST(CollectRound, ThePhoneBookThroughOneModem) {
+    SimProcess modem({"--modem", "--connect-delay", "0", "--busy", "222", "--slave", "7"});
+    QTemporaryDir dir;
+    QByteArray ini =
+        "[Commport]=1\r\n[CommBaud]=38400\r\n[CommFlow]=Hardware\r\n[CommSlaveID]=007\r\n"
+        "[DownloadSaveFile]=Logdata.csv\r\n";
+    const char* book[10][2] = {{"111", "Pump house"}, {" ", " "}, {"222", "Reservoir"}};
+    for (int k = 0; k < 10; ++k) {
+        ini += "[Item#]= " + QByteArray::number(k + 1) +
+               "\r\n[ItemPhone#]=" + (book[k][0] != nullptr ? book[k][0] : " ") +
+               "\r\n[ItemDescription]=" + (book[k][1] != nullptr ? book[k][1] : " ") + "\r\n";
+    }
+    QFile file(dir.filePath(QStringLiteral("Tavreldwn.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(ini);
+    file.close();
+    const CliRun r = cli(dir.path(), {"collect", "--book", "Tavreldwn.ini", "--port", modem.device,
+                                      "--retries", "0", "--out-dir", "logs"});
+    EXPECT_EQ(r.exit, 2) << r.out.constData() << r.err.constData();
+    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Pump_house").size(), 1);
+    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Reservoir"), QStringList{});
+    EXPECT_TRUE(r.out.contains("Reservoir  failed        0")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("dialing 222: busy")) << r.out.constData();
+}
+
+TEST(CollectRound, UsageErrors) {
+    QTemporaryDir dir;
+    QFile bad(dir.filePath(QStringLiteral("bad.txt")));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("ok /dev/null\nnot-ok /dev/null slave=999\n");
+    bad.close();
+    struct Case {
+        QStringList args;
+        const char* message;
+    };
+    const std::vector<Case> cases{
+        {{"collect", "--meters", "bad.txt"}, "bad.txt:2: slave=999"},
+        {{"collect"}, "--book FILE or --meters FILE"},
+        {{"collect", "--meters", "missing.txt"}, "cannot read missing.txt"},
+        {{"collect", "--meters", "bad.txt", "--parallel", "0"}, "--parallel"},
+        {{"collect", "--book", "Tavreldwn.ini", "--meters", "bad.txt"}, "--book FILE or"},
+        {{"collect", "--book", "none.ini"}, "no settings file none.ini"},
+        {{"download", "--force"}, "--force go with collect only"},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = cli(dir.path(), c.args);
+        EXPECT_EQ(r.exit, 64) << c.args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.constData();
+    }
+}
+
+}  // namespace
+}  // namespace tavrel::test

@@ -1,0 +1,187 @@
+// The collect round's parts: the meters file, meters from the phone book, which line a meter
+// is on, and the order of visits with retries and back-off on a clock the test moves.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "meters.h"
+#include "schedule.h"
+#include "sim_rig.h"
+
+namespace tavrel::test {
+namespace {
+
+using collect::Meter;
+using collect::Schedule;
+
+TEST(MetersFile, ReadsEveryFieldAndSkipsComments) {
+    const QByteArray text =
+        "# nightly round\n"
+        "\n"
+        "north   /dev/ttyUSB0\n"
+        "  east\ttcp://10.0.0.5:4001   baud=9600  slave=17 \r\n"
+        "정수장-2 /dev/ttyS0 dial=0315551234 slave=0\n";
+    QList<Meter> meters;
+    QString error;
+    ASSERT_TRUE(collect::parseMeters(text, QStringLiteral("m.txt"), &meters, &error))
+        << error.toStdString();
+    ASSERT_EQ(meters.size(), 3);
+    EXPECT_EQ(meters[0].name, QStringLiteral("north"));
+    EXPECT_EQ(meters[0].where, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(meters[0].baud, QStringLiteral("38400"));
+    EXPECT_EQ(meters[0].slave, 1);
+    EXPECT_TRUE(meters[0].phone.isEmpty());
+    EXPECT_EQ(meters[1].where, QStringLiteral("tcp://10.0.0.5:4001"));
+    EXPECT_EQ(meters[1].baud, QStringLiteral("9600"));
+    EXPECT_EQ(meters[1].slave, 17);
+    EXPECT_EQ(meters[2].name, QStringLiteral("정수장-2"));
+    EXPECT_EQ(meters[2].phone, QStringLiteral("0315551234"));
+    EXPECT_EQ(meters[2].slave, 0);
+}
+
+TEST(MetersFile, ErrorsNameTheLine) {
+    struct Case {
+        const char* text;
+        const char* expected;  // the start of the error
+    };
+    const std::vector<Case> cases{
+        {"a /dev/x\nlonely\n", "m.txt:2: want NAME WHERE"},
+        {"# c\n.hidden /dev/x\n", "m.txt:2: \".hidden\" cannot name a folder"},
+        {"a/b /dev/x\n", "m.txt:1: \"a/b\" cannot name a folder"},
+        {"a /dev/x\n\na /dev/y\n", "m.txt:3: a second \"a\""},
+        {"a /dev/x baud=1234\n", "m.txt:1: baud=1234: not one of"},
+        {"a /dev/x slave=256\n", "m.txt:1: slave=256: not a number"},
+        {"a /dev/x slave=1x\n", "m.txt:1: slave=1x: not a number"},
+        {"a /dev/x color=red\n", "m.txt:1: unknown field \"color\""},
+        {"a baud=9600\n", "m.txt:1: WHERE is missing"},
+        {"a /dev/x dial=\n", "m.txt:1: \"dial=\" is not KEY=VALUE"},
+        {"a /dev/x 9600\n", "m.txt:1: \"9600\" is not KEY=VALUE"},
+        {"# only a comment\n", "m.txt: no meters"},
+    };
+    for (const Case& c : cases) {
+        QList<Meter> meters;
+        QString error;
+        EXPECT_FALSE(collect::parseMeters(c.text, QStringLiteral("m.txt"), &meters, &error))
+            << c.text;
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.expected))) << error.toStdString();
+    }
+}
+
+TEST(MetersFile, FolderNamesAndLines) {
+    EXPECT_EQ(collect::folderName(QStringLiteral(" North pump #2 "), QStringLiteral("x")),
+              QStringLiteral("North_pump__2"));
+    EXPECT_EQ(collect::folderName(QStringLiteral("정수장"), QStringLiteral("x")),
+              QStringLiteral("정수장"));
+    EXPECT_EQ(collect::folderName(QStringLiteral(".."), QStringLiteral("entry-3")),
+              QStringLiteral("entry-3"));
+    EXPECT_EQ(collect::folderName(QStringLiteral("  "), QStringLiteral("entry-4")),
+              QStringLiteral("entry-4"));
+
+    EXPECT_EQ(collect::lineKey(QStringLiteral("tcp://Server:4001")),
+              collect::lineKey(QStringLiteral("TCP://server:4001")));
+    EXPECT_NE(collect::lineKey(QStringLiteral("tcp://server:4001")),
+              collect::lineKey(QStringLiteral("tcp://server:4002")));
+    // Two names of one adapter are one line.
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    const QString byId = dir.filePath(QStringLiteral("usb-FTDI-if00"));
+    QFile(device).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(device, byId));
+    EXPECT_EQ(collect::lineKey(byId), collect::lineKey(device));
+    EXPECT_NE(collect::lineKey(dir.filePath(QStringLiteral("ttyUSB1"))), collect::lineKey(device));
+}
+
+TEST(MetersFile, FromThePhoneBook) {
+    QTemporaryDir dir;
+    QByteArray ini =
+        "[Commport]=2\r\n[CommBaud]=9600\r\n[CommFlow]=Hardware\r\n[CommSlaveID]=017\r\n"
+        "[DownloadSaveFile]=Logdata.csv\r\n";
+    const char* entries[10][2] = {
+        {"5551234", "North"}, {" ", " "}, {"777", "North"}, {"888", ""}, {" ", "x"},
+        {" ", " "},           {" ", " "}, {" ", " "},       {" ", " "},  {"999", "a/b"}};
+    for (int k = 0; k < 10; ++k) {
+        ini += "[Item#]= " + QByteArray::number(k + 1) + "\r\n[ItemPhone#]=" + entries[k][0] +
+               "\r\n[ItemDescription]=" + entries[k][1] + "\r\n";
+    }
+    const QString name = dir.filePath(QStringLiteral("Tavreldwn.ini"));
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(ini);
+    file.close();
+
+    const QList<Meter> meters = collect::metersFromBook(name, QString());
+    ASSERT_EQ(meters.size(), 4);
+    const char* names[] = {"North", "North-3", "entry-4", "a_b"};
+    const char* phones[] = {"5551234", "777", "888", "999"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(meters[i].name, QLatin1String(names[i]));
+        EXPECT_EQ(meters[i].phone, QLatin1String(phones[i]));
+        EXPECT_EQ(meters[i].where, QStringLiteral("/dev/ttyS1"));  // COM2
+        EXPECT_EQ(meters[i].baud, QStringLiteral("9600"));
+        EXPECT_EQ(meters[i].slave, 17);
+    }
+    EXPECT_EQ(collect::metersFromBook(name, QStringLiteral("/dev/ttyUSB3")).value(0).where,
+              QStringLiteral("/dev/ttyUSB3"));
+}
+
+TEST(CollectSchedule, OneVisitALineAndNoMoreThanParallel) {
+    // Lines: A A B C; at most two at once.
+    Schedule s({QStringLiteral("A"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
+               2, 0, 10);
+    EXPECT_EQ(s.startNow(0), (QList<int>{0, 2}));
+    EXPECT_EQ(s.startNow(1), QList<int>{});  // full
+    s.finished(0, false, 2);
+    EXPECT_EQ(s.startNow(2), QList<int>{1});  // A is free again, ahead of C in the list
+    s.finished(2, false, 3);
+    EXPECT_EQ(s.startNow(3), QList<int>{3});
+    s.finished(1, false, 4);
+    s.finished(3, false, 4);
+    EXPECT_TRUE(s.done());
+    EXPECT_EQ(s.retriesUsed(1), 0);
+}
+
+TEST(CollectSchedule, AFailedMeterIsTriedAgainLaterWithADoublingBackoff) {
+    // Two meters on one modem; the first is busy three times.
+    Schedule s({QStringLiteral("modem"), QStringLiteral("modem")}, 4, 2, 10);
+    EXPECT_EQ(s.startNow(0), QList<int>{0});
+    s.finished(0, true, 5);
+    EXPECT_EQ(s.nextReady(), 0.0);            // the other meter waits only for the line
+    EXPECT_EQ(s.startNow(5), QList<int>{1});  // not the busy one again at once
+    s.finished(1, false, 6);
+    EXPECT_EQ(s.nextReady(), 15.0);
+    EXPECT_EQ(s.startNow(14.9), QList<int>{});
+    EXPECT_EQ(s.startNow(15), QList<int>{0});
+    s.finished(0, true, 20);
+    EXPECT_EQ(s.nextReady(), 40.0);  // 20 s the second time
+    EXPECT_EQ(s.startNow(40), QList<int>{0});
+    s.finished(0, true, 41);  // third failure: no retries left
+    EXPECT_TRUE(s.done());
+    EXPECT_LT(s.nextReady(), 0.0);
+    EXPECT_EQ(s.retriesUsed(0), 2);
+    EXPECT_EQ(s.backoffAfter(1), 10.0);
+    EXPECT_EQ(s.backoffAfter(3), 40.0);
+    EXPECT_EQ(s.backoffAfter(30), 160.0);  // capped at sixteen back-offs
+}
+
+TEST(CollectSchedule, TheMeterWaitingLongestGoesFirst) {
+    Schedule s({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, 1, 1, 5);
+    EXPECT_EQ(s.startNow(0), QList<int>{0});
+    s.finished(0, true, 1);  // meter 0 may go again from 6
+    EXPECT_EQ(s.startNow(1), QList<int>{1});
+    s.finished(1, true, 2);  // meter 1 from 7
+    EXPECT_EQ(s.startNow(2), QList<int>{2});
+    s.finished(2, false, 9);
+    EXPECT_EQ(s.startNow(9), QList<int>{0});  // both due: the one due first
+    s.finished(0, false, 10);
+    EXPECT_EQ(s.startNow(10), QList<int>{1});
+    s.finished(1, true, 11);
+    EXPECT_TRUE(s.done());
+    EXPECT_EQ(
+        collect::distinctLines({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("A")}), 2);
+}
+
+}  // namespace
+}  // namespace tavrel::test
