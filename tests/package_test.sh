@@ -16,7 +16,8 @@ for f in bin/tavrel bin/tavrel-cli bin/tavrel-sim bin/tavrel-desktop \
   share/applications/org.tavrel.Tavreldwn.desktop share/metainfo/org.tavrel.Tavreldwn.metainfo.xml \
   share/icons/hicolor/scalable/apps/tavrel.svg share/icons/hicolor/48x48/apps/tavrel.png \
   share/icons/hicolor/256x256/apps/tavrel.png share/man/man1/tavrel.1 share/man/man1/tavrel-cli.1 \
-  share/man/man1/tavrel-sim.1 share/bash-completion/completions/tavrel-cli; do
+  share/man/man1/tavrel-sim.1 share/bash-completion/completions/tavrel-cli \
+  share/doc/tavrel/collect.md share/doc/tavrel/examples/tavrel-collect.timer; do
   [ -e "$work/prefix/$f" ] || say "not installed: $f"
 done
 extra=$(cd "$work/prefix" && find . -type f | grep -E 'test|bench|fuzz|screenshot|render_icons|make_seeds')
