@@ -11,6 +11,7 @@
 
 #include "download_driver.h"
 #include "front_panel.h"
+#include "log_chart.h"
 #include "modem.h"
 #include "settings_file.h"
 
@@ -48,6 +49,10 @@ class DwnLoad1 final : public QMainWindow,
     std::function<void(const QString& text)> warn;
 
     FlexGrid& recordsGrid() { return records_; }
+    // The chart of the last download, on one channel (0-based) or all (-1); the grid's
+    // context menu and a double-click on a channel's header open it.
+    void openChart(int channel);
+    ChartWindow* chartWindow() const { return chartWindow_; }
     FrontPanel& frontPanel() { return panel_; }
     DownloadDriver& downloadDriver() { return driver_; }
     Modem& modem() { return modem_; }
@@ -92,6 +97,8 @@ class DwnLoad1 final : public QMainWindow,
     void buildPanelTab(QWidget* page);
     void buildModemTab(QWidget* page);
     void wireHandlers();
+    // The records grid's extras: its context menu, copying, and the chart window.
+    void buildGridTools();
 
     void onTabChanged(int current);
     void onBrowseClicked();
@@ -136,6 +143,7 @@ class DwnLoad1 final : public QMainWindow,
     QTableView* grid2_ = nullptr;
     GridModel* model1_ = nullptr;
     GridModel* model2_ = nullptr;
+    QPointer<ChartWindow> chartWindow_;
 };
 
 }  // namespace tavrel

@@ -1,7 +1,10 @@
 // Builds the widgets of DwnLoad1: captions, initial texts and places of every widget on the
 // five tabs. Positions are in pixels of the 625 x 433 client area (15 twips per pixel).
 
+#include <QAction>
+#include <QClipboard>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -126,6 +129,63 @@ void DwnLoad1::buildResultsTab(QWidget* page) {
     connect(model1_, &QAbstractItemModel::modelReset, this, applyWidths);
     connect(model1_, &GridModel::widthsChanged, this, applyWidths);
     applyWidths();
+    buildGridTools();
+}
+
+void DwnLoad1::buildGridTools() {
+    auto* chartAction = new QAction(QStringLiteral("Chart…"), grid1_);
+    auto* copyAction = new QAction(QStringLiteral("Copy"), grid1_);
+    auto* selectAllAction = new QAction(QStringLiteral("Select all"), grid1_);
+    chartAction->setObjectName(QStringLiteral("ChartAction"));
+    copyAction->setObjectName(QStringLiteral("CopyAction"));
+    selectAllAction->setObjectName(QStringLiteral("SelectAllAction"));
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setShortcutContext(Qt::WidgetShortcut);
+    selectAllAction->setShortcut(QKeySequence::SelectAll);
+    selectAllAction->setShortcutContext(Qt::WidgetShortcut);
+    grid1_->addActions({chartAction, copyAction, selectAllAction});
+    grid1_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(chartAction, &QAction::triggered, this, [this] {
+        guarded("ChartAction", [this] {
+            // A channel column under the cursor opens on that channel, else all of them.
+            const int column = grid1_->currentIndex().column();
+            openChart(grid1_->selectionModel()->selectedColumns().size() == 1 && column >= 1
+                          ? column - 1
+                          : -1);
+        });
+    });
+    connect(copyAction, &QAction::triggered, this, [this] {
+        guarded("CopyAction", [this] {
+            QGuiApplication::clipboard()->setText(
+                model1_->tabSeparated(grid1_->selectionModel()->selectedIndexes()));
+        });
+    });
+    connect(selectAllAction, &QAction::triggered, grid1_, &QTableView::selectAll);
+    auto openOn = [this](int column) {
+        guarded("MSHFlexGrid1_DblClick", [this, column] {
+            if (column >= 1 && !records_.text(1, column + 1).isEmpty()) openChart(column - 1);
+        });
+    };
+    connect(grid1_->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this, openOn);
+    // The captions stand in the grid's first row: a double-click there means the same.
+    connect(grid1_, &QTableView::doubleClicked, this, [openOn](const QModelIndex& index) {
+        if (index.row() == 0) openOn(index.column());
+    });
+}
+
+void DwnLoad1::openChart(int channel) {
+    const LogTable table = logTableFromGrid(records_);
+    if (table.rows.isEmpty()) {
+        if (warn) warn(QStringLiteral("There are no downloaded records to chart yet."));
+        return;
+    }
+    if (chartWindow_ == nullptr) {
+        chartWindow_ = new ChartWindow(this);
+        chartWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    chartWindow_->setData(buildChartData(table), channel);
+    chartWindow_->show();
+    chartWindow_->raise();
 }
 
 void DwnLoad1::buildSettingsTab(QWidget* page) {

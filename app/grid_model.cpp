@@ -1,6 +1,7 @@
 #include "grid_model.h"
 
 #include <QFont>
+#include <QSet>
 
 namespace tavrel {
 
@@ -40,6 +41,38 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+QString GridModel::tabSeparated(const QModelIndexList& indexes) const {
+    if (indexes.isEmpty()) return {};
+    int top = indexes.first().row();
+    int bottom = top;
+    int left = indexes.first().column();
+    int right = left;
+    QSet<std::pair<int, int>> chosen;
+    for (const QModelIndex& i : indexes) {
+        top = std::min(top, i.row());
+        bottom = std::max(bottom, i.row());
+        left = std::min(left, i.column());
+        right = std::max(right, i.column());
+        chosen.insert({i.row(), i.column()});
+    }
+    // A whole-grid selection holds 16 384 rows; copy only as far as there is text.
+    int last = top - 1;
+    for (int r = top; r <= bottom; ++r) {
+        for (int c = left; c <= right; ++c) {
+            if (chosen.contains({r, c}) && !grid_.text(r + 1, c + 1).isEmpty()) last = r;
+        }
+    }
+    QString text;
+    for (int r = top; r <= last; ++r) {
+        for (int c = left; c <= right; ++c) {
+            if (c > left) text += u'\t';
+            if (chosen.contains({r, c})) text += grid_.text(r + 1, c + 1).trimmed();
+        }
+        text += u'\n';
+    }
+    return text;
 }
 
 void GridModel::rowsChanged(int first, int last) {

@@ -21,6 +21,10 @@ class GridModel final : public QAbstractTableModel, public FlexGridListener {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     FlexGrid& grid() { return grid_; }
+    // The cells as a spreadsheet pastes them: the rows of the smallest rectangle around
+    // `indexes`, tab between cells, a line per row, cells outside the selection empty, rows
+    // past the last one with text left out.
+    QString tabSeparated(const QModelIndexList& indexes) const;
 
   signals:
     void widthsChanged();

@@ -78,6 +78,24 @@ int main(int argc, char* argv[]) {
     ok &= shoot(window, *tabs, 0, out + QStringLiteral("/tab0-download.png"));
     ok &= shoot(window, *tabs, 1, out + QStringLiteral("/tab1-results.png"));
 
+    // The chart of that download, from the grid's context menu, the pointer over a record.
+    window.openChart(-1);
+    settle(300);
+    if (tavrel::ChartWindow* chart = window.chartWindow()) {
+        chart->resize(900, 520);
+        settle(200);
+        tavrel::LogChart* view = chart->chart();
+        emit view->readout(view->readoutAt(view->chart()->plotArea().center().x()));
+        settle(100);
+        const QString file = out + QStringLiteral("/chart.png");
+        const bool saved = chart->grab().save(file);
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(file));
+        ok &= saved;
+        chart->close();
+    } else {
+        ok = false;
+    }
+
     tabs->setCurrentIndex(3);  // from another tab: the display poll starts
     settle(1700);
     window.frontPanel().keyClicked(12);  // Menu

@@ -3,6 +3,7 @@
 //                       [--trace FILE] [--dial NUMBER]
 //   tavrel-cli panel    [--port DEVICE | --demo] [--baud B] [--slave ID] [--keys TEXT]
 //                       [--polls N] [--trace FILE] [--dial NUMBER]
+//   tavrel-cli plot CSV [--out FILE.png|.svg] [--channels LIST] [--from T] [--to T] [--size WxH]
 //   tavrel-cli collect  [--book FILE [--port DEVICE] | --meters FILE] [--out-dir DIR]
 //                       [--parallel N] [--retries R] [--backoff S] [--only NAME,...] [--force]
 //                       [--report FILE] [--keep-traces]
@@ -19,16 +20,19 @@
 #else
 #include <unistd.h>
 #endif
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "cli_views.h"
 #include "collect_command.h"
 #include "event_pump.h"
 #include "leading_number.h"
+#include "plot_command.h"
 #include "program_handlers.h"
 #include "session.h"
 #include "settings_file.h"
@@ -80,11 +84,13 @@ void hangUp(tavrel::Link& link, tavrel::cli::TextModemView& view) {
     std::fputc('\n', stdout);
 }
 
-int runDownload(tavrel::Link& link) {
+int runDownload(tavrel::Link& link, const QCommandLineParser& parser) {
     tavrel::cli::TextDownloadView view(stdout, stderr, ::isatty(STDERR_FILENO) != 0);
     tavrel::FlexGrid grid(tavrel::kRecordsGridRows, tavrel::kRecordsGridCols);
     tavrel::DownloadDriver driver(link, grid, view);
     const int result = driver.onDownloadClicked();
+    if (result == 0 && parser.isSet(QStringLiteral("plot")))
+        return tavrel::cli::plotGrid(parser, grid, parser.value(QStringLiteral("plot")));
     return result < 0 ? 2 : result;
 }
 
@@ -106,7 +112,12 @@ int runPanel(tavrel::Link& link, const QByteArray& keys, int polls) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Drawing a chart needs the GUI classes, never a screen.
+    const bool plotting = tavrel::cli::wantsPlot(argc, argv);
+    if (plotting) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = plotting
+                                                ? std::make_unique<QApplication>(argc, argv)
+                                                : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavrel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION_TEXT));
     QCommandLineParser parser;
@@ -114,15 +125,16 @@ int main(int argc, char* argv[]) {
         "Headless flow meter service tool.\n"
         "  download  read the instrument's log into a CSV file\n"
         "  panel     show the instrument's display, optionally pressing keys\n"
+        "  plot      draw the chart of a CSV file the tool wrote (PNG or SVG)\n"
         "  collect   download from every meter of a meters file or phone book\n"
         "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
         "lines; collect: every meter collected), 1 \"0 Records Available\", 2 \"Error in\n"
-        "Downloading!!\" or a failed dial, poll or meter, 3 \"Error putting into file!!\",\n"
-        "64 usage."));
+        "Downloading!!\" or a failed dial, poll or meter, 3 \"Error putting into file!!\"\n"
+        "or a chart not written, 64 usage (plot: also a file that is not a log)."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("download, panel or collect"));
+                                 QStringLiteral("download, panel, plot or collect"));
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
          QStringLiteral("DEVICE")},
@@ -149,6 +161,7 @@ int main(int argc, char* argv[]) {
          QStringLiteral("NUMBER")},
     });
     tavrel::cli::addCollectOptions(parser);
+    tavrel::cli::addPlotOptions(parser);
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -161,11 +174,17 @@ int main(int argc, char* argv[]) {
     }
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
+    if (command == QStringLiteral("plot")) {
+        if (args.size() != 2) return usage(QStringLiteral("say plot CSV"));
+        return tavrel::cli::runPlotCommand(parser, args[1]);
+    }
     if (args.size() != 1 ||
         (command != QStringLiteral("download") && command != QStringLiteral("panel") &&
          command != QStringLiteral("collect"))) {
-        return usage(QStringLiteral("say download, panel or collect"));
+        return usage(QStringLiteral("say download, panel, plot or collect"));
     }
+    if (parser.isSet(QStringLiteral("plot")) && command != QStringLiteral("download"))
+        return usage(QStringLiteral("--plot goes with download"));
     if (command == QStringLiteral("collect")) return tavrel::cli::runCollectCommand(parser);
     if (const QStringList extra = tavrel::cli::collectOnlyOptionsSet(parser); !extra.isEmpty())
         return usage(extra.join(u' ') + QStringLiteral(" go with collect only"));
@@ -235,8 +254,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "tavrel-cli: cannot open the port: %s\n",
                      console(link.port().errorText()).constData());
     }
-    const int status =
-        command == QStringLiteral("download") ? runDownload(link) : runPanel(link, keys, polls);
+    const int status = command == QStringLiteral("download") ? runDownload(link, parser)
+                                                             : runPanel(link, keys, polls);
     if (dialFirst) hangUp(link, modemView);
     return status;
 }

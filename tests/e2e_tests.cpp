@@ -353,5 +353,67 @@ TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
         }
 }
 
+// tavrel-cli plot and download --plot: a chart from a CSV the tool wrote in a Korean locale,
+// clear refusals (64) for what is not such a file or a bad option, and no image half-written.
+TEST_F(EndToEnd, CliPlotsTheCsvItWrote) {
+    QTemporaryDir dir;
+    auto run = [&](const QStringList& args) {
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("ko_KR.UTF-8"));
+        cli.setProcessEnvironment(env);
+        cli.setWorkingDirectory(dir.path());
+        cli.start(binary("/cli/tavrel-cli"), args);
+        cli.waitForFinished(60000);
+        return std::pair{cli.exitCode(), cli.readAllStandardError()};
+    };
+    auto isImage = [&](const char* name, const QByteArray& magic) {
+        QFile f(dir.filePath(QLatin1String(name)));
+        return f.open(QIODevice::ReadOnly) && f.read(magic.size()) == magic;
+    };
+    const auto download = run(
+        {"download", "--demo", "--sim-records", "400", "--out", "log.csv", "--plot", "after.svg"});
+    ASSERT_EQ(download.first, 0) << download.second.constData();
+    EXPECT_TRUE(isImage("after.svg", "<?xml"));
+    struct Case {
+        QStringList args;
+        int exit;
+        const char* made;  // the image that must exist afterwards, or nullptr for none
+        const char* error;
+    };
+    QFile notLog(dir.filePath(QStringLiteral("notes.csv")));
+    ASSERT_TRUE(notLog.open(QIODevice::WriteOnly));
+    notLog.write("name,phone\r\nnorth,555\r\n");
+    notLog.close();
+    const std::vector<Case> cases{
+        {{"plot", "log.csv"}, 0, "log.png", ""},
+        {{"plot", "log.csv", "--out", "part.svg", "--channels", "1,Temp C", "--from", "2026-03-16",
+          "--to", "2026-03-17T06:00", "--size", "640x360"},
+         0,
+         "part.svg",
+         ""},
+        {{"plot", "notes.csv", "--out", "notes.png"}, 64, nullptr, "not a log the tool wrote"},
+        {{"plot", "missing.csv", "--out", "missing.png"}, 64, nullptr, "cannot read missing.csv"},
+        {{"plot", "log.csv", "--out", "x.jpg"}, 64, nullptr, ".png or .svg"},
+        {{"plot", "log.csv", "--out", "y.png", "--channels", "9"}, 64, nullptr, "no channel \"9\""},
+        {{"plot", "log.csv", "--out", "z.png", "--size", "10x10"}, 64, nullptr, "--size"},
+        {{"plot", "log.csv", "--out", "w.png", "--from", "tomorrow"}, 64, nullptr, "--from"},
+        {{"plot", "log.csv", "--out", "no/such/dir/v.png"}, 3, nullptr, "cannot write"},
+        {{"plot"}, 64, nullptr, "say plot CSV"},
+    };
+    for (const Case& c : cases) {
+        const auto [exit, err] = run(c.args);
+        EXPECT_EQ(exit, c.exit) << c.args.join(u' ').toStdString() << "\n" << err.constData();
+        EXPECT_TRUE(err.contains(c.error)) << err.constData();
+        if (c.made != nullptr) {
+            EXPECT_TRUE(QFile::exists(dir.filePath(QLatin1String(c.made)))) << c.made;
+        }
+    }
+    EXPECT_TRUE(isImage("log.png", "\x89PNG"));
+    // Nothing of a refused or failed image is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+              (QStringList{"after.svg", "log.csv", "log.png", "notes.csv", "part.svg"}));
+}
+
 }  // namespace
 }  // namespace tavrel::test

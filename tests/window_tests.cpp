@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -240,6 +242,56 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     QFile csv("Logdata.csv");
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll().count("\r\n"), 121);
+}
+
+// The grid's context menu: Copy as a spreadsheet pastes it, Select all, and the chart window.
+TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
+    sim::SimulatedLineOptions options;
+    options.meter.log.channels = {1, 2};
+    options.meter.log.records = 3;
+    options.meter.log.values[1] = {1.5F, 2.5F, 3.5F};
+    options.meter.log.values[2] = {10.0F, 20.0F, 30.0F};
+    open(options);
+    window->startUp();
+    QTableView* grid = widget<QTableView>("MSHFlexGrid1");
+    QStringList menu;
+    for (QAction* a : grid->actions()) menu << a->text();
+    EXPECT_EQ(menu, (QStringList{"Chart…", "Copy", "Select all"}));
+    EXPECT_EQ(grid->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+    window->openChart(-1);  // nothing downloaded yet
+    EXPECT_EQ(window->chartWindow(), nullptr);
+    ASSERT_EQ(warnings.size(), 1);
+
+    widget<QPushButton>("Command2")->click();
+    auto* copy = grid->findChild<QAction*>(QStringLiteral("CopyAction"));
+    ASSERT_NE(copy, nullptr);
+    // Records 1 and 2 of both channels (model rows 1-2, columns 1-2).
+    const QItemSelection cells(grid->model()->index(1, 1), grid->model()->index(2, 2));
+    grid->selectionModel()->select(cells, QItemSelectionModel::ClearAndSelect);
+    copy->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "1.5\t10\n2.5\t20\n");
+    grid->findChild<QAction*>(QStringLiteral("SelectAllAction"))->trigger();
+    copy->trigger();
+    const QStringList lines = QGuiApplication::clipboard()->text().split(u'\n');
+    ASSERT_EQ(lines.size(), 5);  // captions, three records, the last newline
+    EXPECT_TRUE(lines[0].startsWith("Date / Time\tFlow m3/h\tTotal m3")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[3].endsWith("\t3.5\t30\t\t\t\t\t\t")) << lines[3].toStdString();
+
+    // A double-click on a channel's caption opens the chart on that channel alone.
+    emit grid->doubleClicked(grid->model()->index(0, 2));
+    ChartWindow* chart = window->chartWindow();
+    ASSERT_NE(chart, nullptr);
+    EXPECT_TRUE(chart->isVisible());
+    EXPECT_EQ(chart->chart()->data().records, 3);
+    EXPECT_FALSE(chart->chart()->channelVisible(0));
+    EXPECT_TRUE(chart->chart()->channelVisible(1));
+    ASSERT_EQ(chart->chart()->data().channels[0].runs.size(), 1);
+    EXPECT_EQ(chart->chart()->data().channels[0].runs[0].size(), 3);
+    EXPECT_EQ(chart->chart()->data().channels[1].max, 30.0);
+    // The window itself is unchanged: five tabs, one menu item.
+    EXPECT_EQ(tabs()->count(), 5);
+    EXPECT_EQ(window->menuBar()->actions().size(), 1);
 }
 
 // The status text stays the tool's own; why it failed is the label's tooltip, gone after a success.

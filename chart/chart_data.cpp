@@ -1,0 +1,143 @@
+#include "chart_data.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavrel {
+
+namespace {
+
+// A step back longer than this is the log crossing New Year (Jan after Dec of one year).
+constexpr qint64 kNewYearStep = 300LL * 24 * 3600 * 1000;
+
+QString unitOf(const QString& caption) {
+    const qsizetype blank = caption.trimmed().lastIndexOf(u' ');
+    return blank < 0 ? QString() : caption.trimmed().mid(blank + 1);
+}
+
+struct Record {
+    QDateTime when;
+    QList<std::optional<double>> values;
+    int row = 0;
+};
+
+std::optional<double> valueOf(const QString& text) {
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+ChartData buildChartData(const LogTable& table) {
+    const qsizetype channels = table.captions.size();
+    // Merge the rows of one stamp; skip rows whose stamp cannot be read.
+    QList<Record> records;
+    QString lastStamp;
+    for (qsizetype i = 0; i < table.rows.size(); ++i) {
+        const QStringList& row = table.rows[i];
+        const QString& stamp = row.value(0);
+        if (records.isEmpty() || stamp != lastStamp) {
+            const auto when = parseStamp(stamp);
+            if (!when) continue;
+            records.append(
+                Record{*when, QList<std::optional<double>>(channels), static_cast<int>(i + 1)});
+            lastStamp = stamp;
+        }
+        Record& r = records.last();
+        for (qsizetype c = 0; c < channels; ++c) {
+            if (const auto v = valueOf(row.value(c + 1))) r.values[c] = v;
+        }
+    }
+
+    ChartData data;
+    data.records = static_cast<int>(records.size());
+    // New Year steps: each moves every earlier record back one year.
+    QList<qsizetype> wraps;
+    for (qsizetype i = 1; i < records.size(); ++i) {
+        const qint64 step =
+            records[i].when.toMSecsSinceEpoch() - records[i - 1].when.toMSecsSinceEpoch();
+        if (step < -kNewYearStep) wraps.append(i);
+    }
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        while (next < wraps.size() && wraps[next] <= i) ++next;
+        const qsizetype yearsBack = wraps.size() - next;
+        if (yearsBack > 0) records[i].when = records[i].when.addYears(-static_cast<int>(yearsBack));
+    }
+
+    data.channels.resize(channels);
+    for (qsizetype c = 0; c < channels; ++c) {
+        data.channels[c].caption = table.captions[c];
+        data.channels[c].unit = unitOf(table.captions[c]);
+    }
+    std::vector<bool> open(static_cast<std::size_t>(channels), false);
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const qint64 x = records[i].when.toMSecsSinceEpoch();
+        if (i > 0) {
+            const qint64 previous = records[i - 1].when.toMSecsSinceEpoch();
+            if (x < previous || wraps.contains(i)) {
+                data.breaks.append(ChartBreak{x, records[i].row, wraps.contains(i)});
+                if (x < previous) std::fill(open.begin(), open.end(), false);
+            }
+        }
+        data.first = i == 0 ? x : std::min(data.first, x);
+        data.last = i == 0 ? x : std::max(data.last, x);
+        for (qsizetype c = 0; c < channels; ++c) {
+            ChannelLine& line = data.channels[c];
+            const auto& v = records[i].values[c];
+            const auto k = static_cast<std::size_t>(c);
+            if (!v) {
+                open[k] = false;
+                continue;
+            }
+            if (!line.used()) line.min = line.max = *v;
+            if (!open[k]) line.runs.append(QVector<QPointF>());
+            line.min = std::min(line.min, *v);
+            line.max = std::max(line.max, *v);
+            line.runs.last().append(QPointF(static_cast<double>(x), *v));
+            open[k] = true;
+        }
+    }
+    return data;
+}
+
+QVector<QPointF> decimate(const QVector<QPointF>& points, double x0, double x1, int columns) {
+    if (points.size() <= std::max(8, columns * 4) || x1 <= x0 || columns < 1) return points;
+    const auto begin = std::lower_bound(points.begin(), points.end(), x0,
+                                        [](const QPointF& p, double x) { return p.x() < x; });
+    const auto end = std::upper_bound(points.begin(), points.end(), x1,
+                                      [](double x, const QPointF& p) { return x < p.x(); });
+    QVector<QPointF> out;
+    out.reserve(columns * 4 + 2);
+    if (begin != points.begin()) out.append(*(begin - 1));
+    const double width = (x1 - x0) / columns;
+    auto it = begin;
+    while (it != end) {
+        const auto column = static_cast<long long>(std::floor((it->x() - x0) / width));
+        const QPointF* first = &*it;
+        const QPointF* low = first;
+        const QPointF* high = first;
+        const QPointF* last = first;
+        for (++it;
+             it != end && static_cast<long long>(std::floor((it->x() - x0) / width)) == column;
+             ++it) {
+            if (it->y() < low->y()) low = &*it;
+            if (it->y() > high->y()) high = &*it;
+            last = &*it;
+        }
+        // In their own order, each point once.
+        const QPointF* keep[4] = {first, low, high, last};
+        std::sort(std::begin(keep), std::end(keep));
+        const QPointF* previous = nullptr;
+        for (const QPointF* p : keep) {
+            if (p != previous) out.append(*p);
+            previous = p;
+        }
+    }
+    if (end != points.end()) out.append(*end);
+    return out;
+}
+
+}  // namespace tavrel

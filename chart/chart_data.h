@@ -1,0 +1,51 @@
+#pragma once
+// The log as lines to draw: per channel the runs of consecutive values (a row without the
+// channel's value ends a run, so a gap shows as a gap), on a time axis in milliseconds.
+//
+// Rows with the same stamp text in a row are one record (a record split over two log blocks
+// fills two grid rows). The log carries no year, so every record is dated in the year of the
+// download: where the time steps back by most of a year the log crossed New Year, and the
+// records before that step are moved back a year. Any other backward step (the instrument's
+// clock set back) stays where it is: the runs break there and the step is marked.
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QVector>
+
+#include "log_table.h"
+
+namespace tavrel {
+
+struct ChannelLine {
+    QString caption;
+    QString unit;                  // the caption's last word ("m3/h"), which groups y axes
+    QList<QVector<QPointF>> runs;  // x: msecs since the epoch, y: value
+    double min = 0;
+    double max = 0;
+    bool used() const { return !runs.isEmpty(); }
+};
+
+struct ChartBreak {
+    qint64 msecs = 0;  // where the later records start
+    int row = 0;       // 1-based record row of the grid (the CSV's line less one)
+    bool newYear = false;
+};
+
+struct ChartData {
+    QList<ChannelLine> channels;
+    QList<ChartBreak> breaks;
+    qint64 first = 0;
+    qint64 last = 0;
+    int records = 0;
+};
+
+ChartData buildChartData(const LogTable& table);
+
+// At most about four points per pixel column of `columns` across [x0, x1]: in each column the
+// first, the lowest, the highest and the last point, in their order, so no spike is lost. Points
+// outside the range are dropped except the nearest one on each side (the line runs on to the
+// edge).
+QVector<QPointF> decimate(const QVector<QPointF>& points, double x0, double x1, int columns);
+
+}  // namespace tavrel

@@ -1,0 +1,101 @@
+#pragma once
+// The picture of a downloaded log: one line per channel over a real time axis, a y axis per
+// unit (or one normalised axis), a legend that shows and hides channels, wheel zoom and drag
+// to pan along the time axis, a read-out of the time and values under the mouse, and the breaks
+// where the log's time steps back marked. Only what fits the pixels is drawn (decimated again
+// whenever the visible range changes), so a full log pans smoothly.
+
+#include <QChartView>
+#include <QDateTime>
+#include <QWidget>
+
+#include "chart_data.h"
+
+class QLabel;
+class QCheckBox;
+class QLineSeries;
+class QValueAxis;
+class QDateTimeAxis;
+
+namespace tavrel {
+
+class LogChart final : public QChartView {
+    Q_OBJECT
+  public:
+    explicit LogChart(QWidget* parent = nullptr);
+
+    void setData(ChartData data);
+    const ChartData& data() const { return data_; }
+    // Each channel scaled to its own lowest..highest on one 0..1 axis.
+    void setNormalised(bool normalised);
+    bool normalised() const { return normalised_; }
+    void setChannelVisible(int channel, bool visible);
+    bool channelVisible(int channel) const;
+    // The visible time range, in msecs since the epoch.
+    void setRange(qint64 from, qint64 to);
+    qint64 rangeFrom() const { return from_; }
+    qint64 rangeTo() const { return to_; }
+    void resetZoom();
+    // Zooms the time axis by `factor` (> 1 in) around the time at `x` pixels of the plot area.
+    void zoomAt(double x, double factor);
+    // Pans the time axis by `dx` pixels (positive: later times come into view).
+    void panBy(double dx);
+    // What the read-out shows for the time at `x` pixels of the plot area.
+    QString readoutAt(double x) const;
+    // PNG or SVG by the name's suffix, written whole or not at all.
+    bool saveImage(const QString& name, QString* error);
+    // The chart drawn into an image of `size` pixels.
+    QImage image(QSize size);
+
+  signals:
+    void readout(const QString& text);
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    struct Channel {
+        QList<QLineSeries*> runs;
+        QValueAxis* axis = nullptr;
+        bool visible = true;
+    };
+    void rebuild();
+    void refill();
+    void layOut(QSize size);
+    double timeAt(double x) const;
+
+    ChartData data_;
+    QList<Channel> channels_;
+    QDateTimeAxis* timeAxis_ = nullptr;
+    QValueAxis* breakAxis_ = nullptr;
+    bool normalised_ = false;
+    qint64 from_ = 0;
+    qint64 to_ = 0;
+    bool dragging_ = false;
+    double dragX_ = 0;
+};
+
+// The chart's own window, opened from the records grid: the chart, a row of controls and the
+// read-out line.
+class ChartWindow final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ChartWindow(QWidget* parent = nullptr);
+    LogChart* chart() { return chart_; }
+    // Shows only `channel` (0-based) when it is 0 or more, all channels otherwise.
+    void setData(ChartData data, int channel = -1);
+
+  private:
+    LogChart* chart_;
+    QCheckBox* normalised_;
+    QLabel* readout_;
+};
+
+// The font of the window's Korean captions, for the chart's texts.
+QFont chartFont(int pointSize = 9);
+
+}  // namespace tavrel

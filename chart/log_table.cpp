@@ -1,0 +1,93 @@
+#include "log_table.h"
+
+#include <QLocale>
+#include <cstring>
+#include <ctime>
+
+#include "flex_grid.h"
+#include "local_text.h"
+
+namespace tavrel {
+
+namespace {
+const QString kStampHeader = QStringLiteral("Date / Time");
+}  // namespace
+
+LogTable logTableFromGrid(const FlexGrid& grid) {
+    LogTable table;
+    int last = 1;
+    for (int c = 2; c < grid.cols() && !grid.text(1, c).isEmpty(); ++c) last = c;
+    for (int c = 2; c <= last; ++c) table.captions.append(grid.text(1, c));
+    for (int r = 2; r < grid.rows() && !grid.text(r, 1).isEmpty(); ++r) {
+        QStringList row;
+        row.reserve(last);
+        for (int c = 1; c <= last; ++c) row.append(grid.text(r, c));
+        table.rows.append(row);
+    }
+    return table;
+}
+
+bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error) {
+    const QList<QByteArray> lines = bytes.split('\n');
+    const QString header = decodeLocal(lines.value(0)).remove(u'\r');
+    const QStringList names = header.split(u',');
+    if (names.value(0) != kStampHeader || names.size() < 2) {
+        *error = QStringLiteral("not a log the tool wrote (its first line is not \"%1,...\")")
+                     .arg(kStampHeader);
+        return false;
+    }
+    table->captions = names.mid(1);
+    table->rows.clear();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray& raw = lines[i];
+        if (raw.isEmpty() || raw == "\r") continue;
+        QStringList fields = decodeLocal(raw).remove(u'\r').split(u',');
+        if (fields.size() != names.size()) {
+            *error = QStringLiteral("line %1 has %2 fields, the header %3")
+                         .arg(i + 1)
+                         .arg(fields.size())
+                         .arg(names.size());
+            return false;
+        }
+        table->rows.append(fields);
+    }
+    if (table->rows.isEmpty()) {
+        *error = QStringLiteral("the log holds no records");
+        return false;
+    }
+    if (!parseStamp(table->rows.first().first())) {
+        *error = QStringLiteral("line 2: \"%1\" is not a time stamp of this locale")
+                     .arg(table->rows.first().first());
+        return false;
+    }
+    return true;
+}
+
+std::optional<QDateTime> parseStamp(const QString& text) {
+    if (text.isEmpty()) return std::nullopt;
+#ifdef _WIN32
+    const QLocale locale = QLocale::system();
+    for (const QString& format :
+         {locale.dateFormat(QLocale::ShortFormat) + u' ' + locale.timeFormat(QLocale::LongFormat),
+          locale.dateFormat(QLocale::ShortFormat)}) {
+        const QDateTime t = QDateTime::fromString(text, format);
+        if (t.isValid()) return t;
+    }
+    return std::nullopt;
+#else
+    const QByteArray bytes = encodeLocal(text);
+    for (const char* format : {"%x %X", "%x"}) {
+        std::tm tm{};
+        const char* end = ::strptime(bytes.constData(), format, &tm);
+        if (end == nullptr || *end != '\0') continue;
+        const QDate d(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+        const QTime t(tm.tm_hour, tm.tm_min, tm.tm_sec);
+        if (!d.isValid() || !t.isValid()) continue;
+        // Local time: the chart's time axis shows it back as the same wall-clock text.
+        return QDateTime(d, t);
+    }
+    return std::nullopt;
+#endif
+}
+
+}  // namespace tavrel

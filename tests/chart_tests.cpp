@@ -1,0 +1,254 @@
+// The chart of a log: the lines built from the grid's rows (gaps, split stamps, time stepping
+// back, unused channels), decimation that keeps every spike, the CSV read back under real
+// locales, and one chart drawn offscreen.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <clocale>
+#include <random>
+
+#include "chart_data.h"
+#include "download_driver.h"
+#include "log_chart.h"
+#include "sim_rig.h"
+
+namespace tavrel::test {
+namespace {
+
+qint64 at(int year, int month, int day, int hour, int minute) {
+    return QDateTime(QDate(year, month, day), QTime(hour, minute)).toMSecsSinceEpoch();
+}
+
+LogTable table(const QStringList& captions, const QList<QStringList>& rows) {
+    return LogTable{captions, rows};
+}
+
+// The y values of a run, and its x values as times.
+QList<double> ys(const QVector<QPointF>& run) {
+    QList<double> out;
+    for (const QPointF& p : run) out.append(p.y());
+    return out;
+}
+
+class ChartData_ : public ::testing::Test {
+  protected:
+    void SetUp() override { std::setlocale(LC_ALL, "C"); }  // stamps as "%m/%d/%y %H:%M:%S"
+};
+
+TEST_F(ChartData_, GapsSplitStampsAndUnusedChannels) {
+    const ChartData d =
+        buildChartData(table({"Flow m3/h", "Total m3", "Spare"},
+                             {
+                                 {"03/15/26 09:30:00", " 1", " 10", ""},
+                                 {"03/15/26 09:45:00", "", " 11", ""},  // Flow missing: a gap
+                                 {"03/15/26 10:00:00", " 3", "", ""},   // a record split over two
+                                 {"03/15/26 10:00:00", "", " 12", ""},  //   blocks: one record
+                                 {"not a stamp", " 99", " 99", " 99"},  // skipped
+                                 {"03/15/26 10:15:00", " 4", " 13", ""},
+                             }));
+    EXPECT_EQ(d.records, 4);
+    ASSERT_EQ(d.channels.size(), 3);
+    EXPECT_EQ(d.channels[0].unit, "m3/h");
+    ASSERT_EQ(d.channels[0].runs.size(), 2);
+    EXPECT_EQ(ys(d.channels[0].runs[0]), QList<double>{1});
+    EXPECT_EQ(ys(d.channels[0].runs[1]), (QList<double>{3, 4}));
+    ASSERT_EQ(d.channels[1].runs.size(), 1);
+    EXPECT_EQ(ys(d.channels[1].runs[0]), (QList<double>{10, 11, 12, 13}));
+    EXPECT_EQ(d.channels[1].runs[0][2].x(), static_cast<double>(at(2026, 3, 15, 10, 0)));
+    EXPECT_EQ(d.channels[1].min, 10);
+    EXPECT_EQ(d.channels[1].max, 13);
+    EXPECT_FALSE(d.channels[2].used());
+    EXPECT_TRUE(d.breaks.isEmpty());
+    EXPECT_EQ(d.first, at(2026, 3, 15, 9, 30));
+    EXPECT_EQ(d.last, at(2026, 3, 15, 10, 15));
+}
+
+TEST_F(ChartData_, TimeSteppingBackIsDrawnInOrderAndMarked) {
+    // The log has no year: a log over New Year, dated in the download's year, shows December
+    // before January. The December records move back a year; the line runs on.
+    const ChartData newYear =
+        buildChartData(table({"Flow m3/h"}, {{"12/31/26 23:30:00", " 1"},
+                                             {"12/31/26 23:45:00", " 2"},
+                                             {"01/01/26", " 3"},  // midnight: the date alone
+                                             {"01/01/26 00:15:00", " 4"}}));
+    ASSERT_EQ(newYear.breaks.size(), 1);
+    EXPECT_TRUE(newYear.breaks[0].newYear);
+    EXPECT_EQ(newYear.breaks[0].row, 3);
+    EXPECT_EQ(newYear.breaks[0].msecs, at(2026, 1, 1, 0, 0));
+    ASSERT_EQ(newYear.channels[0].runs.size(), 1);
+    const QVector<QPointF>& run = newYear.channels[0].runs[0];
+    EXPECT_EQ(run[0].x(), static_cast<double>(at(2025, 12, 31, 23, 30)));
+    EXPECT_EQ(run[3].x(), static_cast<double>(at(2026, 1, 1, 0, 15)));
+    EXPECT_EQ(newYear.first, at(2025, 12, 31, 23, 30));
+
+    // The instrument's clock set back an hour: the records stay in their order, the line
+    // breaks and the step is marked where the later records start.
+    const ChartData setBack = buildChartData(table({"Flow m3/h"}, {{"03/15/26 10:00:00", " 1"},
+                                                                   {"03/15/26 10:15:00", " 2"},
+                                                                   {"03/15/26 09:20:00", " 3"},
+                                                                   {"03/15/26 09:35:00", " 4"}}));
+    ASSERT_EQ(setBack.breaks.size(), 1);
+    EXPECT_FALSE(setBack.breaks[0].newYear);
+    EXPECT_EQ(setBack.breaks[0].msecs, at(2026, 3, 15, 9, 20));
+    ASSERT_EQ(setBack.channels[0].runs.size(), 2);
+    EXPECT_EQ(ys(setBack.channels[0].runs[0]), (QList<double>{1, 2}));
+    EXPECT_EQ(ys(setBack.channels[0].runs[1]), (QList<double>{3, 4}));
+    EXPECT_EQ(setBack.first, at(2026, 3, 15, 9, 20));
+    EXPECT_EQ(setBack.last, at(2026, 3, 15, 10, 15));
+}
+
+TEST(ChartDecimation, EveryBucketKeepsItsLowestAndHighest) {
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0, 1);
+    QVector<QPointF> points;
+    for (int i = 0; i < 100000; ++i) {
+        double y = noise(random);
+        if (i % 997 == 0) y += (i % 2 == 0 ? 50 : -50);  // single-sample spikes
+        points.append(QPointF(i * 60000.0, y));
+    }
+    const int columns = 640;
+    const double x0 = 5000 * 60000.0;
+    const double x1 = 95000 * 60000.0;
+    const QVector<QPointF> kept = decimate(points, x0, x1, columns);
+    EXPECT_LE(kept.size(), columns * 4 + 2);
+    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
+                               [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
+    // Brute force, bucket by bucket.
+    const double width = (x1 - x0) / columns;
+    std::map<long, std::pair<QPointF, QPointF>> extremes;
+    for (const QPointF& p : points) {
+        if (p.x() < x0 || p.x() > x1) continue;
+        const auto b = static_cast<long>(std::floor((p.x() - x0) / width));
+        auto [it, added] = extremes.try_emplace(b, p, p);
+        if (p.y() < it->second.first.y()) it->second.first = p;
+        if (p.y() > it->second.second.y()) it->second.second = p;
+    }
+    for (const auto& [bucket, lowHigh] : extremes) {
+        EXPECT_TRUE(kept.contains(lowHigh.first)) << "lowest of bucket " << bucket;
+        EXPECT_TRUE(kept.contains(lowHigh.second)) << "highest of bucket " << bucket;
+    }
+    // The line runs on to both edges.
+    EXPECT_LT(kept.first().x(), x0);
+    EXPECT_GT(kept.last().x(), x1);
+    // Few points come back as they are.
+    const QVector<QPointF> few = points.mid(0, 100);
+    EXPECT_EQ(decimate(few, 0, 1e9, columns), few);
+}
+
+// The CSV the tool writes in a locale is read back in that locale to the values and times the
+// instrument logged.
+TEST(ChartCsv, ReadsBackTheToolsOwnCsvUnderRealLocales) {
+    for (const char* locale : {"de_DE.UTF-8", "ko_KR.UTF-8", "C"}) {
+        ASSERT_NE(std::setlocale(LC_ALL, locale), nullptr) << locale << " is not installed";
+        sim::SimulatedLineOptions options;
+        options.meter.log.channels = {1, 3};
+        options.meter.log.records = 5;
+        options.meter.log.values[1] = {2.5F, 1.25F, -3.0F};
+        options.meter.log.values[3] = {1000.0F};
+        SimRig rig(options);
+        rig.clock = VirtualClock(12 * 3600.0, QDate(2026, 6, 1));
+        QTemporaryDir dir;
+        rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("log.csv"));
+        FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
+        struct Quiet : DownloadView {
+            void setDownloadStatus(const QString&) override {}
+            void setProgress(float) override {}
+            void setCountText(int, const QString&) override {}
+            void setDownloadEnabled(bool) override {}
+        } view;
+        DownloadDriver driver(rig.link, grid, view);
+        ASSERT_EQ(driver.onDownloadClicked(), 0) << locale;
+        QFile csv(rig.state.DownloadSaveFile);
+        ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+        LogTable table;
+        QString error;
+        ASSERT_TRUE(readLogCsv(csv.readAll(), &table, &error)) << locale << error.toStdString();
+        const ChartData d = buildChartData(table);
+        ASSERT_EQ(d.channels.size(), 2) << locale;
+        ASSERT_EQ(d.channels[0].runs.size(), 1) << locale;
+        EXPECT_EQ(ys(d.channels[0].runs[0]), (QList<double>{2.5, 1.25, -3, 2.5, 1.25})) << locale;
+        EXPECT_EQ(ys(d.channels[1].runs[0]), (QList<double>{1000, 1000, 1000, 1000, 1000}));
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(d.channels[0].runs[0][i].x(),
+                      static_cast<double>(at(2026, 3, 15, 9, 30) + i * 15 * 60000LL))
+                << locale << " record " << i;
+        }
+        // And the same from the grid the window shows.
+        const ChartData fromGrid = buildChartData(logTableFromGrid(grid));
+        EXPECT_EQ(fromGrid.channels[0].runs, d.channels[0].runs) << locale;
+    }
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(ChartCsv, RefusesWhatTheToolDidNotWrite) {
+    std::setlocale(LC_ALL, "C");
+    struct Case {
+        QByteArray bytes;
+        const char* error;
+    };
+    for (const Case& c : {Case{"", "not a log the tool wrote"},
+                          Case{"name,phone\r\nx,y\r\n", "not a log the tool wrote"},
+                          Case{"Date / Time,Flow\r\n", "the log holds no records"},
+                          Case{"Date / Time,Flow\r\nyesterday, 1\r\n", "line 2: \"yesterday\""},
+                          Case{"Date / Time,Flow\r\n03/15/26 09:30:00, 1, 2\r\n",
+                               "line 2 has 3 fields, the header 2"}}) {
+        LogTable table;
+        QString error;
+        EXPECT_FALSE(readLogCsv(c.bytes, &table, &error)) << c.bytes.constData();
+        EXPECT_TRUE(error.startsWith(QLatin1String(c.error))) << error.toStdString();
+    }
+}
+
+TEST(ChartView, DrawsTheLinesInsideThePlotArea) {
+    std::setlocale(LC_ALL, "C");
+    QList<QStringList> rows;
+    for (int i = 0; i < 500; ++i) {
+        const QDateTime t = QDateTime(QDate(2026, 3, 15), QTime(0, 0)).addSecs(i * 900);
+        rows.append({t.toString(QStringLiteral("MM/dd/yy HH:mm:ss")),
+                     QString::number(100 + 50 * std::sin(i / 20.0))});
+    }
+    LogChart chart;
+    chart.setData(buildChartData(table({"Flow m3/h"}, rows)));
+    const QImage image = chart.image(QSize(800, 400));
+    const QRectF area = chart.chart()->plotArea();
+    ASSERT_GT(area.width(), 400);
+    ASSERT_GT(area.height(), 200);
+    // The first channel's blue, inside the plot area only.
+    auto blue = [](QRgb p) { return qBlue(p) > 150 && qRed(p) < 120 && qGreen(p) < 160; };
+    int inside = 0;
+    int columnsHit = 0;
+    for (int x = static_cast<int>(area.left()) + 1; x < static_cast<int>(area.right()); ++x) {
+        bool hit = false;
+        for (int y = static_cast<int>(area.top()); y < static_cast<int>(area.bottom()); ++y) {
+            if (blue(image.pixel(x, y))) {
+                ++inside;
+                hit = true;
+            }
+        }
+        columnsHit += hit ? 1 : 0;
+    }
+    EXPECT_GT(inside, 500);
+    EXPECT_GT(columnsHit, area.width() * 0.9);  // the line crosses the whole width
+    // Hidden, the channel draws nothing.
+    chart.setChannelVisible(0, false);
+    const QImage hidden = chart.image(QSize(800, 400));
+    int left = 0;
+    for (int x = static_cast<int>(area.left()) + 1; x < static_cast<int>(area.right()); ++x)
+        for (int y = static_cast<int>(area.top()); y < static_cast<int>(area.bottom()); ++y)
+            left += blue(hidden.pixel(x, y)) ? 1 : 0;
+    EXPECT_EQ(left, 0);
+    // Zoom and pan keep the range's length and move it.
+    chart.setChannelVisible(0, true);
+    const qint64 span = chart.rangeTo() - chart.rangeFrom();
+    chart.zoomAt(area.center().x(), 2.0);
+    EXPECT_NEAR(static_cast<double>(chart.rangeTo() - chart.rangeFrom()), span / 2.0, 60000.0);
+    const qint64 from = chart.rangeFrom();
+    chart.panBy(chart.chart()->plotArea().width() / 2);  // the labels may have changed its width
+    EXPECT_NEAR(static_cast<double>(chart.rangeFrom() - from), span / 4.0, 60000.0);
+    EXPECT_TRUE(chart.readoutAt(area.center().x()).contains(QStringLiteral("Flow m3/h: ")));
+}
+
+}  // namespace
+}  // namespace tavrel::test
