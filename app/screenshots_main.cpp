@@ -48,6 +48,9 @@ int main(int argc, char* argv[]) {
     options.demoOptions.modem = true;
     options.demoOptions.modemConfig.connectDelay = 1.5;
     options.demoOptions.meter.log.records = 200;
+    // Korean captions, as many instruments in the field carry them.
+    options.demoOptions.meter.log.captions[1] = QStringLiteral("순간유량 m3/h");
+    options.demoOptions.meter.log.captions[2] = QStringLiteral("적산유량 m3");
     tavrel::Session session(options);
     tavrel::DwnLoad1 window(session.link());
     window.startUp();

@@ -16,7 +16,8 @@ QString unitOf(const QString& caption) {
 }
 
 struct Record {
-    QDateTime when;
+    StampReader::Stamp stamp;
+    qint64 x = 0;
     QList<std::optional<double>> values;
     int row = 0;
 };
@@ -35,14 +36,15 @@ ChartData buildChartData(const LogTable& table) {
     // Merge the rows of one stamp; skip rows whose stamp cannot be read.
     QList<Record> records;
     QString lastStamp;
+    StampReader reader;
     for (qsizetype i = 0; i < table.rows.size(); ++i) {
         const QStringList& row = table.rows[i];
         const QString& stamp = row.value(0);
         if (records.isEmpty() || stamp != lastStamp) {
-            const auto when = parseStamp(stamp);
+            const auto when = reader.read(stamp);
             if (!when) continue;
-            records.append(
-                Record{*when, QList<std::optional<double>>(channels), static_cast<int>(i + 1)});
+            records.append(Record{*when, reader.msecs(*when),
+                                  QList<std::optional<double>>(channels), static_cast<int>(i + 1)});
             lastStamp = stamp;
         }
         Record& r = records.last();
@@ -56,15 +58,16 @@ ChartData buildChartData(const LogTable& table) {
     // New Year steps: each moves every earlier record back one year.
     QList<qsizetype> wraps;
     for (qsizetype i = 1; i < records.size(); ++i) {
-        const qint64 step =
-            records[i].when.toMSecsSinceEpoch() - records[i - 1].when.toMSecsSinceEpoch();
-        if (step < -kNewYearStep) wraps.append(i);
+        if (records[i].x - records[i - 1].x < -kNewYearStep) wraps.append(i);
     }
     qsizetype next = 0;
     for (qsizetype i = 0; i < records.size(); ++i) {
         while (next < wraps.size() && wraps[next] <= i) ++next;
         const qsizetype yearsBack = wraps.size() - next;
-        if (yearsBack > 0) records[i].when = records[i].when.addYears(-static_cast<int>(yearsBack));
+        if (yearsBack == 0) continue;
+        Record& r = records[i];
+        r.stamp.date = r.stamp.date.addYears(-static_cast<int>(yearsBack));
+        r.x = reader.msecs(r.stamp);
     }
 
     data.channels.resize(channels);
@@ -74,9 +77,9 @@ ChartData buildChartData(const LogTable& table) {
     }
     std::vector<bool> open(static_cast<std::size_t>(channels), false);
     for (qsizetype i = 0; i < records.size(); ++i) {
-        const qint64 x = records[i].when.toMSecsSinceEpoch();
+        const qint64 x = records[i].x;
         if (i > 0) {
-            const qint64 previous = records[i - 1].when.toMSecsSinceEpoch();
+            const qint64 previous = records[i - 1].x;
             if (x < previous || wraps.contains(i)) {
                 data.breaks.append(ChartBreak{x, records[i].row, wraps.contains(i)});
                 if (x < previous) std::fill(open.begin(), open.end(), false);
@@ -104,37 +107,32 @@ ChartData buildChartData(const LogTable& table) {
 }
 
 QVector<QPointF> decimate(const QVector<QPointF>& points, double x0, double x1, int columns) {
-    if (points.size() <= std::max(8, columns * 4) || x1 <= x0 || columns < 1) return points;
+    if (points.size() <= std::max(8, columns * 2) || x1 <= x0 || columns < 1) return points;
     const auto begin = std::lower_bound(points.begin(), points.end(), x0,
                                         [](const QPointF& p, double x) { return p.x() < x; });
     const auto end = std::upper_bound(points.begin(), points.end(), x1,
                                       [](double x, const QPointF& p) { return x < p.x(); });
     QVector<QPointF> out;
-    out.reserve(columns * 4 + 2);
+    out.reserve(columns * 2 + 2);
     if (begin != points.begin()) out.append(*(begin - 1));
     const double width = (x1 - x0) / columns;
+    // A point right on x1 belongs to the last bucket, not to one of its own.
+    auto bucket = [&](double x) {
+        return std::min(static_cast<long long>(std::floor((x - x0) / width)),
+                        static_cast<long long>(columns - 1));
+    };
     auto it = begin;
     while (it != end) {
-        const auto column = static_cast<long long>(std::floor((it->x() - x0) / width));
-        const QPointF* first = &*it;
-        const QPointF* low = first;
-        const QPointF* high = first;
-        const QPointF* last = first;
-        for (++it;
-             it != end && static_cast<long long>(std::floor((it->x() - x0) / width)) == column;
-             ++it) {
+        const long long column = bucket(it->x());
+        const QPointF* low = &*it;
+        const QPointF* high = low;
+        for (++it; it != end && bucket(it->x()) == column; ++it) {
             if (it->y() < low->y()) low = &*it;
             if (it->y() > high->y()) high = &*it;
-            last = &*it;
         }
-        // In their own order, each point once.
-        const QPointF* keep[4] = {first, low, high, last};
-        std::sort(std::begin(keep), std::end(keep));
-        const QPointF* previous = nullptr;
-        for (const QPointF* p : keep) {
-            if (p != previous) out.append(*p);
-            previous = p;
-        }
+        // The lowest and the highest, in their own order, each once.
+        out.append(*std::min(low, high));
+        if (low != high) out.append(*std::max(low, high));
     }
     if (end != points.end()) out.append(*end);
     return out;

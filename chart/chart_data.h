@@ -42,10 +42,10 @@ struct ChartData {
 
 ChartData buildChartData(const LogTable& table);
 
-// At most about four points per pixel column of `columns` across [x0, x1]: in each column the
-// first, the lowest, the highest and the last point, in their order, so no spike is lost. Points
-// outside the range are dropped except the nearest one on each side (the line runs on to the
-// edge).
+// At most two points for each of `columns` equal buckets across [x0, x1]: the lowest and the
+// highest point of the bucket, in their order, so no spike is lost however many points share a
+// pixel. Points outside the range are dropped except the nearest one on each side (the line runs
+// on to the edge).
 QVector<QPointF> decimate(const QVector<QPointF>& points, double x0, double x1, int columns);
 
 }  // namespace tavrel

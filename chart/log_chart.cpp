@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgGenerator>
+#include <QTimer>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
@@ -101,7 +102,10 @@ void LogChart::rebuild() {
         for (qsizetype r = 0; r < line.runs.size(); ++r) {
             auto* series = new QLineSeries;
             series->setName(line.caption);
-            series->setPen(QPen(colorOf(k), 1.5));
+            // A one-pixel cosmetic pen is drawn without the stroker's joins: panning stays quick.
+            QPen pen(colorOf(k), 1);
+            pen.setCosmetic(true);
+            series->setPen(pen);
             c->addSeries(series);
             series->attachAxis(timeAxis_);
             series->attachAxis(channel.axis);
@@ -146,7 +150,9 @@ void LogChart::rebuild() {
 void LogChart::refill() {
     if (timeAxis_ == nullptr) return;
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from_), QDateTime::fromMSecsSinceEpoch(to_));
-    const int columns = std::max(100, static_cast<int>(chart()->plotArea().width()));
+    // Buckets two pixels wide, each down to its lowest and highest point: spikes survive while
+    // the line items (whose geometry Qt Charts rebuilds point by point) stay small.
+    const int columns = std::max(50, static_cast<int>(chart()->plotArea().width() / 2));
     std::map<QValueAxis*, std::pair<double, double>> ranges;
     for (qsizetype k = 0; k < channels_.size(); ++k) {
         const ChannelLine& line = data_.channels[k];
@@ -294,8 +300,18 @@ void LogChart::mousePressEvent(QMouseEvent* event) {
 void LogChart::mouseMoveEvent(QMouseEvent* event) {
     const double x = event->position().x();
     if (dragging_) {
-        panBy(dragX_ - x);
+        // Mouse moves come faster than frames: gather them and pan once per pass of the loop.
+        pendingPan_ += dragX_ - x;
         dragX_ = x;
+        if (!panPending_) {
+            panPending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                panPending_ = false;
+                const double dx = pendingPan_;
+                pendingPan_ = 0;
+                panBy(dx);
+            });
+        }
     }
     if (chart()->plotArea().contains(event->position())) emit readout(readoutAt(x));
     QChartView::mouseMoveEvent(event);

@@ -77,6 +77,8 @@ class LogChart final : public QChartView {
     qint64 to_ = 0;
     bool dragging_ = false;
     double dragX_ = 0;
+    bool panPending_ = false;
+    double pendingPan_ = 0;
 };
 
 // The chart's own window, opened from the records grid: the chart, a row of controls and the

@@ -90,4 +90,48 @@ std::optional<QDateTime> parseStamp(const QString& text) {
 #endif
 }
 
+std::optional<StampReader::Stamp> StampReader::read(const QString& text) {
+#ifdef _WIN32
+    const auto t = parseStamp(text);
+    if (!t) return std::nullopt;
+    return Stamp{t->date(), t->time().msecsSinceStartOfDay()};
+#else
+    QString rest;
+    const qsizetype n = dateText_.size();
+    if (n > 0 && text.startsWith(dateText_) && (text.size() == n || text[n] == u' ')) {
+        rest = text.mid(n + 1);
+    } else {
+        const QByteArray bytes = encodeLocal(text);
+        std::tm tm{};
+        const char* end = ::strptime(bytes.constData(), "%x", &tm);
+        if (end == nullptr) return std::nullopt;
+        const QDate d(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+        if (!d.isValid()) return std::nullopt;
+        const auto used = static_cast<qsizetype>(end - bytes.constData());
+        if (used < bytes.size() && bytes[used] != ' ') return std::nullopt;
+        dateText_ = decodeLocal(bytes.left(used));
+        date_ = d;
+        rest = used < bytes.size() ? decodeLocal(bytes.mid(used + 1)) : QString();
+    }
+    if (rest.isEmpty()) return Stamp{date_, 0};  // midnight: the date alone
+    if (const auto it = times_.constFind(rest); it != times_.constEnd())
+        return Stamp{date_, it.value()};
+    const QByteArray bytes = encodeLocal(rest);
+    std::tm tm{};
+    const char* end = ::strptime(bytes.constData(), "%X", &tm);
+    if (end == nullptr || *end != '\0') return std::nullopt;
+    const QTime t(tm.tm_hour, tm.tm_min, tm.tm_sec);
+    if (!t.isValid()) return std::nullopt;
+    times_.insert(rest, t.msecsSinceStartOfDay());
+    return Stamp{date_, t.msecsSinceStartOfDay()};
+#endif
+}
+
+qint64 StampReader::msecs(const Stamp& stamp) {
+    auto it = dayStarts_.constFind(stamp.date);
+    if (it == dayStarts_.constEnd())
+        it = dayStarts_.insert(stamp.date, QDateTime(stamp.date, QTime(0, 0)).toMSecsSinceEpoch());
+    return it.value() + stamp.msecsOfDay;
+}
+
 }  // namespace tavrel

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,5 +31,25 @@ bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error);
 // The time a stamp text stands for, read back the way the tool wrote it (the locale's short
 // date and long time; the date alone at midnight). Empty when the text is not such a stamp.
 std::optional<QDateTime> parseStamp(const QString& text);
+
+// parseStamp for a whole log: a log has few dates and at most 1440 minutes of the day, so each
+// date text and each time text is read once, and the rest is looked up.
+class StampReader {
+  public:
+    struct Stamp {
+        QDate date;
+        int msecsOfDay = 0;
+    };
+    std::optional<Stamp> read(const QString& text);
+    // The stamp as msecs since the epoch, local time; the day's offset from UTC is taken at its
+    // start (the instrument's clock knows no daylight saving either).
+    qint64 msecs(const Stamp& stamp);
+
+  private:
+    QString dateText_;
+    QDate date_;
+    QHash<QString, int> times_;
+    QHash<QDate, qint64> dayStarts_;
+};
 
 }  // namespace tavrel

@@ -1,0 +1,121 @@
+// chart_bench: the chart of a full log — 16 382 records x 8 channels in the records grid, the
+// texts the download writes — from the grid to the first drawn frame, then panning, and the
+// same frame drawn without decimation for comparison. Run offscreen:
+//   QT_QPA_PLATFORM=offscreen build/bench/chart_bench
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QElapsedTimer>
+#include <QLineSeries>
+#include <QValueAxis>
+#include <cmath>
+#include <cstdio>
+
+#include "chart_data.h"
+#include "download_driver.h"
+#include "log_chart.h"
+#include "record_decoding.h"
+
+namespace {
+
+double ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
+
+void fillGrid(tavrel::FlexGrid& grid, int records) {
+    const char* captions[8] = {"Flow m3/h", "Total m3", "Pressure bar", "Temp C",
+                               "Level m",   "Flow2 m3/h", "Velocity m/s", "Battery V"};
+    grid.setText(1, 1, QStringLiteral("Date / Time"));
+    for (int c = 0; c < 8; ++c) grid.setText(1, c + 2, QString::fromLatin1(captions[c]));
+    const QDateTime start(QDate(2026, 3, 15), QTime(9, 30));
+    tavrel::StampTexts stamps;
+    for (int r = 0; r < records; ++r) {
+        const QDateTime t = start.addSecs(static_cast<qint64>(r) * 900);
+        grid.setText(r + 2, 1, stamps.text(t.date(), t.time()));
+        for (int c = 0; c < 8; ++c) {
+            const double v = 100.0 * (c + 1) + 40.0 * std::sin(r / (30.0 + c)) +
+                             ((r * 7919 + c) % 97 == 0 ? 300.0 : 0.0);  // the odd spike
+            grid.setText(r + 2, c + 2, tavrel::numberText(v));
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    constexpr int kRecords = 16382;
+    tavrel::FlexGrid grid(tavrel::kRecordsGridRows, tavrel::kRecordsGridCols);
+    fillGrid(grid, kRecords);
+
+    QElapsedTimer t;
+    t.start();
+    const tavrel::LogTable table = tavrel::logTableFromGrid(grid);
+    const double tableMs = ms(t);
+    t.restart();
+    tavrel::ChartData data = tavrel::buildChartData(table);
+    const double buildMs = ms(t);
+    t.restart();
+    tavrel::ChartWindow window;
+    window.resize(1200, 700);
+    window.setData(data);
+    window.show();
+    QCoreApplication::processEvents();
+    const QImage first = window.grab().toImage();
+    const double frameMs = ms(t);
+    std::printf("%d records x 8 channels\n", kRecords);
+    std::printf("grid -> table:           %7.1f ms\n", tableMs);
+    std::printf("table -> lines:          %7.1f ms (stamps read back with the C library)\n",
+                buildMs);
+    std::printf("window, lines, 1st frame:%7.1f ms (%dx%d)\n", frameMs, first.width(),
+                first.height());
+    std::printf("from the grid in total:  %7.1f ms (target < 300 ms)\n",
+                tableMs + buildMs + frameMs);
+
+    // Panning: each step moves the range, decimates again and draws a frame.
+    tavrel::LogChart* chart = window.chart();
+    chart->setRange(data.first, data.first + (data.last - data.first) / 4);
+    constexpr int kSteps = 60;
+    t.restart();
+    for (int i = 0; i < kSteps; ++i) {
+        chart->panBy(8.0);
+        chart->viewport()->repaint();
+    }
+    std::printf("pan step (decimate + frame), quarter of the log in view: %.2f ms\n",
+                ms(t) / kSteps);
+    t.restart();
+    for (int i = 0; i < kSteps; ++i) {
+        chart->zoomAt(chart->chart()->plotArea().center().x(), i < kSteps / 2 ? 1.1 : 1 / 1.1);
+        chart->viewport()->repaint();
+    }
+    std::printf("zoom step (decimate + frame): %.2f ms\n", ms(t) / kSteps);
+
+    // The same eight lines with every point, as a chart without decimation would draw them.
+    t.restart();
+    QChartView plain;
+    plain.resize(1200, 660);
+    auto* axisX = new QDateTimeAxis;
+    plain.chart()->addAxis(axisX, Qt::AlignBottom);
+    auto* axisY = new QValueAxis;
+    plain.chart()->addAxis(axisY, Qt::AlignLeft);
+    for (const tavrel::ChannelLine& line : data.channels) {
+        auto* series = new QLineSeries;
+        for (const auto& run : line.runs) series->append(run);
+        plain.chart()->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+    }
+    axisY->setRange(0, 1200);
+    plain.show();
+    QCoreApplication::processEvents();
+    (void)plain.grab();
+    std::printf("every point, no decimation, 1st frame: %.1f ms\n", ms(t));
+    t.restart();
+    for (int i = 0; i < 10; ++i) {
+        plain.chart()->scroll(8, 0);
+        plain.viewport()->repaint();
+    }
+    std::printf("every point, pan step: %.2f ms\n", ms(t) / 10);
+    return 0;
+}
