@@ -23,7 +23,7 @@ namespace {
 double ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 
 void fillGrid(tavrel::FlexGrid& grid, int records) {
-    const char* captions[8] = {"Flow m3/h", "Total m3", "Pressure bar", "Temp C",
+    const char* captions[8] = {"Flow m3/h", "Total m3",   "Pressure bar", "Temp C",
                                "Level m",   "Flow2 m3/h", "Velocity m/s", "Battery V"};
     grid.setText(1, 1, QStringLiteral("Date / Time"));
     for (int c = 0; c < 8; ++c) grid.setText(1, c + 2, QString::fromLatin1(captions[c]));

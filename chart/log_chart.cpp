@@ -32,7 +32,7 @@ const QColor kColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
                           QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e),
                           QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
                           QColor(0xe3, 0x77, 0xc2), QColor(0x17, 0xbe, 0xcf)};
-constexpr qint64 kLeastRange = 60 * 1000;  // zoomed in no further than a minute
+constexpr qint64 kLeastRange = qint64{60} * 1000;  // zoomed in no further than a minute
 
 QColor colorOf(qsizetype channel) {
     return kColors[static_cast<std::size_t>(channel) % std::size(kColors)];

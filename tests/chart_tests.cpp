@@ -120,7 +120,8 @@ TEST(ChartDecimation, EveryBucketKeepsItsLowestAndHighest) {
     std::map<long, std::pair<QPointF, QPointF>> extremes;
     for (const QPointF& p : points) {
         if (p.x() < x0 || p.x() > x1) continue;
-        const long b = std::min(static_cast<long>(std::floor((p.x() - x0) / width)), long{columns - 1});
+        const long b =
+            std::min(static_cast<long>(std::floor((p.x() - x0) / width)), long{columns - 1});
         auto [it, added] = extremes.try_emplace(b, p, p);
         if (p.y() < it->second.first.y()) it->second.first = p;
         if (p.y() > it->second.second.y()) it->second.second = p;
