@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
 #include <clocale>
 #include <random>
 
@@ -249,6 +251,25 @@ TEST(ChartView, DrawsTheLinesInsideThePlotArea) {
     chart.panBy(chart.chart()->plotArea().width() / 2);  // the labels may have changed its width
     EXPECT_NEAR(static_cast<double>(chart.rangeFrom() - from), span / 4.0, 60000.0);
     EXPECT_TRUE(chart.readoutAt(area.center().x()).contains(QStringLiteral("Flow m3/h: ")));
+
+    // A drag with the mouse: the moves are gathered and panned once the loop runs.
+    const qint64 before = chart.rangeFrom();
+    const double width = chart.chart()->plotArea().width();
+    const QPoint start = chart.chart()->plotArea().center().toPoint();
+    QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 4; ++step) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(start - QPoint(step * 25, 0)),
+                         chart.viewport()->mapToGlobal(QPointF(start - QPoint(step * 25, 0))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(chart.viewport(), &move);
+    }
+    EXPECT_EQ(chart.rangeFrom(), before);  // not yet: one pan per pass of the loop
+    QCoreApplication::processEvents();
+    QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, start - QPoint(100, 0));
+    const double expected =
+        100.0 / width * static_cast<double>(chart.rangeTo() - chart.rangeFrom());
+    // The axis labels may re-lay the plot area out before the pan runs: a few percent.
+    EXPECT_NEAR(static_cast<double>(chart.rangeFrom() - before), expected, expected * 0.03);
 }
 
 }  // namespace

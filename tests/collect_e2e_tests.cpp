@@ -200,12 +200,19 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
               QStringLiteral("failed"));
 
     // --force visits a collected meter again; --only limits the round.
-    const CliRun third = cli(dir.path(), round + QStringList{"--force", "--only", "wired"});
+    const CliRun third =
+        cli(dir.path(), round + QStringList{"--force", "--only", "wired", "--keep-traces"});
     EXPECT_EQ(third.exit, 0) << third.out.constData() << third.err.constData();
     report = reportOf(dir.filePath(QStringLiteral("report.json")));
     ASSERT_EQ(report.size(), 1u);
     EXPECT_EQ(report[QStringLiteral("wired")][QStringLiteral("result")].toString(),
               QStringLiteral("ok"));
+    // Its trace lies beside its CSV, for support.
+    const QStringList traces = folder(out, "wired").filter(QStringLiteral(".trace"));
+    ASSERT_EQ(traces.size(), 1) << folder(out, "wired").join(u' ').toStdString();
+    QFile trace(QDir(out).filePath(QStringLiteral("wired/") + traces[0]));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(trace.readLine().startsWith("# tavrel trace 1"));
 }
 
 TEST(CollectRound, ThePhoneBookThroughOneModem) {
