@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #endif
@@ -69,6 +71,7 @@ struct Running {
     int meter = 0;
     QThread* thread = nullptr;
     std::shared_ptr<std::atomic<int>> percent;
+    std::shared_ptr<std::atomic<bool>> stop;
     std::shared_ptr<Visit> visit;
     QElapsedTimer timer;
     QString part;
@@ -101,7 +104,30 @@ class Round {
   private:
     double now() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
 
+    // A signal asked the round to end: no visit starts, the running ones close their ports, and
+    // every meter not collected is reported as such.
+    void stop() {
+        if (stopping_) return;
+        stopping_ = true;
+        progress_.event(QStringLiteral("stopping: the running visits end, no new ones start"));
+        for (auto& [k, r] : running_) r->stop->store(true);
+        wake_.stop();
+        QTimer::singleShot(0, &loop_, [this] { step(); });
+    }
+
     void step() {
+        if (stopping_) {
+            if (!running_.empty()) return;
+            for (MeterReport& report : reports_) {
+                if (report.result.isEmpty()) {
+                    report.result = QStringLiteral("failed");
+                    report.cause = QStringLiteral("not visited: the round was stopped");
+                }
+            }
+            progress_.status(QString());
+            loop_.quit();
+            return;
+        }
         for (const int k : schedule_->startNow(now())) start(k);
         if (schedule_->done() && running_.empty()) {
             progress_.status(QString());
@@ -128,6 +154,7 @@ class Round {
         r->part =
             QDir(dir).filePath(u'.' + stamp + QStringLiteral(".csv") + QLatin1String(kPartSuffix));
         r->percent = std::make_shared<std::atomic<int>>(0);
+        r->stop = std::make_shared<std::atomic<bool>>(false);
         r->visit = std::make_shared<Visit>();
         const int attempt = schedule_->retriesUsed(k) + 1;
         if (!QDir().mkpath(dir)) {
@@ -144,9 +171,9 @@ class Round {
             QStringLiteral("%1: visiting%2")
                 .arg(meter.name,
                      attempt > 1 ? QStringLiteral(" again (attempt %1)").arg(attempt) : QString()));
-        r->thread =
-            QThread::create([meter, part = r->part, trace, visit = r->visit, percent = r->percent] {
-                *visit = visitMeter(meter, part, trace, percent.get());
+        r->thread = QThread::create(
+            [meter, part = r->part, trace, visit = r->visit, percent = r->percent, stop = r->stop] {
+                *visit = visitMeter(meter, part, trace, percent.get(), stop.get());
             });
         r->timer.start();
         Running* raw = r.get();
@@ -179,6 +206,15 @@ class Round {
         }
         if (visit.result != Visit::Ok) QFile::remove(r.part);
         const bool failed = visit.result == Visit::Failed;
+        if (stopping_ && failed) {
+            report.result = QStringLiteral("failed");
+            report.cause = visit.cause;
+            progress_.event(QStringLiteral("%1: %2").arg(meter.name, visit.cause));
+            if (r.thread != nullptr) r.thread->deleteLater();
+            running_.erase(k);
+            QTimer::singleShot(0, &loop_, [this] { step(); });
+            return;
+        }
         if (failed) {
             report.result = QStringLiteral("failed");
             report.cause = visit.cause;
@@ -230,7 +266,22 @@ class Round {
     QEventLoop loop_;
     QTimer wake_;
     QElapsedTimer clock_;
+    bool stopping_ = false;
+
+  public:
+    void requestStop() { stop(); }
 };
+
+#ifndef _WIN32
+// SIGINT and SIGTERM (a scheduler's stop) reach the event loop through a pipe; the second one
+// ends the program at once, as usual.
+int stopPipe[2] = {-1, -1};
+void onStopSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    (void)::write(stopPipe[1], &byte, 1);
+    std::signal(signal, SIG_DFL);
+}
+#endif
 
 }  // namespace
 
@@ -285,7 +336,24 @@ bool runCollect(const QList<Meter>& meters, const CollectOptions& options,
     }
     if (!todo.isEmpty()) {
         Round round(meters, options, progress, *reports);
+#ifndef _WIN32
+        std::unique_ptr<QSocketNotifier> notifier;
+        if (stopPipe[0] >= 0 || ::pipe(stopPipe) == 0) {
+            notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+            QObject::connect(notifier.get(), &QSocketNotifier::activated, [&round] {
+                char byte = 0;
+                (void)::read(stopPipe[0], &byte, 1);
+                round.requestStop();
+            });
+            std::signal(SIGINT, onStopSignal);
+            std::signal(SIGTERM, onStopSignal);
+        }
+#endif
         round.run(todo);
+#ifndef _WIN32
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+#endif
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "meter_session.h"
 
+#include <QTimer>
+
 #include "comm_port.h"
 #include "download_driver.h"
 #include "modem.h"
@@ -56,7 +58,7 @@ QString dialFailure(const QuietModemView& view, Link& link, const QString& numbe
 }  // namespace
 
 Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& tracePath,
-                 std::atomic<int>* percent) {
+                 std::atomic<int>* percent, const std::atomic<bool>* stop) {
     SessionOptions options;
     options.ports.set(1, meter.where);
     options.tracePath = tracePath;
@@ -67,6 +69,16 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
     s.CommSlaveID = static_cast<std::int16_t>(meter.slave);
     s.DownloadSaveFile = csvPath;
     Link& link = session.link();
+    // The round is stopped from another thread; the link belongs to this one. Its waits run
+    // this thread's events, so a timer here sees the request and ends them.
+    QTimer watch;
+    if (stop != nullptr) {
+        QObject::connect(&watch, &QTimer::timeout, [stop, &link] {
+            if (stop->load()) link.shutDown();
+        });
+        watch.start(100);
+    }
+    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
 
     Visit visit;
     QuietModemView modemView;
@@ -80,7 +92,8 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
             link.port().portOpen() && (status.contains(QStringLiteral("CONNECT")) ||
                                        status.contains(QStringLiteral("Connect")));
         if (!connected) {
-            visit.cause = dialFailure(modemView, link, meter.phone);
+            visit.cause = stopped() ? QStringLiteral("the round was stopped")
+                                    : dialFailure(modemView, link, meter.phone);
             link.port().setPortOpen(false);
             return visit;
         }
@@ -97,6 +110,12 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
     } else {
         visit.cause = driver.failureCause();
         if (visit.cause.isEmpty()) visit.cause = QStringLiteral("download failed");
+    }
+    if (stopped()) {
+        // Whatever the download got is not the whole log.
+        visit.result = Visit::Failed;
+        visit.cause = QStringLiteral("the round was stopped");
+        return visit;  // the port is closed: a modem hangs up when its line drops
     }
     if (dialed) {
         modem.HangUp();

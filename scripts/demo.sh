@@ -13,7 +13,7 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 echo "No display here: running the headless tool on the simulated instrument instead."
 echo "(With a display, this command opens the window; see README.md.)"
-../build/cli/tavrel-cli download --demo --out Logdata.csv "$@"
+../build/cli/tavrel-cli download --demo --out Logdata.csv --plot Logdata.png "$@"
 echo "-- first lines of demo/Logdata.csv:"
 head -n 5 Logdata.csv
 ../build/cli/tavrel-cli panel --demo --keys M --polls 2

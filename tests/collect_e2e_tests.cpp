@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +13,7 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <map>
 
 #include "real_link.h"
@@ -238,6 +240,41 @@ TEST(CollectRound, ThePhoneBookThroughOneModem) {
     EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Reservoir"), QStringList{});
     EXPECT_TRUE(r.out.contains("Reservoir  failed        0")) << r.out.constData();
     EXPECT_TRUE(r.out.contains("dialing 222: busy")) << r.out.constData();
+}
+
+// A scheduler's stop (SIGTERM) mid-download: the visit closes its port at once, nothing
+// half-written stays, the summary and report still come, the folder's lock is released.
+TEST(CollectRound, StopsCleanlyWhenTerminated) {
+    SimProcess slow({"--baud", "1200", "--records", "3000"});
+    QTemporaryDir dir;
+    QFile meters(dir.filePath(QStringLiteral("meters.txt")));
+    ASSERT_TRUE(meters.open(QIODevice::WriteOnly));
+    meters.write(QStringLiteral("slow %1\nlater %1\n").arg(slow.device).toUtf8());
+    meters.close();
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(cliPath(),
+            {"collect", "--meters", "meters.txt", "--out-dir", "logs", "--report", "report.json"});
+    QByteArray err;
+    for (int i = 0; i < 100 && !err.contains("slow: visiting"); ++i) {
+        p.waitForReadyRead(100);
+        err += p.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains("slow: visiting")) << err.constData();
+    QTest::qWait(1500);  // well into the first log block at 1200 baud
+    QElapsedTimer t;
+    t.start();
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 2);
+    const QByteArray out = p.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("the round was stopped")) << out.constData();
+    EXPECT_TRUE(out.contains("not visited: the round was stopped")) << out.constData();
+    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "slow"), QStringList{});
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("logs/.tavrel-collect.lock"))));
+    EXPECT_EQ(reportOf(dir.filePath(QStringLiteral("report.json"))).size(), 2u);
 }
 
 TEST(CollectRound, UsageErrors) {
