@@ -1,103 +1,45 @@
 #include "plot_command.h"
 
-#include <QFile>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QLibrary>
 #include <cstdio>
 #include <cstring>
 
 #include "cli_views.h"
-#include "log_chart.h"
+#include "plot_request.h"
 
 namespace tavrel::cli {
 
 namespace {
 
-constexpr int kUsage = 64;
 constexpr int kNotWritten = 3;
 
-int fail(int code, const QString& message) {
-    std::fprintf(stderr, "tavrel-cli: %s\n", console(message).constData());
-    return code;
+QLibrary& module() {
+    static QLibrary library;
+    return library;
 }
 
-// A time from --from / --to: 2026-03-15, 2026-03-15T09:30 or "2026-03-15 09:30".
-std::optional<qint64> timeOption(const QString& text, bool end) {
-    QString t = text.trimmed();
-    t.replace(u' ', u'T');
-    QDateTime when = QDateTime::fromString(t, Qt::ISODate);
-    if (!when.isValid()) {
-        const QDate day = QDate::fromString(t, Qt::ISODate);
-        if (!day.isValid()) return std::nullopt;
-        when = end ? QDateTime(day, QTime(23, 59, 59)) : QDateTime(day, QTime(0, 0));
-    }
-    return when.toMSecsSinceEpoch();
+PlotRequest requestFrom(const QCommandLineParser& parser, const QString& csv, const QString& out) {
+    PlotRequest r;
+    r.csv = csv;
+    r.out = out;
+    r.channels = parser.value(QStringLiteral("channels"));
+    r.from = parser.value(QStringLiteral("from"));
+    r.to = parser.value(QStringLiteral("to"));
+    r.size = parser.value(QStringLiteral("size"));
+    return r;
 }
 
-// Draws `data` as the options say into `out`.
-int draw(const QCommandLineParser& parser, ChartData data, const QString& out) {
-    const QString suffix = QFileInfo(out).suffix().toLower();
-    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg"))
-        return fail(kUsage, QStringLiteral("%1: the image is .png or .svg").arg(out));
-    QSize size(1200, 600);
-    if (parser.isSet(QStringLiteral("size"))) {
-        const QStringList wh = parser.value(QStringLiteral("size")).toLower().split(u'x');
-        bool okW = false;
-        bool okH = false;
-        size = QSize(wh.value(0).toInt(&okW), wh.value(1).toInt(&okH));
-        if (wh.size() != 2 || !okW || !okH || size.width() < 200 || size.height() < 150 ||
-            size.width() > 10000 || size.height() > 10000)
-            return fail(kUsage, QStringLiteral("--size wants WIDTHxHEIGHT, e.g. 1200x600"));
+int callModule(const PlotRequest& request) {
+    const auto plot = reinterpret_cast<PlotFn>(module().resolve(kPlotSymbol));
+    if (plot == nullptr) {
+        std::fprintf(stderr, "tavrel-cli: cannot draw: %s\n",
+                     console(module().errorString()).constData());
+        return kNotWritten;
     }
-    QList<bool> shown(data.channels.size(), true);
-    if (parser.isSet(QStringLiteral("channels"))) {
-        shown.fill(false);
-        for (const QString& item :
-             parser.value(QStringLiteral("channels")).split(u',', Qt::SkipEmptyParts)) {
-            bool number = false;
-            const int n = item.toInt(&number);
-            qsizetype index = number ? n - 1 : -1;
-            for (qsizetype k = 0; !number && k < data.channels.size(); ++k) {
-                if (data.channels[k].caption.trimmed().compare(item.trimmed(),
-                                                               Qt::CaseInsensitive) == 0)
-                    index = k;
-            }
-            if (index < 0 || index >= data.channels.size()) {
-                QStringList names;
-                for (qsizetype k = 0; k < data.channels.size(); ++k)
-                    names.append(QStringLiteral("%1 \"%2\"")
-                                     .arg(k + 1)
-                                     .arg(data.channels[k].caption.trimmed()));
-                return fail(kUsage, QStringLiteral("--channels: no channel \"%1\" (the log has %2)")
-                                        .arg(item, names.join(QStringLiteral(", "))));
-            }
-            shown[index] = true;
-        }
-    }
-    qint64 from = data.first;
-    qint64 to = data.last;
-    for (const auto& [name, end, target] :
-         {std::tuple{"from", false, &from}, std::tuple{"to", true, &to}}) {
-        if (!parser.isSet(QLatin1String(name))) continue;
-        const auto t = timeOption(parser.value(QLatin1String(name)), end);
-        if (!t) {
-            return fail(kUsage, QStringLiteral("--%1 wants a time such as 2026-03-15T09:30")
-                                    .arg(QLatin1String(name)));
-        }
-        *target = *t;
-    }
-    if (to <= from) return fail(kUsage, QStringLiteral("--to must come after --from"));
-
-    LogChart chart;
-    chart.setData(std::move(data));
-    for (qsizetype k = 0; k < shown.size(); ++k)
-        chart.setChannelVisible(static_cast<int>(k), shown[k]);
-    chart.setRange(from, to);
-    chart.resize(size);
-    QString error;
-    if (!chart.saveImage(out, &error))
-        return fail(kNotWritten, QStringLiteral("cannot write %1: %2").arg(out, error));
-    std::printf("Chart in %s\n", console(out).constData());
-    return 0;
+    return plot(&request);
 }
 
 }  // namespace
@@ -129,25 +71,32 @@ bool wantsPlot(int argc, char* argv[]) {
     return false;
 }
 
+QCoreApplication* plotApplication(int& argc, char* argv[], QString* error) {
+    // Beside the program in the build tree; in the library folder once installed.
+    const QString programDir = QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath();
+    for (const QString& dir :
+         {programDir, QDir(programDir).filePath(QStringLiteral(TAVREL_PLOT_MODULE_DIR))}) {
+        module().setFileName(QDir(dir).filePath(QStringLiteral("tavrel-plot")));
+        if (module().load()) break;
+    }
+    const auto make = reinterpret_cast<PlotApplicationFn>(module().resolve(kPlotApplicationSymbol));
+    if (make == nullptr) {
+        *error = module().errorString();
+        return nullptr;
+    }
+    return make(&argc, argv);
+}
+
 int runPlotCommand(const QCommandLineParser& parser, const QString& csv) {
-    QFile in(csv);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(kUsage, QStringLiteral("cannot read %1: %2").arg(csv, in.errorString()));
-    LogTable table;
-    QString error;
-    if (!readLogCsv(in.readAll(), &table, &error))
-        return fail(kUsage, QStringLiteral("%1: %2").arg(csv, error));
     const QString out = parser.isSet(QStringLiteral("out"))
                             ? parser.value(QStringLiteral("out"))
                             : QFileInfo(csv).path() + u'/' + QFileInfo(csv).completeBaseName() +
                                   QStringLiteral(".png");
-    return draw(parser, buildChartData(table), out);
+    return callModule(requestFrom(parser, csv, out));
 }
 
-int plotGrid(const QCommandLineParser& parser, const FlexGrid& grid, const QString& file) {
-    const LogTable table = logTableFromGrid(grid);
-    if (table.rows.isEmpty()) return fail(kNotWritten, QStringLiteral("no records to draw"));
-    return draw(parser, buildChartData(table), file);
+int plotAfterDownload(const QCommandLineParser& parser, const QString& csv) {
+    return callModule(requestFrom(parser, csv, parser.value(QStringLiteral("plot"))));
 }
 
 }  // namespace tavrel::cli

@@ -20,7 +20,6 @@
 #else
 #include <unistd.h>
 #endif
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -90,7 +89,7 @@ int runDownload(tavrel::Link& link, const QCommandLineParser& parser) {
     tavrel::DownloadDriver driver(link, grid, view);
     const int result = driver.onDownloadClicked();
     if (result == 0 && parser.isSet(QStringLiteral("plot")))
-        return tavrel::cli::plotGrid(parser, grid, parser.value(QStringLiteral("plot")));
+        return tavrel::cli::plotAfterDownload(parser, link.state().DownloadSaveFile);
     return result < 0 ? 2 : result;
 }
 
@@ -112,12 +111,20 @@ int runPanel(tavrel::Link& link, const QByteArray& keys, int polls) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // Drawing a chart needs the GUI classes, never a screen.
-    const bool plotting = tavrel::cli::wantsPlot(argc, argv);
-    if (plotting) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app = plotting
-                                                ? std::make_unique<QApplication>(argc, argv)
-                                                : std::make_unique<QCoreApplication>(argc, argv);
+    // Drawing a chart needs the GUI classes (never a screen): the plot module brings them and
+    // its application object; every other run stays a console program.
+    std::unique_ptr<QCoreApplication> app;
+    if (tavrel::cli::wantsPlot(argc, argv)) {
+        QString error;
+        app.reset(tavrel::cli::plotApplication(argc, argv, &error));
+        if (!app) {
+            std::fprintf(stderr, "tavrel-cli: cannot draw charts here: %s\n",
+                         error.toLocal8Bit().constData());
+            return 3;
+        }
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("tavrel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION_TEXT));
     QCommandLineParser parser;

@@ -17,7 +17,8 @@ for f in bin/tavrel bin/tavrel-cli bin/tavrel-sim bin/tavrel-desktop \
   share/icons/hicolor/scalable/apps/tavrel.svg share/icons/hicolor/48x48/apps/tavrel.png \
   share/icons/hicolor/256x256/apps/tavrel.png share/man/man1/tavrel.1 share/man/man1/tavrel-cli.1 \
   share/man/man1/tavrel-sim.1 share/bash-completion/completions/tavrel-cli \
-  share/doc/tavrel/collect.md share/doc/tavrel/examples/tavrel-collect.timer; do
+  share/doc/tavrel/collect.md share/doc/tavrel/examples/tavrel-collect.timer \
+  lib/tavrel/tavrel-plot.so; do
   [ -e "$work/prefix/$f" ] || say "not installed: $f"
 done
 extra=$(cd "$work/prefix" && find . -type f | grep -E 'test|bench|fuzz|screenshot|render_icons|make_seeds')
@@ -45,6 +46,13 @@ if [ -n "$deb" ]; then
   (cd "$work/run" && "$bin/tavrel-cli" download --demo --sim-records 50 --out demo.csv >"$work/cli.log" 2>&1) ||
     { cat "$work/cli.log"; say "tavrel-cli download --demo from the package"; }
   [ "$(grep -c $'\r' "$work/run/demo.csv" 2>/dev/null)" = 51 ] || say "demo.csv lines"
+  # The chart comes from the plot module in the package's library folder.
+  (cd "$work/run" && "$bin/tavrel-cli" plot demo.csv --out demo.png >"$work/plot.log" 2>&1) ||
+    { cat "$work/plot.log"; say "tavrel-cli plot from the package"; }
+  [ -s "$work/run/demo.png" ] || say "no chart from the package"
+  for d in libqt6charts6 libqt6svg6; do
+    echo "$depends" | grep -q "$d" || say "Depends lacks $d (the plot module): $depends"
+  done
   # The window runs until it is closed: alive after three seconds is the pass.
   (cd "$work/run" && QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel" --demo >"$work/gui.log" 2>&1)
   [ $? -eq 124 ] || { cat "$work/gui.log"; say "tavrel --demo did not stay up"; }

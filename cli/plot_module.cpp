@@ -1,0 +1,130 @@
+// tavrel-plot: the chart drawing of tavrel-cli, in a module of its own so that only a run that
+// draws loads the GUI and chart libraries (a plain download starts as fast as ever).
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "cli_views.h"
+#include "log_chart.h"
+#include "plot_request.h"
+
+namespace tavrel::cli {
+
+namespace {
+
+constexpr int kUsage = 64;
+constexpr int kNotWritten = 3;
+
+int fail(int code, const QString& message) {
+    std::fprintf(stderr, "tavrel-cli: %s\n", console(message).constData());
+    return code;
+}
+
+// A time from --from / --to: 2026-03-15, 2026-03-15T09:30 or "2026-03-15 09:30".
+std::optional<qint64> timeOption(const QString& text, bool end) {
+    QString t = text.trimmed();
+    t.replace(u' ', u'T');
+    QDateTime when = QDateTime::fromString(t, Qt::ISODate);
+    if (!when.isValid()) {
+        const QDate day = QDate::fromString(t, Qt::ISODate);
+        if (!day.isValid()) return std::nullopt;
+        when = end ? QDateTime(day, QTime(23, 59, 59)) : QDateTime(day, QTime(0, 0));
+    }
+    return when.toMSecsSinceEpoch();
+}
+
+// Draws `data` as the options say into `out`.
+int draw(const PlotRequest& request, ChartData data) {
+    const QString& out = request.out;
+    const QString suffix = QFileInfo(out).suffix().toLower();
+    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg"))
+        return fail(kUsage, QStringLiteral("%1: the image is .png or .svg").arg(out));
+    QSize size(1200, 600);
+    if (!request.size.isEmpty()) {
+        const QStringList wh = request.size.toLower().split(u'x');
+        bool okW = false;
+        bool okH = false;
+        size = QSize(wh.value(0).toInt(&okW), wh.value(1).toInt(&okH));
+        if (wh.size() != 2 || !okW || !okH || size.width() < 200 || size.height() < 150 ||
+            size.width() > 10000 || size.height() > 10000)
+            return fail(kUsage, QStringLiteral("--size wants WIDTHxHEIGHT, e.g. 1200x600"));
+    }
+    QList<bool> shown(data.channels.size(), true);
+    if (!request.channels.isEmpty()) {
+        shown.fill(false);
+        for (const QString& item : request.channels.split(u',', Qt::SkipEmptyParts)) {
+            bool number = false;
+            const int n = item.toInt(&number);
+            qsizetype index = number ? n - 1 : -1;
+            for (qsizetype k = 0; !number && k < data.channels.size(); ++k) {
+                if (data.channels[k].caption.trimmed().compare(item.trimmed(),
+                                                               Qt::CaseInsensitive) == 0)
+                    index = k;
+            }
+            if (index < 0 || index >= data.channels.size()) {
+                QStringList names;
+                for (qsizetype k = 0; k < data.channels.size(); ++k)
+                    names.append(QStringLiteral("%1 \"%2\"")
+                                     .arg(k + 1)
+                                     .arg(data.channels[k].caption.trimmed()));
+                return fail(kUsage, QStringLiteral("--channels: no channel \"%1\" (the log has %2)")
+                                        .arg(item, names.join(QStringLiteral(", "))));
+            }
+            shown[index] = true;
+        }
+    }
+    qint64 from = data.first;
+    qint64 to = data.last;
+    for (const auto& [name, text, end, target] : {std::tuple{"from", &request.from, false, &from},
+                                                  std::tuple{"to", &request.to, true, &to}}) {
+        if (text->isEmpty()) continue;
+        const auto t = timeOption(*text, end);
+        if (!t) {
+            return fail(kUsage, QStringLiteral("--%1 wants a time such as 2026-03-15T09:30")
+                                    .arg(QLatin1String(name)));
+        }
+        *target = *t;
+    }
+    if (to <= from) return fail(kUsage, QStringLiteral("--to must come after --from"));
+
+    LogChart chart;
+    chart.setData(std::move(data));
+    for (qsizetype k = 0; k < shown.size(); ++k)
+        chart.setChannelVisible(static_cast<int>(k), shown[k]);
+    chart.setRange(from, to);
+    chart.resize(size);
+    QString error;
+    if (!chart.saveImage(out, &error))
+        return fail(kNotWritten, QStringLiteral("cannot write %1: %2").arg(out, error));
+    std::printf("Chart in %s\n", console(out).constData());
+    return 0;
+}
+
+}  // namespace
+
+}  // namespace tavrel::cli
+
+using tavrel::cli::PlotRequest;
+
+// The application object a chart needs: a QApplication, on the offscreen platform.
+extern "C" Q_DECL_EXPORT QCoreApplication* tavrelPlotApplication(int* argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(*argc, argv);
+}
+
+// 0 drawn, 3 the image could not be written, 64 not a log the tool wrote or a bad option.
+extern "C" Q_DECL_EXPORT int tavrelPlot(const PlotRequest* request) {
+    using namespace tavrel;
+    QFile in(request->csv);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return cli::fail(cli::kUsage,
+                         QStringLiteral("cannot read %1: %2").arg(request->csv, in.errorString()));
+    }
+    LogTable table;
+    QString error;
+    if (!readLogCsv(in.readAll(), &table, &error))
+        return cli::fail(cli::kUsage, QStringLiteral("%1: %2").arg(request->csv, error));
+    return cli::draw(*request, buildChartData(table));
+}
