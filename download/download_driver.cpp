@@ -167,12 +167,23 @@ int DownloadDriver::DownloadLog() {
     decoder.setColumns(columnOf);
     grid_.setRedraw(false);
     int status = kDownloadOk;
+    // Each block is decoded while the request for the next one is answered (the grid ends the
+    // same; the instrument's answer time hides the decoding).
+    QByteArray pending;
+    auto decodePending = [&]() {
+        if (pending.isEmpty()) return;
+        decoder.DecodeLogBlock(pending);
+        pending.clear();
+    };
     for (;;) {
         auto request = [&]() {
+            link_.setAfterSend(decodePending);
             return link_.ReadLogBlock(slave, 8 + position / 16384, 0x80 + (position % 16384) / 256,
                                       0, block / 2);
         };
         const bool ok = request() || request();
+        link_.setAfterSend({});
+        decodePending();  // a request that never went out left it undone
         if (total == 0) {
             cause_ = QStringLiteral("no channel of the log is in use");
             grid_.setRedraw(true);
@@ -185,11 +196,12 @@ int DownloadDriver::DownloadLog() {
             status = kDownloadFailed;
             break;
         }
-        if (!decoder.DecodeLogBlock(s.ReplyData)) break;
+        pending = s.ReplyData;
         position += block;
         if (position >= total) break;
         block = std::min(kBlockBytes, total - position);
     }
+    decodePending();
     grid_.setRedraw(true);
     return status;
 }

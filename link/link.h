@@ -5,6 +5,7 @@
 // EventPump, timing everything on the Clock.
 
 #include <cstdint>
+#include <functional>
 
 #include "port_lock.h"
 #include "program_state.h"
@@ -50,6 +51,11 @@ class Link {
     // the port from opening again.
     void shutDown();
     bool shuttingDown() const { return shuttingDown_; }
+
+    // Runs once, right after the next function 96 request has gone out and before its wait
+    // begins: the download decodes the block before while the instrument answers. Bytes on the
+    // line and the wait's limits are as without it.
+    void setAfterSend(std::function<void()> work) { afterSend_ = std::move(work); }
 
     LinkCause lastCause() const { return lastCause_; }
     // Elapsed-clock time of the last byte put on or taken from the line (for the modem's guard
@@ -102,6 +108,7 @@ class Link {
     LinkCounters counters_;
     QByteArray traceRx_;
     double lastTraffic_ = -1e9;
+    std::function<void()> afterSend_;
 };
 
 }  // namespace tavrel

@@ -4,6 +4,7 @@
 // expectations of how long a silent line takes to give up, depend on it.
 
 #include <algorithm>
+#include <utility>
 
 #include "clock.h"
 #include "comm_port.h"
@@ -189,6 +190,9 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     };
     send(buildRequest());
     pump_.runPending();
+    // Work that can go on while the instrument answers (the previous block's decoding), before
+    // the wait's clock starts.
+    if (afterSend_) std::exchange(afterSend_, {})();
 
     int awaited = awaitedLength();
     int repeats = 0;

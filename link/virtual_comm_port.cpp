@@ -58,6 +58,7 @@ void VirtualCommPort::waitForBytes(std::chrono::milliseconds limit) {
 }
 
 void VirtualCommPort::vanish() {
+    line_.cut();  // an answer on its way went with the adapter
     open_ = false;
     present_ = false;
     error_ = QStringLiteral("the device was removed");

@@ -92,6 +92,14 @@ void VirtualLine::hostDiscardOutput() {
     lastToDevice_ = now();
 }
 
+void VirtualLine::cut() {
+    toDevice_.clear();
+    toHost_.clear();
+    hostInbox_.clear();
+    lastToDevice_ = now();
+    lastToHost_ = now();
+}
+
 double VirtualLine::secondsToNextHostByte() {
     deliver();
     if (!hostInbox_.isEmpty()) return 0.0;

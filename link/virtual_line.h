@@ -44,6 +44,8 @@ class VirtualLine {
     QByteArray hostRead(int count);  // count 0 = all
     void hostDiscardInput();
     void hostDiscardOutput();
+    // The cable is pulled: whatever is on the wire either way, or waiting unread, is lost.
+    void cut();
     // Seconds until the next byte reaches the host, or a negative number when none is on the way.
     double secondsToNextHostByte();
 

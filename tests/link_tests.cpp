@@ -429,6 +429,29 @@ TEST(ReadLogBlock, PortVanishingMidReplyEndsAtOnce) {
     EXPECT_LT(rig.now() - start, 1.0);
 }
 
+// The download decodes a block while the next is answered: that work runs once, after the
+// request is out and before the wait's clock starts, and a repeat does not run it again.
+TEST(ReadLogBlock, WorkAfterTheRequestRunsOnceBeforeTheWait) {
+    SimRig rig;
+    rig.faults().add(sim::FaultRule{sim::FaultKind::Silence, 0, 96, 1, 1});  // first send lost
+    int calls = 0;
+    long sendsThen = -1;
+    const double start = rig.now();
+    rig.link.setAfterSend([&] {
+        ++calls;
+        sendsThen = rig.sends();
+        rig.clock.advanceSeconds(
+            0.5);  // slow work: the repeat still comes 2 s after it, not before
+    });
+    ASSERT_TRUE(rig.link.ReadLogBlock(1, 8, 0x80, 0, 8));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(sendsThen, 1);
+    EXPECT_EQ(rig.sends(), 2);
+    EXPECT_GE(rig.now() - start, 2.5);
+    ASSERT_TRUE(rig.link.ReadLogBlock(1, 8, 0x80, 0, 8));
+    EXPECT_EQ(calls, 1);  // once only
+}
+
 // The trace's lines for the replies a technician needs to see: a good one, an exception reply
 // left waiting when the limit ran out, a garbled one, and one discarded before a repeat.
 TEST(Trace, RecordsRepliesGoodAndBadWithTheirCause) {
