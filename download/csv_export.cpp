@@ -20,6 +20,7 @@ bool DownloadDriver::WriteCsvFile() {
     }
     const std::int32_t last = s.RecordRow;
     QByteArray line;
+    line.reserve(256);
     for (std::int32_t row = 1; row <= last; ++row) {
         if (row >= grid_.rows()) {
             exportError_ = QStringLiteral("the log holds more records than the grid's %1")
@@ -27,13 +28,14 @@ bool DownloadDriver::WriteCsvFile() {
             file.close();  // the grid has no such row: its records were lost
             return false;
         }
-        line = encodeLocal(grid_.text(row, 1));
+        line.resize(0);  // keeps its room: one buffer for every line
+        appendLocal(line, grid_.text(row, 1));
         int column = 1;
         for (int k = 1; k <= 8; ++k) {
             if (!s.ChannelInUse[k]) continue;
             ++column;
             line += ',';
-            line += encodeLocal(grid_.text(row, column));
+            appendLocal(line, grid_.text(row, column));
         }
         line += "\r\n";
         if (file.write(line) != line.size()) {

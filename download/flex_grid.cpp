@@ -21,6 +21,7 @@ const QString& FlexGrid::text(int row, int col) const {
 bool FlexGrid::setText(int row, int col, const QString& text) {
     if (!contains(row, col)) return false;
     cells_[index(row, col)] = text;
+    blank_ = false;
     if (redraw_ && listener_ != nullptr) listener_->rowsChanged(row, row);
     return true;
 }
@@ -30,12 +31,16 @@ bool FlexGrid::bold(int row, int col) const { return contains(row, col) && bold_
 void FlexGrid::setBold(int row, int col, bool bold) {
     if (!contains(row, col)) return;
     bold_[index(row, col)] = bold;
+    blank_ = blank_ && !bold;
     if (redraw_ && listener_ != nullptr) listener_->rowsChanged(row, row);
 }
 
 void FlexGrid::clear() {
-    for (QString& cell : cells_) cell.clear();
-    bold_.assign(bold_.size(), false);
+    if (!blank_) {
+        for (QString& cell : cells_) cell.clear();
+        bold_.assign(bold_.size(), false);
+        blank_ = true;
+    }
     if (listener_ != nullptr) listener_->gridReset();
 }
 

@@ -60,6 +60,7 @@ class FlexGrid {
     std::vector<bool> bold_;
     std::vector<int> widths_;
     bool redraw_ = true;
+    bool blank_ = true;  // no text or emphasis since the last clear: clearing again is free
     int row_ = 1;
     int col_ = 1;
     FlexGridListener* listener_ = nullptr;

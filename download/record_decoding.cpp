@@ -115,10 +115,15 @@ QString StampTexts::text(QDate d, QTime t) {
     if (d != date_) {
         date_ = d;
         dateText_ = dateTimeText(d, QTime(0, 0));
+        for (const std::size_t m : stamped_) stamps_[m] = QString();
+        stamped_.clear();
     }
     if (t.second() != 0 || !t.isValid()) return dateTimeText(d, t);
     const int minute = t.hour() * 60 + t.minute();
     if (minute == 0) return dateText_;
+    // Every entry of a record carries its stamp: the whole text is made once and shared.
+    QString& stamp = stamps_[static_cast<std::size_t>(minute)];
+    if (!stamp.isNull()) return stamp;
     QString& time = times_[static_cast<std::size_t>(minute)];
     if (time.isNull()) {
         // The long time alone: the stamp less its date part (the C library has no "%X only"
@@ -127,7 +132,9 @@ QString StampTexts::text(QDate d, QTime t) {
         if (!whole.startsWith(dateText_ + u' ')) return whole;  // never cached: kept exact
         time = whole.mid(dateText_.size() + 1);
     }
-    return dateText_ + u' ' + time;
+    stamp = dateText_ + u' ' + time;
+    stamped_.push_back(static_cast<std::size_t>(minute));
+    return stamp;
 }
 
 LogBlockDecoder::LogBlockDecoder(FlexGrid& grid, std::int32_t& recordRow)
@@ -142,6 +149,9 @@ bool LogBlockDecoder::DecodeLogBlock(const QByteArray& block) {
     QDate previousDate;
     QTime previousTime;
     const auto* bytes = reinterpret_cast<const unsigned char*>(block.constData());
+    int lastMonth = -1;
+    int lastDay = -1;
+    QDate lastValid;
     // A trailing partial entry is ignored.
     for (qsizetype at = 0; at + 8 <= block.size(); at += 8) {
         const unsigned char* e = bytes + at;
@@ -149,21 +159,29 @@ bool LogBlockDecoder::DecodeLogBlock(const QByteArray& block) {
         if (channel == 12) continue;
         const int month = e[0] & 0x0F;
         const int day = bcd(e[1]);
-        if (QDate d(year_, month, day); month >= 1 && month <= 12 && day > 0 && d.isValid()) {
-            date = d;
+        // Entries of one day follow each other: its date is worked out once.
+        if (month != lastMonth || day != lastDay) {
+            lastMonth = month;
+            lastDay = day;
+            const QDate d(year_, month, day);
+            lastValid = month >= 1 && month <= 12 && day > 0 && d.isValid() ? d : QDate();
         }
+        if (lastValid.isValid()) date = lastValid;
         const int hour = bcd(e[2]);
         const int minute = bcd(e[3]);
         if (hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59) time = QTime(hour, minute);
         if (!date.isValid()) continue;
 
-        if (!havePrevious || date != previousDate || time != previousTime) ++recordRow_;
+        if (!havePrevious || date != previousDate || time != previousTime) {
+            ++recordRow_;
+            // Number and stamp are the row's: written once, not again for each channel's entry.
+            grid_.setText(recordRow_, 1, stamps_.text(date, time));
+            grid_.setText(recordRow_, 0, QString::number(recordRow_ - 1));
+        }
         havePrevious = true;
         previousDate = date;
         previousTime = time;
 
-        grid_.setText(recordRow_, 1, stamps_.text(date, time));
-        grid_.setText(recordRow_, 0, QString::number(recordRow_ - 1));
         const int column = columnOf_[static_cast<std::size_t>(channel)];
         if (column > 0)
             grid_.setText(recordRow_, column, numberText(DecodeFloat(e[4], e[5], e[6], e[7])));

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 #include <array>
+#include <vector>
 
 namespace tavrel {
 
@@ -36,7 +37,9 @@ class StampTexts {
   private:
     QDate date_;
     QString dateText_;
-    std::array<QString, std::size_t{24} * 60> times_{};
+    std::array<QString, std::size_t{24} * 60> times_{};   // the long time alone, any date
+    std::array<QString, std::size_t{24} * 60> stamps_{};  // the whole stamp on date_
+    std::vector<std::size_t> stamped_;                    // the minutes stamps_ holds
 };
 
 // Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`

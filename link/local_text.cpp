@@ -263,4 +263,21 @@ QByteArray encodeLocal(const QString& text) {
     return out;
 }
 
+void appendLocal(QByteArray& out, const QString& text) {
+    // One pass: copy while every character is ASCII, and start over the slow way at the first
+    // one that is not.
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* dst = out.data() + at;
+    const auto* src = reinterpret_cast<const char16_t*>(text.utf16());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (src[i] >= 0x80) {
+            out.resize(at);
+            out.append(encodeLocal(text));
+            return;
+        }
+        dst[i] = static_cast<char>(src[i]);
+    }
+}
+
 }  // namespace tavrel
