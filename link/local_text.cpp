@@ -143,8 +143,9 @@ class Converter {
     Converter& operator=(const Converter&) = delete;
     // iconv_open's failure value is (iconv_t)-1.
     bool ok() const {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the C library's own failure value
         return cd_ != reinterpret_cast<iconv_t>(-1);
-    }  // NOLINT(performance-no-int-to-ptr)
+    }
     iconv_t get() const { return cd_; }
 
   private:
