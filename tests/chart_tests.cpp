@@ -12,7 +12,7 @@
 #include <random>
 
 #include "chart_data.h"
-#include "download_driver.h"
+#include "driver_download.h"
 #include "log_chart.h"
 #include "sim_rig.h"
 
@@ -150,20 +150,11 @@ TEST(ChartCsv, ReadsBackTheToolsOwnCsvUnderRealLocales) {
         options.meter.log.records = 5;
         options.meter.log.values[1] = {2.5F, 1.25F, -3.0F};
         options.meter.log.values[3] = {1000.0F};
-        SimRig rig(options);
-        rig.clock = VirtualClock(12 * 3600.0, QDate(2026, 6, 1));
         QTemporaryDir dir;
-        rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("log.csv"));
+        const QString name = dir.filePath(QStringLiteral("log.csv"));
         FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
-        struct Quiet : DownloadView {
-            void setDownloadStatus(const QString&) override {}
-            void setProgress(float) override {}
-            void setCountText(int, const QString&) override {}
-            void setDownloadEnabled(bool) override {}
-        } view;
-        DownloadDriver driver(rig.link, grid, view);
-        ASSERT_EQ(driver.onDownloadClicked(), 0) << locale;
-        QFile csv(rig.state.DownloadSaveFile);
+        ASSERT_EQ(driverDownload(options, QDate(2026, 6, 1), name, &grid), 0) << locale;
+        QFile csv(name);
         ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
         LogTable table;
         QString error;

@@ -15,7 +15,7 @@
 #include <QTimer>
 
 #include "crc.h"
-#include "download_driver.h"
+#include "driver_download.h"
 #include "gui_pump.h"
 #include "real_link.h"
 #include "serial_comm_port.h"
@@ -179,19 +179,9 @@ TEST_F(EndToEnd, CliDownloadWritesTheSameCsvAsTheWindowsDriver) {
     sim::SimulatedLineOptions options;
     options.meter.log.channels = {1, 3, 4};
     options.meter.log.records = 300;
-    SimRig rig(options);
-    rig.clock = VirtualClock(12 * 3600.0, QDate::currentDate());
-    rig.state.DownloadSaveFile = dir.filePath("window.csv");
-    FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
-    struct Quiet : DownloadView {
-        void setDownloadStatus(const QString&) override {}
-        void setProgress(float) override {}
-        void setCountText(int, const QString&) override {}
-        void setDownloadEnabled(bool) override {}
-    } view;
-    DownloadDriver driver(rig.link, grid, view);
-    ASSERT_EQ(driver.onDownloadClicked(), 0);
-    QFile windowCsv(rig.state.DownloadSaveFile);
+    const QString windowCsvName = dir.filePath("window.csv");
+    ASSERT_EQ(driverDownload(options, QDate::currentDate(), windowCsvName), 0);
+    QFile windowCsv(windowCsvName);
     ASSERT_TRUE(windowCsv.open(QIODevice::ReadOnly));
     const QByteArray expected = windowCsv.readAll();
     // 300 records, plus a row for each time stamp split over two blocks.
