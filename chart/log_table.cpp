@@ -64,6 +64,14 @@ bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error) {
 }
 
 std::optional<QDateTime> parseStamp(const QString& text) {
+    StampReader reader;
+    const auto stamp = reader.read(text);
+    if (!stamp) return std::nullopt;
+    // Local time: the chart's time axis shows it back as the same wall-clock text.
+    return QDateTime(stamp->date, QTime::fromMSecsSinceStartOfDay(stamp->msecsOfDay));
+}
+
+std::optional<StampReader::Stamp> StampReader::read(const QString& text) {
     if (text.isEmpty()) return std::nullopt;
 #ifdef _WIN32
     const QLocale locale = QLocale::system();
@@ -71,30 +79,9 @@ std::optional<QDateTime> parseStamp(const QString& text) {
          {locale.dateFormat(QLocale::ShortFormat) + u' ' + locale.timeFormat(QLocale::LongFormat),
           locale.dateFormat(QLocale::ShortFormat)}) {
         const QDateTime t = QDateTime::fromString(text, format);
-        if (t.isValid()) return t;
+        if (t.isValid()) return Stamp{t.date(), t.time().msecsSinceStartOfDay()};
     }
     return std::nullopt;
-#else
-    const QByteArray bytes = encodeLocal(text);
-    for (const char* format : {"%x %X", "%x"}) {
-        std::tm tm{};
-        const char* end = ::strptime(bytes.constData(), format, &tm);
-        if (end == nullptr || *end != '\0') continue;
-        const QDate d(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-        const QTime t(tm.tm_hour, tm.tm_min, tm.tm_sec);
-        if (!d.isValid() || !t.isValid()) continue;
-        // Local time: the chart's time axis shows it back as the same wall-clock text.
-        return QDateTime(d, t);
-    }
-    return std::nullopt;
-#endif
-}
-
-std::optional<StampReader::Stamp> StampReader::read(const QString& text) {
-#ifdef _WIN32
-    const auto t = parseStamp(text);
-    if (!t) return std::nullopt;
-    return Stamp{t->date(), t->time().msecsSinceStartOfDay()};
 #else
     QString rest;
     const qsizetype n = dateText_.size();

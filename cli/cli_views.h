@@ -17,6 +17,13 @@ namespace tavrel::cli {
 // Text for the terminal, in the code page of the locale it runs in.
 inline QByteArray console(const QString& text) { return encodeLocal(text); }
 
+// A usage error of any command: said on stderr with the pointer to --help; exit code 64.
+inline constexpr int kUsageExit = 64;
+inline int usageError(const QString& message) {
+    std::fprintf(stderr, "tavrel-cli: %s\n(see tavrel-cli --help)\n", console(message).constData());
+    return kUsageExit;
+}
+
 class TextDownloadView final : public DownloadView {
   public:
     TextDownloadView(std::FILE* out, std::FILE* progress, bool terminal);

@@ -21,7 +21,6 @@ namespace tavrel::cli {
 
 namespace {
 
-constexpr int kUsage = 64;
 constexpr int kSomeFailed = 2;
 
 const QStringList& collectOnlyOptions() {
@@ -31,11 +30,6 @@ const QStringList& collectOnlyOptions() {
                                    QStringLiteral("only"),    QStringLiteral("force"),
                                    QStringLiteral("report"),  QStringLiteral("keep-traces")};
     return names;
-}
-
-int usage(const QString& message) {
-    std::fprintf(stderr, "tavrel-cli: %s\n(see tavrel-cli --help)\n", console(message).constData());
-    return kUsage;
 }
 
 // Event lines always; on a terminal also one status line that each update rewrites.
@@ -154,24 +148,27 @@ QStringList collectOnlyOptionsSet(const QCommandLineParser& parser) {
 int runCollectCommand(const QCommandLineParser& parser) {
     for (const char* other : {"demo", "out", "keys", "polls", "trace", "dial", "baud", "slave"}) {
         if (parser.isSet(QLatin1String(other)))
-            return usage(QStringLiteral("collect does not take --%1").arg(QLatin1String(other)));
+            return usageError(
+                QStringLiteral("collect does not take --%1").arg(QLatin1String(other)));
     }
     const bool book = parser.isSet(QStringLiteral("book"));
     const bool file = parser.isSet(QStringLiteral("meters"));
-    if (book == file) return usage(QStringLiteral("collect wants --book FILE or --meters FILE"));
+    if (book == file)
+        return usageError(QStringLiteral("collect wants --book FILE or --meters FILE"));
     if (parser.isSet(QStringLiteral("port")) && !book)
-        return usage(QStringLiteral("--port goes with --book (the meters file names each line)"));
+        return usageError(
+            QStringLiteral("--port goes with --book (the meters file names each line)"));
 
     collect::CollectOptions options;
     if (!positive(parser, QStringLiteral("parallel"), 1, &options.parallel))
-        return usage(QStringLiteral("--parallel wants a number from 1"));
+        return usageError(QStringLiteral("--parallel wants a number from 1"));
     if (!positive(parser, QStringLiteral("retries"), 0, &options.retries))
-        return usage(QStringLiteral("--retries wants a number from 0"));
+        return usageError(QStringLiteral("--retries wants a number from 0"));
     if (parser.isSet(QStringLiteral("backoff"))) {
         bool ok = false;
         options.backoffSeconds = parser.value(QStringLiteral("backoff")).toDouble(&ok);
         if (!ok || options.backoffSeconds < 0 || options.backoffSeconds > 86400)
-            return usage(QStringLiteral("--backoff wants seconds from 0 to 86400"));
+            return usageError(QStringLiteral("--backoff wants seconds from 0 to 86400"));
     }
     if (parser.isSet(QStringLiteral("out-dir")))
         options.outDir = parser.value(QStringLiteral("out-dir"));
@@ -181,17 +178,18 @@ int runCollectCommand(const QCommandLineParser& parser) {
     QList<collect::Meter> meters;
     if (book) {
         const QString name = parser.value(QStringLiteral("book"));
-        if (!QFile::exists(name)) return usage(QStringLiteral("no settings file %1").arg(name));
+        if (!QFile::exists(name))
+            return usageError(QStringLiteral("no settings file %1").arg(name));
         meters = collect::metersFromBook(name, parser.value(QStringLiteral("port")));
         if (meters.isEmpty())
-            return usage(QStringLiteral("the phone book of %1 holds no numbers").arg(name));
+            return usageError(QStringLiteral("the phone book of %1 holds no numbers").arg(name));
     } else {
         const QString name = parser.value(QStringLiteral("meters"));
         QFile in(name);
         if (!in.open(QIODevice::ReadOnly))
-            return usage(QStringLiteral("cannot read %1: %2").arg(name, in.errorString()));
+            return usageError(QStringLiteral("cannot read %1: %2").arg(name, in.errorString()));
         QString error;
-        if (!collect::parseMeters(in.readAll(), name, &meters, &error)) return usage(error);
+        if (!collect::parseMeters(in.readAll(), name, &meters, &error)) return usageError(error);
     }
     if (parser.isSet(QStringLiteral("only"))) {
         const QStringList wanted =
@@ -200,7 +198,7 @@ int runCollectCommand(const QCommandLineParser& parser) {
         QSet<QString> known;
         for (const auto& m : meters) known.insert(m.name);
         for (const QString& w : wanted) {
-            if (!known.contains(w)) return usage(QStringLiteral("no meter named %1").arg(w));
+            if (!known.contains(w)) return usageError(QStringLiteral("no meter named %1").arg(w));
         }
         for (const auto& m : meters) {
             if (wanted.contains(m.name)) kept.append(m);

@@ -42,12 +42,7 @@ namespace {
 
 using tavrel::ProgramState;
 using tavrel::cli::console;
-constexpr int kUsage = 64;
-
-int usage(const QString& message) {
-    std::fprintf(stderr, "tavrel-cli: %s\n(see tavrel-cli --help)\n", console(message).constData());
-    return kUsage;
-}
+using tavrel::cli::usageError;
 
 // The settings file's port, baud, slave ID and file name, without creating the file.
 void loadDefaults(ProgramState& s) {
@@ -170,7 +165,7 @@ int main(int argc, char* argv[]) {
     tavrel::cli::addCollectOptions(parser);
     tavrel::cli::addPlotOptions(parser);
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
-    if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
+    if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
         std::printf("%s", console(parser.helpText()).constData());
         return 0;
@@ -182,21 +177,21 @@ int main(int argc, char* argv[]) {
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == QStringLiteral("plot")) {
-        if (args.size() != 2) return usage(QStringLiteral("say plot CSV"));
+        if (args.size() != 2) return usageError(QStringLiteral("say plot CSV"));
         return tavrel::cli::runPlotCommand(parser, args[1]);
     }
     if (args.size() != 1 ||
         (command != QStringLiteral("download") && command != QStringLiteral("panel") &&
          command != QStringLiteral("collect"))) {
-        return usage(QStringLiteral("say download, panel, plot or collect"));
+        return usageError(QStringLiteral("say download, panel, plot or collect"));
     }
     if (parser.isSet(QStringLiteral("plot")) && command != QStringLiteral("download"))
-        return usage(QStringLiteral("--plot goes with download"));
+        return usageError(QStringLiteral("--plot goes with download"));
     if (command == QStringLiteral("collect")) return tavrel::cli::runCollectCommand(parser);
     if (const QStringList extra = tavrel::cli::collectOnlyOptionsSet(parser); !extra.isEmpty())
-        return usage(extra.join(u' ') + QStringLiteral(" go with collect only"));
+        return usageError(extra.join(u' ') + QStringLiteral(" go with collect only"));
     if (parser.isSet(QStringLiteral("port")) && parser.isSet(QStringLiteral("demo"))) {
-        return usage(QStringLiteral("--port and --demo exclude each other"));
+        return usageError(QStringLiteral("--port and --demo exclude each other"));
     }
 
     ProgramState defaults;
@@ -205,34 +200,36 @@ int main(int argc, char* argv[]) {
         const qsizetype i = tavrel::baudCaptions().indexOf(
             tavrel::leadingNumberText(parser.value(QStringLiteral("baud"))));
         if (i < 0)
-            return usage(QStringLiteral("--baud wants one of ") +
-                         tavrel::baudCaptions().join(u' '));
+            return usageError(QStringLiteral("--baud wants one of ") +
+                              tavrel::baudCaptions().join(u' '));
         defaults.CommBaud = tavrel::baudCaptions()[i];
     }
     if (parser.isSet(QStringLiteral("slave"))) {
         const auto id =
             tavrel::toInt16(tavrel::leadingNumber(parser.value(QStringLiteral("slave"))));
         if (!id || *id < 0 || *id > 255)
-            return usage(QStringLiteral("--slave wants a number from 0 to 255"));
+            return usageError(QStringLiteral("--slave wants a number from 0 to 255"));
         defaults.CommSlaveID = *id;
     }
     if (parser.isSet(QStringLiteral("out")))
         defaults.DownloadSaveFile = parser.value(QStringLiteral("out"));
     bool pollsOk = false;
     int polls = parser.value(QStringLiteral("polls")).toInt(&pollsOk);
-    if (!pollsOk || polls < 1) return usage(QStringLiteral("--polls wants a positive number"));
+    if (!pollsOk || polls < 1) return usageError(QStringLiteral("--polls wants a positive number"));
     const QByteArray keys = parser.value(QStringLiteral("keys")).toLatin1();
     for (const char k : keys) {
         if (!QByteArray("0123456789.NLMEF").contains(k)) {
-            return usage(QStringLiteral("--keys takes only the key characters 0-9 . N L M E F"));
+            return usageError(
+                QStringLiteral("--keys takes only the key characters 0-9 . N L M E F"));
         }
     }
     // Each poll sends at most one key: a key left in the queue would never reach the instrument.
     if (polls < keys.size()) {
         if (parser.isSet(QStringLiteral("polls"))) {
-            return usage(QStringLiteral("--polls %1 sends only %1 of the %2 keys (one key a poll)")
-                             .arg(polls)
-                             .arg(keys.size()));
+            return usageError(
+                QStringLiteral("--polls %1 sends only %1 of the %2 keys (one key a poll)")
+                    .arg(polls)
+                    .arg(keys.size()));
         }
         polls = static_cast<int>(keys.size());
     }
@@ -244,9 +241,9 @@ int main(int argc, char* argv[]) {
         options.ports.set(defaults.CommPort, parser.value(QStringLiteral("port")));
     QString error;
     if (!tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-")))
-        return usage(error);
+        return usageError(error);
     tavrel::Session session(options);
-    if (!session.traceError().isEmpty()) return usage(session.traceError());
+    if (!session.traceError().isEmpty()) return usageError(session.traceError());
     ProgramState& s = session.state();
     s.CommPort = defaults.CommPort;
     s.CommBaud = defaults.CommBaud;

@@ -206,15 +206,6 @@ class Round {
         }
         if (visit.result != Visit::Ok) QFile::remove(r.part);
         const bool failed = visit.result == Visit::Failed;
-        if (stopping_ && failed) {
-            report.result = QStringLiteral("failed");
-            report.cause = visit.cause;
-            progress_.event(QStringLiteral("%1: %2").arg(meter.name, visit.cause));
-            if (r.thread != nullptr) r.thread->deleteLater();
-            running_.erase(k);
-            QTimer::singleShot(0, &loop_, [this] { step(); });
-            return;
-        }
         if (failed) {
             report.result = QStringLiteral("failed");
             report.cause = visit.cause;
@@ -230,7 +221,8 @@ class Round {
                                       .arg(visit.records)
                                       .arg(seconds(report.seconds), r.final)
                                 : QStringLiteral("%1: 0 Records Available").arg(meter.name));
-        } else if (schedule_->retriesUsed(k) < options_.retries && schedule_->nextReady() >= 0) {
+        } else if (!stopping_ && schedule_->retriesUsed(k) < options_.retries &&
+                   schedule_->nextReady() >= 0) {
             progress_.event(QStringLiteral("%1: failed (%2); trying again in %3 s")
                                 .arg(meter.name, visit.cause,
                                      seconds(schedule_->backoffAfter(report.retries + 1))));
