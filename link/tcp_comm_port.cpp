@@ -1,31 +1,72 @@
 #include "tcp_comm_port.h"
 
-#include <QUrl>
-#include <thread>
-
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#include <cerrno>
-#endif
-
 #include "port_map.h"
 #include "serial_comm_port.h"
 
+#ifndef _WIN32
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QUrl>
+#include <cerrno>
+#include <chrono>
+
 namespace tavrel {
 
-TcpCommPort::TcpCommPort() : socket_(std::make_unique<QTcpSocket>()) {}
-TcpCommPort::~TcpCommPort() = default;
+namespace {
 
-void TcpCommPort::setPortOpen(bool open) {
+constexpr auto kConnectLimit = std::chrono::milliseconds(3000);
+
+// Connects a non-blocking socket to one address within the time left; the socket, or -1 with
+// `error` set.
+int connectOne(const addrinfo& a, std::chrono::steady_clock::time_point deadline, int& error) {
+    const int fd =
+        ::socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    if (::connect(fd, a.ai_addr, a.ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) {
+            error = errno;
+            ::close(fd);
+            return -1;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLOUT, 0};
+        int r = 0;
+        do {
+            r = ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+        } while (r < 0 && errno == EINTR);
+        int result = ETIMEDOUT;
+        socklen_t size = sizeof result;
+        if (r > 0) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &size);
+        if (result != 0) {
+            error = result;
+            ::close(fd);
+            return -1;
+        }
+    }
+    // A request is a handful of bytes: send it now, not after the last one was acknowledged.
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+}  // namespace
+
+void PosixTcpCommPort::setPortOpen(bool open) {
     if (!open) {
-        socket_->abort();
-        pending_.clear();
-        open_ = false;
+        closeFd();
         return;
     }
-    if (open_) return;
+    if (portOpen()) return;
     LineSettings ls;
     if (!parseLineSettings(settings_, ls)) {
         error_ = QStringLiteral("bad settings text \"%1\"").arg(settings_);
@@ -36,91 +77,57 @@ void TcpCommPort::setPortOpen(bool open) {
         error_ = QStringLiteral("%1 is not tcp://HOST:PORT").arg(url_);
         return;
     }
-    socket_->connectToHost(url.host(), static_cast<quint16>(url.port()));
-    if (!socket_->waitForConnected(3000)) {
-        error_ = QStringLiteral("%1: %2").arg(url_, socket_->errorString());
-        socket_->abort();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(url.host().toUtf8().constData(),
+                                 QByteArray::number(url.port()).constData(), &hints, &found);
+    if (rc != 0) {
+        fail(QStringLiteral("host not found (%1)").arg(QString::fromLocal8Bit(gai_strerror(rc))));
         return;
     }
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    open_ = true;
-    error_.clear();
+    const auto deadline = std::chrono::steady_clock::now() + kConnectLimit;
+    int error = ETIMEDOUT;
+    int fd = -1;
+    for (const addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        fd = connectOne(*a, deadline, error);
+    }
+    ::freeaddrinfo(found);
+    if (fd < 0) {
+        fail(systemErrorText(error));
+        return;
+    }
+    zeroReadIsEnd_ = true;
+    adopt(fd);
 }
 
-void TcpCommPort::checkLost() {
-    if (open_ && socket_->state() != QAbstractSocket::ConnectedState) {
-        error_ = QStringLiteral("%1: connection lost").arg(url_);
-        open_ = false;
+void PosixTcpCommPort::flushDriverInput() {
+    char scratch[4096];
+    for (;;) {
+        const ssize_t n = ::recv(fd(), scratch, sizeof scratch, MSG_DONTWAIT);
+        if (n > 0) continue;
+        if (n == 0) lost(0);
+        return;  // nothing more now, or gone (seen by the next read)
     }
 }
 
-int TcpCommPort::inBufferCount() {
-    if (!open_) return 0;
-    socket_->waitForReadyRead(0);
-    checkLost();
-    seen_ = socket_->bytesAvailable();
-    return static_cast<int>(std::min<qint64>(seen_, 32767));
+ssize_t PosixTcpCommPort::writeSome(const char* data, size_t size) {
+    return ::send(fd(), data, size, MSG_NOSIGNAL);
 }
 
-void TcpCommPort::discardInput() {
-    if (!open_) return;
-    socket_->waitForReadyRead(0);
-    socket_->readAll();
+void PosixTcpCommPort::lost(int error) {
+    (void)error;
+    fail(QStringLiteral("connection lost"));
+    closeFd();
 }
 
-void TcpCommPort::push() {
-    if (!open_ || pending_.isEmpty()) return;
-    const auto fd = socket_->socketDescriptor();
-#ifdef _WIN32
-    const int sent =
-        ::send(static_cast<SOCKET>(fd), pending_.constData(), static_cast<int>(pending_.size()), 0);
-    const bool failed = sent < 0 && WSAGetLastError() != WSAEWOULDBLOCK;
-#else
-    const ssize_t sent = ::send(static_cast<int>(fd), pending_.constData(),
-                                static_cast<std::size_t>(pending_.size()), MSG_NOSIGNAL);
-    const bool failed = sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+}  // namespace tavrel
+
 #endif
-    if (sent > 0) pending_.remove(0, static_cast<qsizetype>(sent));
-    if (failed) {
-        error_ = QStringLiteral("%1: connection lost").arg(url_);
-        socket_->abort();
-        pending_.clear();
-        open_ = false;
-    }
-}
 
-int TcpCommPort::outBufferCount() {
-    push();
-    return static_cast<int>(std::min<qsizetype>(pending_.size(), 32767));
-}
-
-void TcpCommPort::output(QByteArrayView bytes) {
-    if (!open_) return;
-    pending_.append(bytes.data(), bytes.size());
-    push();
-    checkLost();
-}
-
-QByteArray TcpCommPort::input() {
-    if (!open_) return {};
-    QByteArray bytes = inputLen_ <= 0 ? socket_->readAll() : socket_->read(inputLen_);
-    seen_ = socket_->bytesAvailable();
-    return bytes;
-}
-
-void TcpCommPort::waitForBytes(std::chrono::milliseconds limit) {
-    if (!open_) {
-        std::this_thread::sleep_for(limit);
-        return;
-    }
-    push();
-    // Bytes that came in since the caller last counted need no wait. Otherwise block until more
-    // come or the limit passes, also when some are already buffered: the caller is waiting for
-    // more than it has (half a reply must not spin a core).
-    if (socket_->bytesAvailable() > seen_) return;
-    socket_->waitForReadyRead(static_cast<int>(limit.count()));
-    checkLost();
-}
+namespace tavrel {
 
 MappedCommPort::MappedCommPort(const PortMap& map)
     : map_(std::make_unique<PortMap>(map)),

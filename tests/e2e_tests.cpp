@@ -1,9 +1,12 @@
-// End to end in real time over pseudo-terminals: the real serial code path (QSerialPort on a
-// pty), tavrel-sim serving the instrument, and tavrel-cli run as a user would run it.
+// End to end in real time over pseudo-terminals and sockets: the real port code on a pty and on
+// a TCP connection, tavrel-sim serving the instrument, and tavrel-cli run as a user would run it.
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QCoreApplication>
@@ -13,6 +16,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstring>
+#include <functional>
+#include <thread>
 
 #include "crc.h"
 #include "driver_download.h"
@@ -129,6 +135,140 @@ TEST_F(EndToEnd, ASerialDeviceServerOverTcp) {
     }
     sim.terminate();
     sim.waitForFinished(2000);
+}
+
+// A device server played by a script: listens on a free loopback port, takes one connection and
+// runs `script` on it in a thread of its own.
+struct ScriptedServer {
+    explicit ScriptedServer(std::function<void(int)> script) {
+        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        ::bind(listener, reinterpret_cast<sockaddr*>(&a), size);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size);
+        port = ntohs(a.sin_port);
+        ::listen(listener, 1);
+        worker = std::thread([this, script = std::move(script)] {
+            const int fd = ::accept(listener, nullptr, nullptr);
+            if (fd >= 0) script(fd);
+            if (fd >= 0) ::close(fd);
+        });
+    }
+    ~ScriptedServer() {
+        ::shutdown(listener, SHUT_RDWR);  // ends an accept still waiting
+        join();
+        ::close(listener);
+    }
+    void join() {
+        if (worker.joinable()) worker.join();
+    }
+    QString url() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(port); }
+    int listener = -1;
+    quint16 port = 0;
+    std::thread worker;
+};
+
+QByteArray readExactly(int fd, int n) {
+    QByteArray got(n, 0);
+    int at = 0;
+    while (at < n) {
+        const ssize_t r = ::read(fd, got.data() + at, static_cast<size_t>(n - at));
+        if (r <= 0) break;
+        at += static_cast<int>(r);
+    }
+    return got.left(at);
+}
+
+struct TcpLink {
+    explicit TcpLink(const QString& url)
+        : port(map(url)), pump(port), link(state, port, clock, pump) {
+        state.CommPort = 2;
+        state.CommBaud = QStringLiteral("9600");
+        state.CommSlaveID = 1;
+        state.WriteDataHigh[1] = '1';
+        state.WriteDataLow[1] = static_cast<char>(0xFF);
+    }
+    static PortMap map(const QString& url) {
+        PortMap m;
+        m.set(2, url);
+        return m;
+    }
+    ProgramState state;
+    SystemClock clock;
+    MappedCommPort port;
+    GuiPump pump;
+    Link link;
+};
+
+// The key write and its answer as they go on the line.
+const QByteArray kKeyRequest = QByteArray::fromHex("011000D100010231FFE1C1");
+const QByteArray kKeyReply = QByteArray::fromHex("011000D1000151F0");
+
+// A device server that cannot be reached, or is no device server address, is named with why.
+// (A name that does not resolve is left out: without a name server here it would wait on DNS.)
+TEST_F(EndToEnd, DeviceServerFailuresSayWhy) {
+    quint16 closedPort = 0;
+    {
+        ScriptedServer gone([](int) {});  // takes a port, then gives it back
+        closedPort = gone.port;
+        ::shutdown(gone.listener, SHUT_RDWR);
+    }
+    const struct {
+        QString url;
+        QString endsWith;
+    } cases[] = {
+        {QStringLiteral("tcp://127.0.0.1:%1").arg(closedPort),
+         QString::fromLocal8Bit(std::strerror(ECONNREFUSED))},
+        {QStringLiteral("tcp://127.0.0.1"), QStringLiteral("is not tcp://HOST:PORT")},
+    };
+    for (const auto& c : cases) {
+        TcpLink tcp(c.url);
+        EXPECT_FALSE(tcp.link.OpenCommPort()) << c.url.toStdString();
+        const QString why = tcp.port.errorText();
+        EXPECT_TRUE(why.startsWith(c.url)) << why.toStdString();
+        EXPECT_TRUE(why.endsWith(c.endsWith)) << why.toStdString();
+    }
+}
+
+// What a device server sent before the request (a previous session's tail) is dropped, and the
+// answer that follows is taken.
+TEST_F(EndToEnd, ADeviceServersStaleBytesAreDropped) {
+    QByteArray request;
+    ScriptedServer server([&](int fd) {
+        const char stale[] = "\x55\xAA stale line noise";
+        (void)::write(fd, stale, sizeof stale - 1);
+        request = readExactly(fd, static_cast<int>(kKeyRequest.size()));
+        (void)::write(fd, kKeyReply.constData(), static_cast<size_t>(kKeyReply.size()));
+        readExactly(fd, 1);  // until the tool closes
+    });
+    TcpLink tcp(server.url());
+    ASSERT_TRUE(tcp.link.OpenCommPort()) << tcp.port.errorText().toStdString();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the noise is in
+    EXPECT_TRUE(tcp.link.WriteMultipleRegisters(1, 209, 1, 2));
+    EXPECT_EQ(tcp.link.counters().sends, 1);
+    tcp.port.setPortOpen(false);
+    server.join();
+    EXPECT_EQ(request.toHex(), kKeyRequest.toHex());
+}
+
+// A device server that hangs up half-way through an answer ends the transaction at once, with
+// the port closed and the loss named: no waiting out the resends on a dead connection.
+TEST_F(EndToEnd, ADeviceServerHangingUpMidReplyIsALostConnection) {
+    ScriptedServer server([](int fd) {
+        readExactly(fd, static_cast<int>(kKeyRequest.size()));
+        (void)::write(fd, kKeyReply.constData(), 4);
+    });
+    TcpLink tcp(server.url());
+    ASSERT_TRUE(tcp.link.OpenCommPort());
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(tcp.link.WriteMultipleRegisters(1, 209, 1, 2));
+    EXPECT_LT(t.elapsed(), 900);
+    EXPECT_FALSE(tcp.port.portOpen());
+    EXPECT_TRUE(tcp.port.errorText().endsWith(QStringLiteral(": connection lost")))
+        << tcp.port.errorText().toStdString();
 }
 
 TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
