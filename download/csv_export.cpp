@@ -29,13 +29,13 @@ bool DownloadDriver::WriteCsvFile() {
             return false;
         }
         line.resize(0);  // keeps its room: one buffer for every line
-        appendLocal(line, grid_.text(row, 1));
+        appendLocal(line, grid_.view(row, 1));
         int column = 1;
         for (int k = 1; k <= 8; ++k) {
             if (!s.ChannelInUse[k]) continue;
             ++column;
             line += ',';
-            appendLocal(line, grid_.text(row, column));
+            appendLocal(line, grid_.view(row, column));
         }
         line += "\r\n";
         if (file.write(line) != line.size()) {

@@ -1,9 +1,9 @@
 #include "record_decoding.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
-#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -52,25 +52,36 @@ QByteArray CleanText(const QByteArray& text) {
     return out;
 }
 
-QString numberText(double value) {
-    if (value == 0.0) return QStringLiteral(" 0");
+int numberChars(double value, char* out) {
+    char* o = out;
+    *o++ = value < 0 ? '-' : ' ';
+    if (value == 0.0) {
+        *o++ = '0';
+        return static_cast<int>(o - out);
+    }
     // to_chars never looks at the locale: "." whatever LC_NUMERIC says.
-    char buf[48];
-    const auto r =
-        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::general, 7);
-    std::string s(buf, r.ptr);
-    std::string exponent;
-    if (const auto epos = s.find('e'); epos != std::string::npos) {
-        exponent = "E" + s.substr(epos + 1);  // "E+37"
-        s.erase(epos);
+    char buf[32];
+    const char* end =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::general, 7).ptr;
+    const char* exponent = std::find(static_cast<const char*>(buf), end, 'e');
+    const char* digits = buf;
+    const char* digitsEnd = exponent;
+    if (std::find(digits, digitsEnd, '.') != digitsEnd) {
+        while (digitsEnd > digits && digitsEnd[-1] == '0') --digitsEnd;
+        if (digitsEnd > digits && digitsEnd[-1] == '.') --digitsEnd;
     }
-    if (s.find('.') != std::string::npos) {
-        while (!s.empty() && s.back() == '0') s.pop_back();
-        if (!s.empty() && s.back() == '.') s.pop_back();
+    if (digitsEnd - digits > 1 && digits[0] == '0' && digits[1] == '.') ++digits;  // ".5"
+    o = std::copy(digits, digitsEnd, o);
+    if (exponent != end) {
+        *o++ = 'E';  // "E+37"
+        o = std::copy(exponent + 1, end, o);
     }
-    if (s.size() > 1 && s[0] == '0' && s[1] == '.') s.erase(0, 1);  // ".5", not "0.5"
-    const char* sign = value < 0 ? "-" : " ";
-    return QString::fromLatin1(sign + s + exponent);
+    return static_cast<int>(o - out);
+}
+
+QString numberText(double value) {
+    char text[32];
+    return QString::fromLatin1(text, numberChars(value, text));
 }
 
 QString dateTimeText(QDate d, QTime t) {
@@ -111,30 +122,30 @@ QString dateTimeText(QDate d, QTime t) {
 #endif
 }
 
-QString StampTexts::text(QDate d, QTime t) {
+QStringView StampTexts::text(QDate d, QTime t) {
     if (d != date_) {
         date_ = d;
         dateText_ = dateTimeText(d, QTime(0, 0));
-        for (const std::size_t m : stamped_) stamps_[m] = QString();
-        stamped_.clear();
     }
-    if (t.second() != 0 || !t.isValid()) return dateTimeText(d, t);
+    if (t.second() != 0 || !t.isValid()) {
+        stamp_ = dateTimeText(d, t);
+        return stamp_;
+    }
     const int minute = t.hour() * 60 + t.minute();
     if (minute == 0) return dateText_;
-    // Every entry of a record carries its stamp: the whole text is made once and shared.
-    QString& stamp = stamps_[static_cast<std::size_t>(minute)];
-    if (!stamp.isNull()) return stamp;
     QString& time = times_[static_cast<std::size_t>(minute)];
     if (time.isNull()) {
         // The long time alone: the stamp less its date part (the C library has no "%X only"
         // that is cheaper, and this keeps one rule for the whole text).
-        QString whole = dateTimeText(d, t);
-        if (!whole.startsWith(dateText_ + u' ')) return whole;  // never cached: kept exact
-        time = whole.mid(dateText_.size() + 1);
+        stamp_ = dateTimeText(d, t);
+        if (!stamp_.startsWith(dateText_ + u' ')) return stamp_;  // never cached: kept exact
+        time = stamp_.mid(dateText_.size() + 1);
+        return stamp_;
     }
-    stamp = dateText_ + u' ' + time;
-    stamped_.push_back(static_cast<std::size_t>(minute));
-    return stamp;
+    // Put together in the same room every time: no text of its own per record.
+    stamp_.resize(0);
+    stamp_.append(dateText_).append(u' ').append(time);
+    return stamp_;
 }
 
 LogBlockDecoder::LogBlockDecoder(FlexGrid& grid, std::int32_t& recordRow)
@@ -176,15 +187,20 @@ bool LogBlockDecoder::DecodeLogBlock(const QByteArray& block) {
             ++recordRow_;
             // Number and stamp are the row's: written once, not again for each channel's entry.
             grid_.setText(recordRow_, 1, stamps_.text(date, time));
-            grid_.setText(recordRow_, 0, QString::number(recordRow_ - 1));
+            char number[16];
+            const char* end = std::to_chars(number, number + sizeof number, recordRow_ - 1).ptr;
+            grid_.setText(recordRow_, 0, QLatin1StringView(number, end - number));
         }
         havePrevious = true;
         previousDate = date;
         previousTime = time;
 
         const int column = columnOf_[static_cast<std::size_t>(channel)];
-        if (column > 0)
-            grid_.setText(recordRow_, column, numberText(DecodeFloat(e[4], e[5], e[6], e[7])));
+        if (column > 0) {
+            char value[32];
+            const int n = numberChars(DecodeFloat(e[4], e[5], e[6], e[7]), value);
+            grid_.setText(recordRow_, column, QLatin1StringView(value, n));
+        }
     }
     return true;
 }

@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QString>
 #include <array>
-#include <vector>
 
 namespace tavrel {
 
@@ -22,6 +21,8 @@ QByteArray CleanText(const QByteArray& text);
 // A number as the tool shows it: at most 7 significant digits, a leading blank when not
 // negative, no "0" before the point, "." whatever the locale, exponent form "1E+37".
 QString numberText(double value);
+// The same characters into `out` (room for 32), without a QString; returns how many.
+int numberChars(double value, char* out);
 // The system's general date-time text: the locale's short date, a blank and its long time; the
 // date alone at exactly midnight. Follows the process locale (LC_TIME, and LC_CTYPE for its
 // code page), as the CSV and the grid both do.
@@ -32,14 +33,14 @@ QString dateTimeText(QDate d, QTime t);
 // a whole download formats each date and each minute once, not every entry.
 class StampTexts {
   public:
-    QString text(QDate d, QTime t);
+    // The stamp, valid until the next call.
+    QStringView text(QDate d, QTime t);
 
   private:
     QDate date_;
     QString dateText_;
-    std::array<QString, std::size_t{24} * 60> times_{};   // the long time alone, any date
-    std::array<QString, std::size_t{24} * 60> stamps_{};  // the whole stamp on date_
-    std::vector<std::size_t> stamped_;                    // the minutes stamps_ holds
+    std::array<QString, std::size_t{24} * 60> times_{};  // the long time alone, any date
+    QString stamp_;  // the last stamp put together, its room kept for the next
 };
 
 // Decodes log blocks into the records grid. Channel code k goes into column `columnOf[k]`

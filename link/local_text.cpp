@@ -264,7 +264,7 @@ QByteArray encodeLocal(const QString& text) {
     return out;
 }
 
-void appendLocal(QByteArray& out, const QString& text) {
+void appendLocal(QByteArray& out, QStringView text) {
     // One pass: copy while every character is ASCII, and start over the slow way at the first
     // one that is not.
     const qsizetype at = out.size();
@@ -274,7 +274,7 @@ void appendLocal(QByteArray& out, const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (src[i] >= 0x80) {
             out.resize(at);
-            out.append(encodeLocal(text));
+            out.append(encodeLocal(text.toString()));
             return;
         }
         dst[i] = static_cast<char>(src[i]);

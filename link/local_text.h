@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 namespace tavrel {
 
@@ -15,7 +16,7 @@ QString decodeLocal(const QByteArray& bytes);
 QByteArray encodeLocal(const QString& text);
 // encodeLocal(text) appended to `out`: plain ASCII (every number and most stamps) goes
 // straight in, without a text of its own.
-void appendLocal(QByteArray& out, const QString& text);
+void appendLocal(QByteArray& out, QStringView text);
 
 // The code page in force, as the C library names it ("UTF-8", "EUC-KR", "CP949", ...). The C
 // locale's plain ASCII is taken as UTF-8, as Qt itself does.

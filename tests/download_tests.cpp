@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
+#include <map>
+#include <random>
 
 #include "download_driver.h"
 #include "record_decoding.h"
@@ -44,12 +46,74 @@ TEST(NumberText, SevenSignificantDigitsDotAndExponentForm) {
         double value;
         const char* text;
     };
-    for (const Case& c : {Case{std::floor(320.9), " 320"}, Case{1234567, " 1234567"},
-                          Case{12345678, " 1.234568E+07"}, Case{0.0001, " .0001"}, Case{0.5, " .5"},
-                          Case{0.00001234, " 1.234E-05"}, Case{-3.25, "-3.25"},
-                          Case{154000, " 154000"}, Case{120.86000061035156, " 120.86"}}) {
+    for (const Case& c :
+         {Case{std::floor(320.9), " 320"}, Case{1234567, " 1234567"},
+          Case{12345678, " 1.234568E+07"}, Case{0.0001, " .0001"}, Case{0.5, " .5"},
+          Case{0.00001234, " 1.234E-05"}, Case{-3.25, "-3.25"}, Case{154000, " 154000"},
+          Case{120.86000061035156, " 120.86"}, Case{1e37, " 1E+37"}, Case{-1e-37, "-1E-37"},
+          Case{-0.0, " 0"}, Case{1e8, " 1E+08"}, Case{100, " 100"}}) {
         EXPECT_EQ(numberText(c.value), QString::fromLatin1(c.text)) << c.value;
     }
+}
+
+// The grid keeps its texts in pages of its own: whatever mix of writes, rewrites (shorter,
+// longer, from another cell's text or its own), texts longer than a page, clears and the
+// compaction that follows many rewrites, every cell reads back what was last written, as a plain
+// map of strings says.
+TEST(FlexGrid, CellsReadBackTheirLastTextThroughRewritesAndClears) {
+    FlexGrid grid(600, 4);
+    std::map<std::pair<int, int>, QString> model;
+    std::mt19937 random(7);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto check = [&](int step) {
+        for (int r = 0; r < 600; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                const auto it = model.find({r, c});
+                ASSERT_EQ(grid.text(r, c), it == model.end() ? QString() : it->second)
+                    << "step " << step << " cell " << r << "," << c;
+            }
+        }
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const int row = step < 10000 ? pick(600) : pick(8);  // later: a few cells over and over
+        const int col = pick(4);
+        const int kind = pick(10);
+        QString text;
+        if (kind == 0) {
+            text = QString(40000 + pick(100), QChar(u'가' + pick(50)));  // more than a page
+        } else if (kind == 1) {
+            const auto it = model.find({pick(600), pick(4)});  // another cell's text, in place
+            if (it != model.end()) {
+                grid.setText(row, col, grid.view(it->first.first, it->first.second));
+                model[{row, col}] = it->second;
+                continue;
+            }
+        } else if (kind == 2 && model.count({row, col}) != 0) {
+            const QString own = model[{row, col}];  // the cell's own text, a part of it
+            const int from = pick(static_cast<int>(own.size()) + 1);
+            grid.setText(row, col, grid.view(row, col).mid(from));
+            model[{row, col}] = own.mid(from);
+            continue;
+        } else {
+            text = QString::number(step) + QString(pick(300), QChar(u'a' + pick(26)));
+        }
+        if (kind == 3) {
+            const QByteArray ascii = text.toLatin1();
+            grid.setText(row, col, QLatin1StringView(ascii));
+        } else {
+            grid.setText(row, col, text);
+        }
+        model[{row, col}] = text;
+        if (step % 5000 == 4999) check(step);
+        if (step == 15000) {
+            grid.clear();
+            model.clear();
+            check(step);
+        }
+    }
+    EXPECT_FALSE(grid.setText(600, 0, QStringLiteral("x")));
+    EXPECT_FALSE(grid.setText(0, 4, QLatin1StringView("x")));
+    EXPECT_TRUE(grid.text(600, 0).isEmpty());
 }
 
 TEST(CleanText, DropsOnlyTheFillerBytes) {
