@@ -1,7 +1,12 @@
 #pragma once
-// The window's way of waiting: run pending Qt events once, then block on the port for at most
-// a millisecond, so a wait neither freezes the window nor burns a core, yet sees a byte within
-// a few milliseconds of its arrival. Pauses sleep with no events at all.
+// The window's way of waiting: run pending Qt events once, then block on the port until a byte
+// comes, the caller's deadline passes or 10 ms (well within a frame) are up, so a wait neither
+// freezes the window nor burns a core, and sees a byte the moment it arrives. Pauses sleep with
+// no events at all.
+//
+// Why not a millisecond at a time: on a virtual machine every short sleep arms and cancels the
+// processor's timer (two exits to the host), a tenth of a fast transaction; a sleep longer
+// than the scheduler's tick rides on the tick already set.
 
 #include <chrono>
 
@@ -15,7 +20,8 @@ class GuiPump final : public EventPump {
   public:
     explicit GuiPump(CommPort& port) : port_(port) {}
     void runPending() override;
-    void idle() override;
+    using EventPump::idle;
+    void idle(std::chrono::milliseconds atMost) override;
     void pause(std::chrono::milliseconds duration) override;
 
   private:

@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -58,7 +59,8 @@ void loadDefaults(ProgramState& s) {
 // Waits `seconds` while letting events run, as the window's timer would between ticks.
 void waitSeconds(tavrel::Link& link, double seconds) {
     const double until = link.clock().elapsedSeconds() + seconds;
-    while (link.clock().elapsedSeconds() < until) link.pump().idle();
+    for (double left = seconds; left > 0; left = until - link.clock().elapsedSeconds())
+        link.pump().idle(std::chrono::milliseconds(static_cast<long>(std::ceil(left * 1000))));
 }
 
 bool dial(tavrel::Link& link, tavrel::cli::TextModemView& view, const QString& number) {

@@ -1,7 +1,8 @@
 #pragma once
 // How the tool waits: every wait pass lets pending window events run once; the modem's fixed
-// pauses run no events at all. The GUI implementation processes Qt events and then blocks for
-// a millisecond or two on the port; the test implementation advances a virtual clock.
+// pauses run no events at all. The GUI implementation processes Qt events and then blocks on
+// the port until bytes come, the caller's next deadline or a frame's time, whichever is first;
+// the test implementation advances a virtual clock.
 
 #include <chrono>
 
@@ -12,9 +13,16 @@ class EventPump {
     virtual ~EventPump() = default;
     // Let pending events run once.
     virtual void runPending() = 0;
-    // One pass of a loop that waits for the line: let events run, then give the line a moment
-    // (up to a millisecond) to deliver, so the loop neither spins a core nor misses a byte.
-    virtual void idle() { runPending(); }
+    // One pass of a loop that waits for the line: let events run, then give the line up to
+    // `atMost` to deliver, so the loop neither spins a core nor misses a byte. A pump may come
+    // back sooner (the window's does within a frame, so its events keep running), never later:
+    // a caller passes the time left to its next resend or limit.
+    virtual void idle(std::chrono::milliseconds atMost) {
+        (void)atMost;
+        runPending();
+    }
+    // A pass for a loop with no deadline of its own near: a short look at the line.
+    void idle() { idle(std::chrono::milliseconds(1)); }
     // Wait the given time while no events run.
     virtual void pause(std::chrono::milliseconds duration) = 0;
 };

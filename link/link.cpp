@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "clock.h"
 #include "comm_port.h"
@@ -36,6 +37,13 @@ Link::Link(ProgramState& state, CommPort& port, const Clock& clock, EventPump& p
 double Link::now() const { return clock_.timeOfDay(); }
 double Link::markNow() const { return markOf(clock_.timeOfDay()); }
 
+void Link::idleUntil(double deadline) {
+    // Whole milliseconds rounded up: the pass ends at or just after the deadline, never before
+    // it by a fraction (which would cost a pass that finds nothing to do).
+    const double left = std::clamp(std::ceil((deadline - now()) * 1000.0), 0.0, 60000.0);
+    pump_.idle(std::chrono::milliseconds(static_cast<long>(left)));
+}
+
 void Link::shutDown() {
     shuttingDown_ = true;
     port_.setPortOpen(false);
@@ -63,7 +71,7 @@ bool Link::ReceiveReply(int count) {
         if (start < 0) start = markNow();
         // A port closed under us (device pulled, hang-up) can deliver nothing more.
         if (!port_.portOpen()) return false;
-        pump_.idle();
+        idleUntil(start + 2.0);
         const double t = now();
         if (t < start) start = markNow();  // midnight passed
         if (t > start + 2.0) return false;

@@ -78,6 +78,8 @@ class Link {
   private:
     double now() const;
     double markNow() const;
+    // One waiting pass that blocks no longer than until `deadline` (time of day, seconds).
+    void idleUntil(double deadline);
     void send(const QByteArray& frame);
     // Reads one reply byte the way every parse does: ReceiveReply(1), then ReplyBuffer(0).
     int readReplyByte(bool* arrived = nullptr);

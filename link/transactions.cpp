@@ -36,7 +36,7 @@ bool Link::waitWithRepeats(const QByteArray& request, int awaited, double limitS
     double resendMark = markNow();
     double overallMark = resendMark;
     for (;;) {
-        pump_.idle();
+        idleUntil(std::min(resendMark + 1.0, overallMark + limitSeconds));
         if (!port_.portOpen()) return false;
         state_.BytesWaiting = static_cast<std::int16_t>(port_.inBufferCount());
         if (state_.BytesWaiting >= awaited) return true;
@@ -199,7 +199,8 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     double repeatMark = markNow();
     double overallMark = repeatMark;
     for (;;) {
-        pump_.idle();
+        // The next thing to do: the repeat while one is left, else giving up.
+        idleUntil(repeats < 1 ? std::min(repeatMark + 2.0, overallMark + 5.0) : overallMark + 5.0);
         if (!port_.portOpen()) return finish(kName, false, LinkCause::PortLost);
         state_.BytesWaiting = static_cast<std::int16_t>(port_.inBufferCount());
         if (state_.BytesWaiting >= awaited) break;

@@ -1,6 +1,7 @@
 #include "virtual_pump.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace tavrel::sim {
 
@@ -9,6 +10,16 @@ void VirtualPump::runPending() {
     ++passes_;
     if (processQtEvents) QCoreApplication::processEvents();
     if (onPass) onPass();
+}
+
+void VirtualPump::idle(std::chrono::milliseconds atMost) {
+    if (!sleepsThroughWaits) {
+        runPending();
+        return;
+    }
+    if (atMost.count() <= 0) ++noTimeLeft_;
+    clock_.advance(std::max<std::chrono::microseconds>(atMost, step_) - step_);
+    runPending();
 }
 
 void VirtualPump::pause(std::chrono::milliseconds duration) {

@@ -17,7 +17,14 @@ class VirtualPump final : public EventPump {
         : clock_(clock), step_(step) {}
 
     void runPending() override;
+    using EventPump::idle;
+    void idle(std::chrono::milliseconds atMost) override;
     void pause(std::chrono::milliseconds duration) override;
+
+    // Waiting passes move the clock on by all the time the caller allows (as a blocking wait
+    // on a silent line does) instead of one step; passes allowed no time at all are counted.
+    bool sleepsThroughWaits = false;
+    long passesWithNoTimeLeft() const { return noTimeLeft_; }
 
     // Runs on every pass, after the clock has moved.
     std::function<void()> onPass;
@@ -32,6 +39,7 @@ class VirtualPump final : public EventPump {
     std::chrono::microseconds step_;
     long passes_ = 0;
     long pauses_ = 0;
+    long noTimeLeft_ = 0;
 };
 
 }  // namespace tavrel::sim

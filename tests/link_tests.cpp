@@ -256,7 +256,10 @@ TEST(ReadHoldingRegisters, StaleBytesAreDiscardedAndUnopenablePortSendsNothing) 
 
 // The limits count from the start mark, the time of day rounded to the whole second (halves to
 // the even one), and each resend from its own rounded mark: a silent line takes exactly its
-// sends, and its limit plus (mark - start), from wherever in the second it starts.
+// sends, and its limit plus (mark - start), from wherever in the second it starts. The same
+// holds when each waiting pass sleeps as long as the link allows (the window's pump on a
+// silent line): the link asks for no more than the time to its next resend or limit, and
+// never loops on passes with no time left (a spinning core).
 TEST(SilentLine, EveryTransactionTakesItsSendsAndLimitFromTheRoundedMark) {
     struct Case {
         const char* name;
@@ -265,24 +268,31 @@ TEST(SilentLine, EveryTransactionTakesItsSendsAndLimitFromTheRoundedMark) {
     };
     const Case transactions[] = {
         {"function 3", 30, 30.0}, {"function 16", 3, 3.0}, {"function 96", 2, 7.0}};
-    for (const double fraction : {0.0, 0.3, 0.7, 0.9}) {
-        const double mark = fraction < 0.5 ? 0.0 : 1.0;
-        for (const Case& c : transactions) {
-            SimRig rig({}, 12 * 3600.0 + fraction);
-            rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
-            const double start = rig.now();
-            bool ok = true;
-            if (c.sends == 30) {
-                ok = rig.link.ReadHoldingRegisters(1, 0, 24, 10);
-            } else if (c.sends == 3) {
-                ok = rig.link.WriteMultipleRegisters(1, 209, 1, 2);
-            } else {
-                ok = rig.link.ReadLogBlock(1, 24, 0x81, 0, 100);
+    for (const bool sleeping : {false, true}) {
+        for (const double fraction : {0.0, 0.3, 0.7, 0.9}) {
+            const double mark = fraction < 0.5 ? 0.0 : 1.0;
+            for (const Case& c : transactions) {
+                SimRig rig({}, 12 * 3600.0 + fraction);
+                rig.pump.sleepsThroughWaits = sleeping;
+                rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
+                const double start = rig.now();
+                bool ok = true;
+                if (c.sends == 30) {
+                    ok = rig.link.ReadHoldingRegisters(1, 0, 24, 10);
+                } else if (c.sends == 3) {
+                    ok = rig.link.WriteMultipleRegisters(1, 209, 1, 2);
+                } else {
+                    ok = rig.link.ReadLogBlock(1, 24, 0x81, 0, 100);
+                }
+                EXPECT_FALSE(ok);
+                EXPECT_EQ(rig.sends(), c.sends) << c.name << " from +" << fraction;
+                EXPECT_NEAR(rig.now() - start, c.limit + mark - fraction, 0.005)
+                    << c.name << " from +" << fraction << (sleeping ? " sleeping" : "");
+                if (sleeping) {
+                    EXPECT_LT(rig.pump.passes(), 8 * c.sends + 8) << c.name;
+                    EXPECT_LE(rig.pump.passesWithNoTimeLeft(), c.sends + 1) << c.name;
+                }
             }
-            EXPECT_FALSE(ok);
-            EXPECT_EQ(rig.sends(), c.sends) << c.name << " from +" << fraction;
-            EXPECT_NEAR(rig.now() - start, c.limit + mark - fraction, 0.005)
-                << c.name << " from +" << fraction;
         }
     }
 }
