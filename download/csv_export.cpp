@@ -9,6 +9,39 @@
 
 namespace tavrel {
 
+void DownloadDriver::appendCsvRow(QByteArray& line, std::int32_t row) const {
+    const ProgramState& s = link_.state();
+    appendLocal(line, grid_.view(row, 1));
+    int column = 1;
+    for (int k = 1; k <= 8; ++k) {
+        if (!s.ChannelInUse[k]) continue;
+        ++column;
+        line += ',';
+        appendLocal(line, grid_.view(row, column));
+    }
+    line += "\r\n";
+}
+
+void DownloadDriver::prepareCsvRows() {
+    const ProgramState& s = link_.state();
+    if (prepared_.rows == 0) {
+        prepared_.lines.clear();
+        prepared_.channels = s.ChannelInUse;
+        prepared_.usable = true;
+    }
+    // A row already put together that changed since makes the copy worthless; the export then
+    // reads the grid as usual.
+    if ((prepared_.rows > 0 && grid_.changedFrom() <= prepared_.rows) ||
+        prepared_.channels != s.ChannelInUse)
+        prepared_.usable = false;
+    if (!prepared_.usable) return;
+    const std::int32_t last = std::min<std::int32_t>(s.RecordRow, grid_.rows() - 1);
+    for (std::int32_t row = prepared_.rows + 1; row <= last; ++row)
+        appendCsvRow(prepared_.lines, row);
+    prepared_.rows = std::max(prepared_.rows, last);
+    grid_.markUnchanged();
+}
+
 bool DownloadDriver::WriteCsvFile() {
     const ProgramState& s = link_.state();
     exportError_ = QStringLiteral("no file name");
@@ -19,9 +52,16 @@ bool DownloadDriver::WriteCsvFile() {
         return false;
     }
     const std::int32_t last = s.RecordRow;
+    const bool prepared = prepared_.usable && prepared_.rows == last &&
+                          grid_.changedFrom() > last && prepared_.channels == s.ChannelInUse;
+    if (prepared && file.write(prepared_.lines) != prepared_.lines.size()) {
+        exportError_ = file.errorString();
+        file.close();
+        return false;
+    }
     QByteArray line;
     line.reserve(256);
-    for (std::int32_t row = 1; row <= last; ++row) {
+    for (std::int32_t row = prepared ? last + 1 : 1; row <= last; ++row) {
         if (row >= grid_.rows()) {
             exportError_ = QStringLiteral("the log holds more records than the grid's %1")
                                .arg(grid_.rows() - 2);
@@ -29,15 +69,7 @@ bool DownloadDriver::WriteCsvFile() {
             return false;
         }
         line.resize(0);  // keeps its room: one buffer for every line
-        appendLocal(line, grid_.view(row, 1));
-        int column = 1;
-        for (int k = 1; k <= 8; ++k) {
-            if (!s.ChannelInUse[k]) continue;
-            ++column;
-            line += ',';
-            appendLocal(line, grid_.view(row, column));
-        }
-        line += "\r\n";
+        appendCsvRow(line, row);
         if (file.write(line) != line.size()) {
             exportError_ = file.errorString();
             file.close();

@@ -79,6 +79,7 @@ int DownloadDriver::DownloadLog() {
     const int slave = s.CommSlaveID;
     view_.setProgress(0.0F);
     std::int64_t dataRecords = 0;
+    prepared_ = {};
 
     // Size registers. Without them there is nothing sensible to read: give up at once.
     view_.setStep(QStringLiteral("reading the log size"));
@@ -174,6 +175,7 @@ int DownloadDriver::DownloadLog() {
         if (pending.isEmpty()) return;
         decoder.DecodeLogBlock(pending);
         pending.clear();
+        prepareCsvRows();
     };
     for (;;) {
         auto request = [&]() {

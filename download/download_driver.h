@@ -3,6 +3,7 @@
 // blocks of at most 1024 bytes, decoded into the records grid as they come, and finally the
 // CSV file.
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 
@@ -53,11 +54,25 @@ class DownloadDriver {
   private:
     // Remembers why `step` failed, from the link's cause and the port's own words.
     void noteLinkFailure(const QString& step);
+    // One CSV line of grid row `row` (CR LF included) appended to `line`.
+    void appendCsvRow(QByteArray& line, std::int32_t row) const;
+    // The CSV lines of the rows decoded since the last call, put together while the instrument
+    // answers the next request: the export then writes them as they are, unless the grid or
+    // the channels changed meanwhile.
+    void prepareCsvRows();
+
+    struct PreparedCsv {
+        QByteArray lines;
+        std::int32_t rows = 0;  // grid rows 1..rows are in `lines`
+        std::array<bool, 9> channels{};
+        bool usable = false;
+    };
     Link& link_;
     FlexGrid& grid_;
     DownloadView& view_;
     QString cause_;
     QString exportError_;  // why WriteCsvFile last returned false
+    PreparedCsv prepared_;
 };
 
 }  // namespace tavrel

@@ -68,6 +68,7 @@ FlexGrid::Cell& FlexGrid::roomFor(int row, int col, std::size_t size) {
 
 void FlexGrid::written(int row) {
     blank_ = false;
+    changedFrom_ = std::min(changedFrom_, row);
     if (dead_ > live_ && dead_ > 4 * kPageChars) compact();
     if (redraw_ && listener_ != nullptr) listener_->rowsChanged(row, row);
 }
@@ -118,6 +119,7 @@ bool FlexGrid::bold(int row, int col) const { return contains(row, col) && bold_
 void FlexGrid::setBold(int row, int col, bool bold) {
     if (!contains(row, col)) return;
     bold_[index(row, col)] = bold;
+    changedFrom_ = std::min(changedFrom_, row);
     blank_ = blank_ && !bold;
     if (redraw_ && listener_ != nullptr) listener_->rowsChanged(row, row);
 }
@@ -134,6 +136,7 @@ void FlexGrid::clear() {
         bold_.assign(bold_.size(), false);
         blank_ = true;
     }
+    changedFrom_ = 0;
     if (listener_ != nullptr) listener_->gridReset();
 }
 

@@ -66,6 +66,12 @@ class FlexGrid {
 
     void setListener(FlexGridListener* listener) { listener_ = listener; }
 
+    // The lowest row whose text or emphasis changed (or that was cleared) since the last
+    // markUnchanged(); rows() when none did. Lets a reader that copied rows out know whether
+    // its copy still holds.
+    int changedFrom() const { return changedFrom_; }
+    void markUnchanged() { changedFrom_ = rows_; }
+
   private:
     struct Cell {
         char16_t* data = nullptr;
@@ -100,6 +106,7 @@ class FlexGrid {
     std::vector<int> widths_;
     bool redraw_ = true;
     bool blank_ = true;  // no text or emphasis since the last clear: clearing again is free
+    int changedFrom_ = 0;
     int row_ = 1;
     int col_ = 1;
     FlexGridListener* listener_ = nullptr;

@@ -472,6 +472,37 @@ TEST(WriteCsvFile, FieldLayoutAndFailures) {
 
 // A disk that fills during the export: the failure is seen (not lost in a buffer), the status
 // says so, and what reached the disk is the start of the file, as documented for the export.
+// The CSV lines are put together while the download runs, but the file is the grid as it is
+// when it is written: other channels in use, or a cell changed after the download, show.
+TEST(WriteCsvFile, TheFileIsTheGridAsItStandsWhenWritten) {
+    DownloadRig d(shapeOf({1, 3}, 300));
+    ASSERT_EQ(d.driver->DownloadLog(), kDownloadOk);
+    ASSERT_TRUE(d.driver->WriteCsvFile());
+    const QByteArray whole = d.csv();
+    const QList<QByteArray> lines = whole.split('\n');
+    ASSERT_EQ(lines.size(), d.rig.state.RecordRow + 1);  // the last is what follows the last LF
+
+    d.rig.state.ChannelInUse[3] = false;
+    ASSERT_TRUE(d.driver->WriteCsvFile());
+    const QList<QByteArray> narrow = d.csv().split('\n');
+    ASSERT_EQ(narrow.size(), lines.size());
+    for (qsizetype i = 0; i + 1 < narrow.size(); ++i) {
+        const QList<QByteArray> was = lines[i].split(',');
+        EXPECT_EQ(narrow[i], was[0] + ',' + was[1] + "\r") << i;
+    }
+    d.rig.state.ChannelInUse[3] = true;
+    ASSERT_TRUE(d.driver->WriteCsvFile());
+    EXPECT_EQ(d.csv(), whole);
+
+    d.grid.setText(100, 2, QStringLiteral(" 42"));
+    ASSERT_TRUE(d.driver->WriteCsvFile());
+    QList<QByteArray> changed = lines;
+    QList<QByteArray> fields = changed[99].split(',');
+    fields[1] = " 42";
+    changed[99] = fields.join(',');
+    EXPECT_EQ(d.csv(), changed.join('\n'));
+}
+
 TEST(WriteCsvFile, AFullDiskIsAFailureAndKeepsTheLinesWritten) {
     DownloadRig d(shapeOf({1, 2, 3, 4, 5, 6, 7, 8}, 2000));  // about 150 KB of CSV
     ASSERT_EQ(d.driver->DownloadLog(), kDownloadOk);
