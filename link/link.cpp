@@ -143,6 +143,24 @@ std::int32_t Link::UpdateCrc(std::int32_t value) {
     return state_.CrcValue;
 }
 
+void Link::updateCrcOver(const char* bytes, qsizetype n) {
+    if (n <= 0) return;
+    if (state_.CrcValue < 0 || state_.CrcValue > 0xFFFF) {
+        for (qsizetype i = 0; i < n; ++i) UpdateCrc(static_cast<unsigned char>(bytes[i]));
+        return;
+    }
+    // The same steps as UpdateCrc on a local register: a block's thousand bytes without a
+    // store to the state per byte.
+    auto crc = static_cast<std::uint32_t>(state_.CrcValue);
+    std::size_t low = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        low = (crc ^ static_cast<unsigned char>(bytes[i])) & 0xFF;
+        crc = (crc >> 8) ^ kCrcSteps.xorWith[low];
+    }
+    state_.CrcValue = static_cast<std::int32_t>(crc);
+    state_.CrcLowBit = kCrcSteps.lastLowBit[low];
+}
+
 void Link::send(const QByteArray& frame) {
     port_.output(frame);
     noteTraffic();

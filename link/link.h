@@ -81,6 +81,8 @@ class Link {
     // One waiting pass that blocks no longer than until `deadline` (time of day, seconds).
     void idleUntil(double deadline);
     void send(const QByteArray& frame);
+    // UpdateCrc over a run of reply bytes.
+    void updateCrcOver(const char* bytes, qsizetype n);
     // Reads one reply byte the way every parse does: ReceiveReply(1), then ReplyBuffer(0).
     int readReplyByte(bool* arrived = nullptr);
     // Takes up to `most` bytes that are already waiting into ReplyData (no wait); how many.

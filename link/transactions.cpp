@@ -240,8 +240,7 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
         // Bytes already waiting are taken together: each would be taken at once anyway.
         const int ready = takeWaiting(n - i);
         if (ready > 0) {
-            for (int k = state_.ReplyData.size() - ready; k < state_.ReplyData.size(); ++k)
-                state_.CrcValue = UpdateCrc(static_cast<unsigned char>(state_.ReplyData[k]));
+            updateCrcOver(state_.ReplyData.constData() + state_.ReplyData.size() - ready, ready);
             i += ready;
             continue;
         }
