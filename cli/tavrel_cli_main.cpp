@@ -60,7 +60,7 @@ void loadDefaults(ProgramState& s) {
 void waitSeconds(tavrel::Link& link, double seconds) {
     const double until = link.clock().elapsedSeconds() + seconds;
     for (double left = seconds; left > 0; left = until - link.clock().elapsedSeconds())
-        link.pump().idle(std::chrono::milliseconds(static_cast<long>(std::ceil(left * 1000))));
+        link.pump().idle(tavrel::passLimit(left));
 }
 
 bool dial(tavrel::Link& link, tavrel::cli::TextModemView& view, const QString& number) {

@@ -4,7 +4,9 @@
 // the port until bytes come, the caller's next deadline or a frame's time, whichever is first;
 // the test implementation advances a virtual clock.
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace tavrel {
 
@@ -26,5 +28,13 @@ class EventPump {
     // Wait the given time while no events run.
     virtual void pause(std::chrono::milliseconds duration) = 0;
 };
+
+// `seconds` of clock time left as a pass's limit: whole milliseconds rounded up, so the pass
+// ends at or just after the deadline, never a fraction before it (a pass that would find
+// nothing to do); none when the time is up.
+inline std::chrono::milliseconds passLimit(double seconds) {
+    return std::chrono::milliseconds(
+        static_cast<long>(std::clamp(std::ceil(seconds * 1000.0), 0.0, 60000.0)));
+}
 
 }  // namespace tavrel

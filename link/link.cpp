@@ -37,12 +37,7 @@ Link::Link(ProgramState& state, CommPort& port, const Clock& clock, EventPump& p
 double Link::now() const { return clock_.timeOfDay(); }
 double Link::markNow() const { return markOf(clock_.timeOfDay()); }
 
-void Link::idleUntil(double deadline) {
-    // Whole milliseconds rounded up: the pass ends at or just after the deadline, never before
-    // it by a fraction (which would cost a pass that finds nothing to do).
-    const double left = std::clamp(std::ceil((deadline - now()) * 1000.0), 0.0, 60000.0);
-    pump_.idle(std::chrono::milliseconds(static_cast<long>(left)));
-}
+void Link::idleUntil(double deadline) { pump_.idle(passLimit(deadline - now())); }
 
 void Link::shutDown() {
     shuttingDown_ = true;

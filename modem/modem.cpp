@@ -45,8 +45,8 @@ void Modem::traceReplies() {
     if (!rx.isEmpty()) link_.trace()->modemReceived(rx);
 }
 
-bool Modem::takeOneByte(QString& reply) {
-    link_.pump().idle();
+bool Modem::takeOneByte(QString& reply, double until) {
+    link_.pump().idle(passLimit(until - link_.clock().elapsedSeconds()));
     CommPort& port = link_.port();
     if (!port.portOpen()) return false;  // hung up (or lost) under the dial
     ProgramState& s = link_.state();
@@ -93,7 +93,7 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
             view_.setModemStatus(kNoConnect);
             return true;  // port left open, buffers as they are
         }
-        if (!takeOneByte(reply)) return true;
+        if (!takeOneByte(reply, start + kPhaseLimit)) return true;
         const QString status = view_.modemStatus();
         if (status.contains(QStringLiteral("OK")) || status.contains(QStringLiteral("Ok")) ||
             status.contains(QStringLiteral("ok"))) {
@@ -119,7 +119,8 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
             view_.setModemStatus(kNoConnect);
             break;
         }
-        if (!takeOneByte(reply)) return true;
+        if (!takeOneByte(reply, connected ? connectTime + kAfterConnect : start + kPhaseLimit))
+            return true;
         const QString status = view_.modemStatus();
         if (status.contains(QStringLiteral("Connect")) ||
             status.contains(QStringLiteral("CONNECT"))) {
@@ -153,7 +154,7 @@ bool Modem::HangUp() {
     // Right after Modbus traffic the escape would be taken as data: let the guard time pass
     // (events run meanwhile; the port stays ours).
     while (port.portOpen() && clock.elapsedSeconds() - link_.lastTraffic() < kEscapeGuard)
-        pump.idle();
+        pump.idle(passLimit(link_.lastTraffic() + kEscapeGuard - clock.elapsedSeconds()));
     command("+++");
     pump.runPending();
     pump.pause(milliseconds(2000));

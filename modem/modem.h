@@ -46,9 +46,10 @@ class Modem {
     void command(const QByteArray& bytes);
     // The modem's replies collected since the last call, as modem lines of the trace.
     void traceReplies();
-    // One pass of a dial loop: let events run and take at most one modem byte into the reply
-    // text and the status line. Returns false when the port was closed under the loop.
-    bool takeOneByte(QString& reply);
+    // One pass of a dial loop: let events run, wait for the line no later than `until`
+    // (elapsed-clock seconds, the loop's next limit) and take at most one modem byte into the
+    // reply text and the status line. Returns false when the port was closed under the loop.
+    bool takeOneByte(QString& reply, double until);
 
     Link& link_;
     ModemView& view_;

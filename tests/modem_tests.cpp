@@ -64,15 +64,26 @@ TEST(DialModem, ModemCheckReplyForms) {
     }
 }
 
+// Also with a pump that sleeps all each pass allows (the window's on a silent line): the same
+// 90 s, in a few long passes, none of them asked to wait no time at all over and over.
 TEST(DialModem, SilentModemNeverGetsTheDialCommand) {
-    sim::SimulatedLineOptions options = withModem();
-    options.modemConfig.silent = true;
-    ModemRig m(options);
-    m.modem.DialModem(QStringLiteral("555"));
-    EXPECT_EQ(m.view.status, QStringLiteral("Could not connect"));
-    EXPECT_EQ(m.rig.sim.modem()->commands(), QStringList({QStringLiteral("AT")}));
-    EXPECT_FALSE(m.view.hangUpVisible);
-    EXPECT_TRUE(m.rig.sim.port().portOpen());
+    for (const bool sleeping : {false, true}) {
+        sim::SimulatedLineOptions options = withModem();
+        options.modemConfig.silent = true;
+        ModemRig m(options);
+        m.rig.pump.sleepsThroughWaits = sleeping;
+        const double start = m.rig.now();
+        m.modem.DialModem(QStringLiteral("555"));
+        EXPECT_EQ(m.view.status, QStringLiteral("Could not connect"));
+        EXPECT_EQ(m.rig.sim.modem()->commands(), QStringList({QStringLiteral("AT")}));
+        EXPECT_FALSE(m.view.hangUpVisible);
+        EXPECT_TRUE(m.rig.sim.port().portOpen());
+        EXPECT_NEAR(m.rig.now() - start, 1.0 + 90.0, 0.01) << sleeping;
+        if (sleeping) {
+            EXPECT_LT(m.rig.pump.passes(), 20);
+            EXPECT_LE(m.rig.pump.passesWithNoTimeLeft(), 1);
+        }
+    }
 }
 
 TEST(DialModem, ConnectLineTenSecondsAfterDialing) {
