@@ -57,6 +57,10 @@ bool FdCommPort::drain() {
         const ssize_t n = ::read(fd_, buffer_.data() + at, static_cast<std::size_t>(kReadPiece));
         buffer_.resize(at + std::max<qsizetype>(n, 0));
         if (n > 0) {
+            if (awaitingReply_) {
+                awaitingReply_ = false;
+                quickReplies_ = std::chrono::steady_clock::now() - sentAt_ <= kQuickReply;
+            }
             if (n < kReadPiece) return true;
             continue;  // maybe more
         }
@@ -122,6 +126,8 @@ void FdCommPort::push() {
 void FdCommPort::output(QByteArrayView bytes) {
     if (fd_ < 0) return;
     answeredSinceWrite_ = false;
+    sentAt_ = std::chrono::steady_clock::now();
+    awaitingReply_ = true;
     pending_.append(bytes.data(), bytes.size());
     push();
 }
@@ -146,6 +152,22 @@ void FdCommPort::inputInto(QByteArray& out) {
     if (n > 0) answeredSinceWrite_ = true;
 }
 
+bool FdCommPort::watchForQuickReply(std::chrono::milliseconds limit) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto until =
+        std::min<std::chrono::steady_clock::time_point>(sentAt_ + kQuickReply, now + limit);
+    for (auto t = now; t < until; t = std::chrono::steady_clock::now()) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0) {
+            drain();
+            return true;
+        }
+    }
+    // Not in time: this line answers slower than that, until a reply shows otherwise.
+    if (until == sentAt_ + kQuickReply) quickReplies_ = false;
+    return false;
+}
+
 void FdCommPort::waitForBytes(std::chrono::milliseconds limit) {
     if (fd_ < 0) {
         std::this_thread::sleep_for(limit);  // nothing can arrive; do not spin
@@ -156,6 +178,7 @@ void FdCommPort::waitForBytes(std::chrono::milliseconds limit) {
     // come or the limit passes, also when some are already buffered: the caller is waiting for
     // more than it has (half a reply must not spin a core).
     if (buffer_.size() - head_ > seen_) return;
+    if (awaitingReply_ && quickReplies_ && pending_.isEmpty() && watchForQuickReply(limit)) return;
     pollfd p{fd_, static_cast<short>(POLLIN | (pending_.isEmpty() ? 0 : POLLOUT)), 0};
     const int r = ::poll(&p, 1, static_cast<int>(limit.count()));
     if (r > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0) drain();

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <thread>
 
@@ -269,6 +270,35 @@ TEST_F(EndToEnd, ADeviceServerHangingUpMidReplyIsALostConnection) {
     EXPECT_FALSE(tcp.port.portOpen());
     EXPECT_TRUE(tcp.port.errorText().endsWith(QStringLiteral(": connection lost")))
         << tcp.port.errorText().toStdString();
+}
+
+// A device server that answered at once, then falls silent: the wait that watches for a quick
+// reply without sleeping gives that up after a fraction of a millisecond, and the three sends
+// of the silent write cost the core next to nothing.
+TEST_F(EndToEnd, AfterQuickRepliesASilentLineStillSleeps) {
+    ScriptedServer server([](int fd) {
+        for (int i = 0; i < 20; ++i) {
+            if (readExactly(fd, static_cast<int>(kKeyRequest.size())).size() != kKeyRequest.size())
+                return;
+            (void)::write(fd, kKeyReply.constData(), static_cast<size_t>(kKeyReply.size()));
+        }
+        while (!readExactly(fd, 1).isEmpty()) {
+        }  // silent now, until the tool hangs up
+    });
+    TcpLink tcp(server.url());
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(tcp.link.WriteMultipleRegisters(1, 209, 1, 2)) << i;
+    timespec cpu0{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(tcp.link.WriteMultipleRegisters(1, 209, 1, 2));
+    timespec cpu1{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+    const double cpu = static_cast<double>(cpu1.tv_sec - cpu0.tv_sec) +
+                       static_cast<double>(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
+    EXPECT_GE(t.elapsed(), 2400);
+    EXPECT_LT(cpu, 0.1 * static_cast<double>(t.elapsed()) / 1000.0);
+    tcp.port.setPortOpen(false);
 }
 
 TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
