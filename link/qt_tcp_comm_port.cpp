@@ -1,11 +1,15 @@
-#include "tcp_comm_port.h"
-
-#ifdef _WIN32
+#include "qt_tcp_comm_port.h"
 
 #include <QUrl>
 #include <thread>
 
+#ifdef _WIN32
 #include <winsock2.h>
+#else
+#include <sys/socket.h>
+
+#include <cerrno>
+#endif
 
 namespace tavrel {
 
@@ -65,9 +69,15 @@ void QtTcpCommPort::discardInput() {
 void QtTcpCommPort::push() {
     if (!open_ || pending_.isEmpty()) return;
     const auto fd = socket_->socketDescriptor();
+#ifdef _WIN32
     const int sent =
         ::send(static_cast<SOCKET>(fd), pending_.constData(), static_cast<int>(pending_.size()), 0);
     const bool failed = sent < 0 && WSAGetLastError() != WSAEWOULDBLOCK;
+#else
+    const ssize_t sent = ::send(static_cast<int>(fd), pending_.constData(),
+                                static_cast<std::size_t>(pending_.size()), MSG_NOSIGNAL);
+    const bool failed = sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+#endif
     if (sent > 0) pending_.remove(0, static_cast<qsizetype>(sent));
     if (failed) {
         error_ = QStringLiteral("%1: connection lost").arg(url_);
@@ -111,5 +121,3 @@ void QtTcpCommPort::waitForBytes(std::chrono::milliseconds limit) {
 }
 
 }  // namespace tavrel
-
-#endif
