@@ -1,5 +1,7 @@
 #include "comm_port.h"
 
+#include <QUrl>
+
 #include <QStringList>
 
 namespace tavrel {
@@ -17,6 +19,20 @@ bool parseLineSettings(const QString& text, LineSettings& out) {
     if (!ok || out.dataBits < 5 || out.dataBits > 8) return false;
     out.stopBits = parts[3].trimmed().toInt(&ok);
     return ok && (out.stopBits == 1 || out.stopBits == 2);
+}
+
+DeviceServerAddress parseDeviceServer(const QString& url, const QString& settings, QString& error) {
+    LineSettings ls;
+    if (!parseLineSettings(settings, ls)) {
+        error = QStringLiteral("bad settings text \"%1\"").arg(settings);
+        return {};
+    }
+    const QUrl parsed(url);
+    if (parsed.scheme() != QStringLiteral("tcp") || parsed.host().isEmpty() || parsed.port() <= 0) {
+        error = QStringLiteral("%1 is not tcp://HOST:PORT").arg(url);
+        return {};
+    }
+    return {parsed.host(), parsed.port()};
 }
 
 }  // namespace tavrel

@@ -45,4 +45,13 @@ struct LineSettings {
 };
 bool parseLineSettings(const QString& text, LineSettings& out);
 
+// A device server's address, tcp://HOST:PORT, with the settings text the port is opened with
+// (the line settings are the server's, but a malformed text is refused all the same). An empty
+// host when either is bad, and `error` says why.
+struct DeviceServerAddress {
+    QString host;
+    int port = 0;
+};
+DeviceServerAddress parseDeviceServer(const QString& url, const QString& settings, QString& error);
+
 }  // namespace tavrel

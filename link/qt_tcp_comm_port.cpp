@@ -1,6 +1,5 @@
 #include "qt_tcp_comm_port.h"
 
-#include <QUrl>
 #include <thread>
 
 #ifdef _WIN32
@@ -24,17 +23,9 @@ void QtTcpCommPort::setPortOpen(bool open) {
         return;
     }
     if (open_) return;
-    LineSettings ls;
-    if (!parseLineSettings(settings_, ls)) {
-        error_ = QStringLiteral("bad settings text \"%1\"").arg(settings_);
-        return;
-    }
-    const QUrl url(url_);
-    if (url.scheme() != QStringLiteral("tcp") || url.host().isEmpty() || url.port() <= 0) {
-        error_ = QStringLiteral("%1 is not tcp://HOST:PORT").arg(url_);
-        return;
-    }
-    socket_->connectToHost(url.host(), static_cast<quint16>(url.port()));
+    const DeviceServerAddress server = parseDeviceServer(url_, settings_, error_);
+    if (server.host.isEmpty()) return;
+    socket_->connectToHost(server.host, static_cast<quint16>(server.port));
     if (!socket_->waitForConnected(3000)) {
         error_ = QStringLiteral("%1: %2").arg(url_, socket_->errorString());
         socket_->abort();

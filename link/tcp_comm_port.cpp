@@ -12,7 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QUrl>
 #include <cerrno>
 #include <chrono>
 
@@ -67,22 +66,14 @@ void PosixTcpCommPort::setPortOpen(bool open) {
         return;
     }
     if (portOpen()) return;
-    LineSettings ls;
-    if (!parseLineSettings(settings_, ls)) {
-        error_ = QStringLiteral("bad settings text \"%1\"").arg(settings_);
-        return;
-    }
-    const QUrl url(url_);
-    if (url.scheme() != QStringLiteral("tcp") || url.host().isEmpty() || url.port() <= 0) {
-        error_ = QStringLiteral("%1 is not tcp://HOST:PORT").arg(url_);
-        return;
-    }
+    const DeviceServerAddress server = parseDeviceServer(url_, settings_, error_);
+    if (server.host.isEmpty()) return;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(url.host().toUtf8().constData(),
-                                 QByteArray::number(url.port()).constData(), &hints, &found);
+    const int rc = ::getaddrinfo(server.host.toUtf8().constData(),
+                                 QByteArray::number(server.port).constData(), &hints, &found);
     if (rc != 0) {
         fail(QStringLiteral("host not found (%1)").arg(QString::fromLocal8Bit(gai_strerror(rc))));
         return;

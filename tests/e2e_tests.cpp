@@ -182,25 +182,12 @@ QByteArray readExactly(int fd, int n) {
     return got.left(at);
 }
 
-struct TcpLink {
-    explicit TcpLink(const QString& url)
-        : port(map(url)), pump(port), link(state, port, clock, pump) {
-        state.CommPort = 2;
-        state.CommBaud = QStringLiteral("9600");
-        state.CommSlaveID = 1;
+// A link to a device server with the key write ready ("1", 255).
+struct TcpLink : RealLink {
+    explicit TcpLink(const QString& url) : RealLink(url, QStringLiteral("9600")) {
         state.WriteDataHigh[1] = '1';
         state.WriteDataLow[1] = static_cast<char>(0xFF);
     }
-    static PortMap map(const QString& url) {
-        PortMap m;
-        m.set(2, url);
-        return m;
-    }
-    ProgramState state;
-    SystemClock clock;
-    MappedCommPort port;
-    GuiPump pump;
-    Link link;
 };
 
 // The key write and its answer as they go on the line.

@@ -19,6 +19,7 @@
 #include "local_text.h"
 #include "real_link.h"
 #include "record_decoding.h"
+#include "serial_comm_port.h"
 
 namespace tavrel::test {
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 // For the end-to-end tests and benchmarks: tavrel-sim on a pseudo-terminal for as long as the
-// object lives, and a link over a real serial device on the real clock with the window's pump.
+// object lives, and a link over a real serial device or device server (tcp://) on the real clock
+// with the window's pump.
 // Users define TAVREL_BIN_DIR, the build folder that holds sim/tavrel-sim.
 
 #include <QProcess>
@@ -8,7 +9,8 @@
 #include "clock.h"
 #include "gui_pump.h"
 #include "link.h"
-#include "serial_comm_port.h"
+#include "port_map.h"
+#include "tcp_comm_port.h"
 
 namespace tavrel::test {
 
@@ -42,7 +44,7 @@ struct RealLink {
     }
     ProgramState state;
     SystemClock clock;
-    SerialCommPort port;
+    MappedCommPort port;
     GuiPump pump;
     Link link;
 };
