@@ -90,7 +90,6 @@ void PosixTcpCommPort::setPortOpen(bool open) {
         fail(systemErrorText(error));
         return;
     }
-    zeroReadIsEnd_ = true;
     adopt(fd);
 }
 

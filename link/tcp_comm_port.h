@@ -21,6 +21,7 @@ namespace tavrel {
 
 class PosixTcpCommPort final : public FdCommPort {
   public:
+    PosixTcpCommPort() { zeroReadIsEnd_ = true; }
     void setAddress(const QString& url) { url_ = url; }
     void setCommPort(int number) override { (void)number; }
     void setPortOpen(bool open) override;
