@@ -55,6 +55,7 @@ int DownloadDriver::onDownloadClicked() {
         view_.setDownloadStatus(QStringLiteral("Completed Download."));
         view_.setProgress(100.0F);
         const bool written = WriteCsvFile();
+        prepared_ = {};  // its megabyte or two is not kept until the next download
         if (!written) {
             cause_ = QStringLiteral("writing \"%1\": %2")
                          .arg(link_.state().DownloadSaveFile, exportError_);
