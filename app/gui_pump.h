@@ -20,7 +20,6 @@ class GuiPump final : public EventPump {
   public:
     explicit GuiPump(CommPort& port) : port_(port) {}
     void runPending() override;
-    using EventPump::idle;
     void idle(std::chrono::milliseconds atMost) override;
     void pause(std::chrono::milliseconds duration) override;
 

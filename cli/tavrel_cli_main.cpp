@@ -24,7 +24,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 

@@ -23,8 +23,6 @@ class EventPump {
         (void)atMost;
         runPending();
     }
-    // A pass for a loop with no deadline of its own near: a short look at the line.
-    void idle() { idle(std::chrono::milliseconds(1)); }
     // Wait the given time while no events run.
     virtual void pause(std::chrono::milliseconds duration) = 0;
 };

@@ -51,8 +51,6 @@ class FdCommPort : public CommPort {
     // Records why the port failed or was lost, prefixed with its name.
     void fail(const QString& why);
     int fd() const { return fd_; }
-    // Bytes came back since our last write: the far end had the whole request.
-    bool answeredSinceWrite() const { return answeredSinceWrite_; }
 
     // The device path or address error texts start with.
     virtual QString name() const = 0;

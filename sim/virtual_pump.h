@@ -17,7 +17,6 @@ class VirtualPump final : public EventPump {
         : clock_(clock), step_(step) {}
 
     void runPending() override;
-    using EventPump::idle;
     void idle(std::chrono::milliseconds atMost) override;
     void pause(std::chrono::milliseconds duration) override;
 
