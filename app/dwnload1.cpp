@@ -134,13 +134,19 @@ void DwnLoad1::wireHandlers() {
 
 void DwnLoad1::startUp() {
     QString holder;
-    if (!settingsLock_.acquire(&holder) && warn) {
+    if (settingsLock_.acquire(&holder) == SettingsLock::HeldElsewhere && warn) {
         warn(QStringLiteral("Another window of this tool, %1, is using the settings in this "
                             "folder.\n\nThis window will save its settings and phone book to "
-                            "%2 when it closes, so that neither window's changes are lost.")
+                            "%2 when it closes, unless that window has closed by then.")
                  .arg(holder, QString::fromLatin1(kConflictSettingsFileName)));
     }
-    startUpSettings(link_.state(), *this);
+    const QString unsaved = startUpSettings(link_.state(), *this);
+    if (!unsaved.isEmpty()) {
+        // Said once, where the settings are: the widgets themselves stay as they are.
+        tabs_->setTabToolTip(
+            2, Qt::mightBeRichText(unsaved) ? Qt::convertFromPlainText(unsaved) : unsaved);
+        qWarning("%s", qUtf8Printable(unsaved));
+    }
 }
 
 void DwnLoad1::guarded(const char* what, const std::function<void()>& body) {
@@ -178,11 +184,7 @@ void DwnLoad1::saveOnce() {
     if (saved_) return;
     saved_ = true;
     ++saves_;
-    if (settingsLock_.held()) {
-        SaveSettings(*this);
-    } else {
-        SaveSettingsAs(*this, QString::fromLatin1(kConflictSettingsFileName));
-    }
+    saveSettingsAtExit(settingsLock_, *this);
 }
 
 void DwnLoad1::onExitClicked() {
@@ -205,7 +207,7 @@ void DwnLoad1::updatePortButtons() {
     const bool free = !lock.operationBusy();
     command2_->setEnabled(free);
     command4_->setEnabled(free);
-    command5_->setEnabled(free || lock.operation() == QStringLiteral("dial"));
+    command5_->setEnabled(lock.operation() != QStringLiteral("hang-up"));
     // A greyed button says why: a poll of a silent instrument keeps the port for minutes.
     const QString why = free ? QString() : lock.operation() + QStringLiteral(" in progress");
     for (QPushButton* button : {command2_, command4_, command5_})
@@ -259,9 +261,18 @@ QString DwnLoad1::fileNameText() const { return text2_->text(); }
 void DwnLoad1::setDownloadStatus(const QString& text) { label4_->setText(text); }
 
 // The status text stays the tool's own; the reason rides along as the label's tooltip.
-void DwnLoad1::setFailureCause(const QString& cause) { label4_->setToolTip(cause); }
+void DwnLoad1::setFailureCause(const QString& cause) {
+    // A file name or the port's words may look like markup: shown as they are.
+    label4_->setToolTip(Qt::mightBeRichText(cause) ? Qt::convertFromPlainText(cause) : cause);
+}
 
 void DwnLoad1::setProgress(float percent) { progress_->setValue(static_cast<int>(percent)); }
+
+void DwnLoad1::setTransfer(std::int32_t received, std::int32_t total, double secondsLeft) {
+    QString text = QStringLiteral("%1 of %2 bytes").arg(received).arg(total);
+    if (secondsLeft >= 0) text += QStringLiteral(", about %1 left").arg(durationText(secondsLeft));
+    progress_->setToolTip(text);
+}
 
 void DwnLoad1::setCountText(int index, const QString& text) {
     if (index >= 0 && index < 10) text3_[index]->setText(text);
@@ -273,9 +284,19 @@ void DwnLoad1::setDisplayLine(int line, const QByteArray& converted) {
     if (line >= 0 && line < 4) text4_[line]->setText(displayText(converted));
 }
 
-void DwnLoad1::setModemStatus(const QString& text) { label6_->setText(text); }
+void DwnLoad1::setModemStatus(const QString& text) {
+    modemStatus_ = text;
+    // The modem's lines as it sent them: CR LF, CR or LF each end a line on the label.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    label6_->setText(shown);
+}
 
-QString DwnLoad1::modemStatus() const { return label6_->text(); }
+QString DwnLoad1::modemStatus() const { return modemStatus_; }
+
+void DwnLoad1::setLineSpeed(int baud) {
+    label6_->setToolTip(baud > 0 ? QStringLiteral("Line speed: %1 baud").arg(baud) : QString());
+}
 
 void DwnLoad1::setHangUpVisible(bool visible) { command5_->setVisible(visible); }
 

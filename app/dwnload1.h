@@ -77,12 +77,14 @@ class DwnLoad1 final : public QMainWindow,
     void setProgress(float percent) override;
     void setCountText(int index, const QString& text) override;
     void setDownloadEnabled(bool enabled) override;
+    void setTransfer(std::int32_t received, std::int32_t total, double secondsLeft) override;
     // PanelView
     void setDisplayLine(int line, const QByteArray& converted) override;
     // ModemView
     void setModemStatus(const QString& text) override;
     QString modemStatus() const override;
     void setHangUpVisible(bool visible) override;
+    void setLineSpeed(int baud) override;
     // PhoneBookEditors
     void showPhone(const QString& text) override;
     void showDescription(const QString& text) override;
@@ -122,6 +124,7 @@ class DwnLoad1 final : public QMainWindow,
     bool silentEditors_ = false;
     bool syncingPhoneGrid_ = false;
     QString lastDialogFile_;
+    QString modemStatus_;  // Label6's text exactly as the modem sent it
 
     QTabWidget* tabs_ = nullptr;
     QProgressBar* progress_ = nullptr;

@@ -101,6 +101,7 @@ void DwnLoad1::buildDownloadTab(QWidget* page) {
     progress_->setValue(0);
     label4_ = place(new QLabel(frame7), QStringLiteral("Label4"), {14, 66, 272, 66});
     label4_->setAlignment(Qt::AlignCenter);
+    label4_->setTextFormat(Qt::PlainText);
     label4_->setWordWrap(true);
     command2_ = place(new QPushButton(QStringLiteral("데이터 수신"), frame7),
                       QStringLiteral("Command2"), {90, 150, 120, 40});
@@ -274,6 +275,7 @@ void DwnLoad1::buildModemTab(QWidget* page) {
     label6_ = place(new QLabel(QStringLiteral("정상"), page), QStringLiteral("Label6"),
                     {16, 206, 200, 176});
     label6_->setWordWrap(true);
+    label6_->setTextFormat(Qt::PlainText);  // the modem's words, never markup
     label6_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label6_->setFrameShape(QFrame::StyledPanel);
     label6_->setFont(plainFont(label6_));

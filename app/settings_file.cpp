@@ -35,7 +35,9 @@ bool writeWhole(const QString& name, const QByteArray& bytes) {
     // A file whose owner may not write it was made read-only on purpose: leave it alone
     // (the permission bit, not access(), so this holds for an administrator too).
     if (info.exists() && !info.permissions().testFlag(QFileDevice::WriteOwner)) return false;
-    return writeWholeFile(name, bytes);
+    // A folder that refuses the temporary file still lets the file itself be rewritten, as
+    // the settings always were.
+    return writeWholeFile(name, bytes, nullptr, InPlace::WhenFolderRefuses);
 }
 
 QStringList readLines(const QString& name) {
@@ -131,18 +133,27 @@ SettingsLock::SettingsLock()
 
 SettingsLock::~SettingsLock() = default;
 
-bool SettingsLock::acquire(QString* holder) {
+SettingsLock::State SettingsLock::acquire(QString* holder) {
+    if (held_) return Held;
     held_ = lock_->tryLock(0);
-    if (held_ || holder == nullptr) return held_;
+    if (held_) return Held;
+    if (lock_->error() != QLockFile::LockFailedError) {
+        if (holder != nullptr) *holder = QStringLiteral("the folder takes no lock file");
+        return NoLockHere;
+    }
     qint64 pid = 0;
     QString host;
     QString app;
-    if (lock_->getLockInfo(&pid, &host, &app)) {
+    if (holder != nullptr && lock_->getLockInfo(&pid, &host, &app))
         *holder = QStringLiteral("%1 (process %2 on %3)").arg(app, QString::number(pid), host);
-    } else {
-        *holder = QStringLiteral("another program");  // e.g. a folder we may not write
-    }
-    return false;
+    return HeldElsewhere;
+}
+
+QString saveSettingsAtExit(SettingsLock& lock, const SettingsWidgets& widgets) {
+    const QString name = lock.acquire(nullptr) == SettingsLock::HeldElsewhere
+                             ? QString::fromLatin1(kConflictSettingsFileName)
+                             : kSettingsFileName;
+    return SaveSettingsAs(widgets, name) ? name : QString();
 }
 
 void LoadSettings(ProgramState& state, SettingsWidgets& widgets, const QString& fileName) {
@@ -173,13 +184,19 @@ void LoadSettings(ProgramState& state, SettingsWidgets& widgets, const QString& 
         }
     }
     // Line 3 (flow control) is read and not used.
+    // Lines 4 and 5 without their keys: the boxes keep their texts, and the program state
+    // follows what they show (an ID of 0 would be the broadcast address nothing answers).
     if (matchLine(line(4), QStringLiteral("[CommSlaveID]"), &value)) {
         widgets.setSlaveIdText(value);
         if (const auto id = toInt16(leadingNumber(value))) state.CommSlaveID = *id;
+    } else {
+        onSlaveIdChanged(state, widgets.slaveIdText());
     }
     if (matchLine(line(5), QStringLiteral("[DownloadSaveFile]"), &value)) {
         state.DownloadSaveFile = value;
         widgets.setFileNameText(state.DownloadSaveFile);
+    } else {
+        onFileNameChanged(state, widgets.fileNameText());
     }
     PhoneBook& book = widgets.phoneBook();
     book.setupGrid();
@@ -199,9 +216,19 @@ void LoadSettings(ProgramState& state, SettingsWidgets& widgets, const QString& 
     if (state.CommBaud.isEmpty()) onBaudOption(state, widgets.selectedBaudOption());
 }
 
-void startUpSettings(ProgramState& state, SettingsWidgets& widgets) {
-    if (!QFileInfo::exists(kSettingsFileName)) CreateDefaultSettings();
+QString startUpSettings(ProgramState& state, SettingsWidgets& widgets) {
+    QString why;
+    const QFileInfo file(kSettingsFileName);
+    if (!file.exists()) {
+        if (!CreateDefaultSettings())
+            why = QStringLiteral("the folder %1 takes no new files").arg(file.absolutePath());
+    } else if (!file.isWritable()) {
+        why = QStringLiteral("%1 is read-only").arg(file.absoluteFilePath());
+    }
     LoadSettings(state, widgets);
+    return why.isEmpty() ? why
+                         : QStringLiteral("Settings will not be saved: ") + why +
+                               QStringLiteral("; the defaults are in use.");
 }
 
 }  // namespace tavrel

@@ -80,14 +80,17 @@ bool SaveSettingsAs(const SettingsWidgets& widgets, const QString& name);
 // Who holds the settings of this folder: one window at a time writes Tavreldwn.ini at exit.
 // A lock file beside it names the holder; a second window is told, and saves to
 // Tavreldwn.ini.conflict instead, so neither window's phone-book edits are dropped silently.
+// A folder that takes no new files (a shared install folder) can hold no lock: nobody is
+// told of another window then, and the settings are written in place as ever.
 class SettingsLock {
   public:
+    enum State { Held, HeldElsewhere, NoLockHere };
     SettingsLock();
     ~SettingsLock();
     SettingsLock(const SettingsLock&) = delete;
     SettingsLock& operator=(const SettingsLock&) = delete;
-    // False when another running instance holds it; `holder` then says who.
-    bool acquire(QString* holder);
+    // Takes the lock when it is free; `holder` then says who has it or why none can be had.
+    State acquire(QString* holder);
     bool held() const { return held_; }
 
   private:
@@ -97,7 +100,12 @@ class SettingsLock {
 
 inline constexpr const char* kConflictSettingsFileName = "Tavreldwn.ini.conflict";
 
-// Start-up: create the file when it is missing, then load it.
-void startUpSettings(ProgramState& state, SettingsWidgets& widgets);
+// Start-up: create the file when it is missing, then load it. Returns why nothing will be
+// saved at exit (a folder or file the tool may not write), or empty.
+QString startUpSettings(ProgramState& state, SettingsWidgets& widgets);
+
+// Exit: where the settings go is decided now, not at start: the lock is taken if its holder
+// has gone meanwhile. Returns the file written, or empty when none could be.
+QString saveSettingsAtExit(SettingsLock& lock, const SettingsWidgets& widgets);
 
 }  // namespace tavrel

@@ -388,6 +388,7 @@ ChartWindow::ChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* save = new QPushButton(QStringLiteral("Save image…"), this);
     readout_ = new QLabel(this);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    readout_->setTextFormat(Qt::PlainText);  // captions come from the instrument
     auto* controls = new QHBoxLayout;
     controls->addWidget(normalised_);
     controls->addWidget(reset);

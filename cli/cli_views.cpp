@@ -1,5 +1,7 @@
 #include "cli_views.h"
 
+#include <algorithm>
+
 namespace tavrel::cli {
 
 TextDownloadView::TextDownloadView(std::FILE* out, std::FILE* progress, bool terminal)
@@ -40,14 +42,33 @@ void TextDownloadView::setProgress(float percent) {
     if (p == lastPercent_) return;
     lastPercent_ = p;
     if (terminal_) {
-        constexpr int kWidth = 40;
-        const int filled = p * kWidth / 100;
-        std::fprintf(progress_, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),
-                     QByteArray(kWidth - filled, '.').constData(), p);
-        barShown_ = true;
+        drawBar();
     } else {
         std::fprintf(progress_, "%d%%\n", p);
+        std::fflush(progress_);
     }
+}
+
+void TextDownloadView::setTransfer(std::int32_t received, std::int32_t total, double secondsLeft) {
+    transfer_ = QStringLiteral("%1 of %2 bytes").arg(received).arg(total);
+    if (secondsLeft >= 0) transfer_ += QStringLiteral(", ") + durationText(secondsLeft) + " left";
+    if (terminal_) {
+        drawBar();
+    } else if (received >= total || received * 10LL / total != lastTenth_) {
+        // Piped, a line every tenth of the log: enough to see a slow line is moving.
+        lastTenth_ = static_cast<int>(received * 10LL / total);
+        std::fprintf(progress_, "%s\n", console(transfer_).constData());
+        std::fflush(progress_);
+    }
+}
+
+void TextDownloadView::drawBar() {
+    constexpr int kWidth = 40;
+    const int p = std::clamp(lastPercent_, 0, 100);
+    const int filled = p * kWidth / 100;
+    std::fprintf(progress_, "\r[%s%s] %3d%% %-36s", QByteArray(filled, '#').constData(),
+                 QByteArray(kWidth - filled, '.').constData(), p, console(transfer_).constData());
+    barShown_ = true;
     std::fflush(progress_);
 }
 

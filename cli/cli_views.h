@@ -33,9 +33,13 @@ class TextDownloadView final : public DownloadView {
     void setProgress(float percent) override;
     void setCountText(int index, const QString& text) override;
     void setDownloadEnabled(bool enabled) override { (void)enabled; }
+    void setTransfer(std::int32_t received, std::int32_t total, double secondsLeft) override;
 
   private:
     void endBar();
+    void drawBar();
+    QString transfer_;
+    int lastTenth_ = -1;
     std::FILE* out_;
     std::FILE* progress_;
     bool terminal_;

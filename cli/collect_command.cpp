@@ -71,20 +71,25 @@ QString padded(const QString& text, qsizetype width, bool right = false) {
 void printSummary(const QList<collect::MeterReport>& reports) {
     qsizetype nameWidth = 5;
     for (const auto& r : reports) nameWidth = std::max(nameWidth, r.name.size());
-    auto line = [&](const QString& name, const QString& result, const QString& records,
-                    const QString& seconds, const QString& retries, const QString& cause) {
-        const QString text = padded(name, nameWidth) + u' ' + padded(result, 7) + u' ' +
-                             padded(records, 7, true) + u' ' + padded(seconds, 7, true) + u' ' +
-                             padded(retries, 7, true) + QStringLiteral("  ") + cause;
-        std::printf("%s\n", console(text.trimmed()).constData());
+    auto line = [&](const QString& name, const QString& result, const QStringList& numbers,
+                    const QString& cause) {
+        QString text = padded(name, nameWidth) + u' ' + padded(result, 7);
+        for (const QString& n : numbers) text += u' ' + padded(n, 8, true);
+        std::printf("%s\n", console((text + QStringLiteral("  ") + cause).trimmed()).constData());
     };
-    line(QStringLiteral("meter"), QStringLiteral("result"), QStringLiteral("records"),
-         QStringLiteral("seconds"), QStringLiteral("retries"), QStringLiteral("cause"));
+    line(QStringLiteral("meter"), QStringLiteral("result"),
+         {QStringLiteral("records"), QStringLiteral("seconds"), QStringLiteral("retries"),
+          QStringLiteral("baud"), QStringLiteral("bytes")},
+         QStringLiteral("cause"));
     int failed = 0;
     for (const auto& r : reports) {
         failed += r.result == QStringLiteral("failed") ? 1 : 0;
-        line(r.name, r.result, QString::number(r.records), QString::number(r.seconds, 'f', 1),
-             QString::number(r.retries), r.cause);
+        const bool visited = r.result != QStringLiteral("skipped");
+        line(r.name, r.result,
+             {QString::number(r.records), QString::number(r.seconds, 'f', 1),
+              QString::number(r.retries), visited ? QString::number(r.lineBaud) : QString(),
+              visited ? QString::number(r.wireBytes) : QString()},
+             r.cause);
     }
     std::printf("%lld meters: %lld collected or up to date, %d failed\n",
                 static_cast<long long>(reports.size()),

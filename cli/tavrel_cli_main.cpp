@@ -36,6 +36,7 @@
 #include "session.h"
 #include "settings_file.h"
 #include "sim_options.h"
+#include "stop_signals.h"
 #include "tavrel_version.h"
 
 namespace {
@@ -62,21 +63,26 @@ void waitSeconds(tavrel::Link& link, double seconds) {
         link.pump().idle(tavrel::passLimit(left));
 }
 
-bool dial(tavrel::Link& link, tavrel::cli::TextModemView& view, const QString& number) {
-    tavrel::Modem modem(link, view);
+void hangUp(tavrel::Modem& modem) {
+    modem.HangUp();
+    std::fputc('\n', stdout);
+}
+
+bool dial(tavrel::Link& link, tavrel::Modem& modem, const tavrel::cli::TextModemView& view,
+          const QString& number) {
     modem.DialModem(number);
     std::fputc('\n', stdout);
     const bool connected =
         link.port().portOpen() && (view.modemStatus().contains(QStringLiteral("CONNECT")) ||
                                    view.modemStatus().contains(QStringLiteral("Connect")));
-    if (!connected) std::printf("Could not connect\n");
-    return connected;
-}
-
-void hangUp(tavrel::Link& link, tavrel::cli::TextModemView& view) {
-    tavrel::Modem modem(link, view);
-    modem.HangUp();
-    std::fputc('\n', stdout);
+    if (connected) {
+        std::printf("Connected at %d baud\n", link.lineBaud());
+        return true;
+    }
+    std::printf("Could not connect\n");
+    // The dial command went out: a CONNECT that comes late must not hold the line open.
+    if (modem.dialSent() && link.port().portOpen()) hangUp(modem);
+    return false;
 }
 
 int runDownload(tavrel::Link& link, const QCommandLineParser& parser) {
@@ -89,13 +95,15 @@ int runDownload(tavrel::Link& link, const QCommandLineParser& parser) {
     return result < 0 ? 2 : result;
 }
 
-int runPanel(tavrel::Link& link, const QByteArray& keys, int polls) {
+int runPanel(tavrel::Link& link, const QByteArray& keys, int polls,
+             const tavrel::collect::StopSignals& stop) {
     tavrel::cli::TextPanelView view;
     tavrel::FrontPanel panel(link, view);
     link.state().KeyBuffer = keys;
     bool allRead = false;
-    for (int i = 0; i < polls; ++i) {
+    for (int i = 0; i < polls && !stop.fired(); ++i) {
         waitSeconds(link, 0.75);
+        if (stop.fired()) break;
         allRead = panel.tick();
         std::printf("-- poll %d%s\n", i + 1, allRead ? "" : " (not all lines read)");
         for (const QString& line : view.lines()) std::printf("|%s|\n", console(line).constData());
@@ -253,14 +261,25 @@ int main(int argc, char* argv[]) {
 
     tavrel::Link& link = session.link();
     tavrel::cli::TextModemView modemView(stdout);
+    tavrel::Modem modem(link, modemView);
+    modem.setStopAtRefusal(true);  // BUSY or NO CARRIER ends the dial; nobody waits out 90 s
+    // Ctrl+C (or a scheduler's SIGTERM) ends the run at the next pass of its wait: the port is
+    // shut, the operation fails as it would on a lost port, the old CSV stays as it was.
+    tavrel::collect::StopSignals stop([&link] { link.shutDown(); });
+    const auto interrupted = [&](const char* what) {
+        std::fprintf(stderr, "tavrel-cli: %s interrupted; the port is closed\n", what);
+        return 130;
+    };
     const bool dialFirst = parser.isSet(QStringLiteral("dial"));
-    if (dialFirst && !dial(link, modemView, parser.value(QStringLiteral("dial")))) return 2;
+    if (dialFirst && !dial(link, modem, modemView, parser.value(QStringLiteral("dial"))))
+        return stop.fired() ? interrupted("dial") : 2;
     if (!dialFirst && !link.OpenCommPort()) {
         std::fprintf(stderr, "tavrel-cli: cannot open the port: %s\n",
                      console(link.port().errorText()).constData());
     }
-    const int status = command == QStringLiteral("download") ? runDownload(link, parser)
-                                                             : runPanel(link, keys, polls);
-    if (dialFirst) hangUp(link, modemView);
+    const bool isDownload = command == QStringLiteral("download");
+    const int status = isDownload ? runDownload(link, parser) : runPanel(link, keys, polls, stop);
+    if (stop.fired()) return interrupted(isDownload ? "download" : "panel");
+    if (dialFirst) hangUp(modem);
     return status;
 }

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -22,13 +21,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #endif
 
 #include "meter_session.h"
 #include "schedule.h"
+#include "stop_signals.h"
 
 namespace tavrel::collect {
 
@@ -194,6 +193,8 @@ class Round {
         report.seconds +=
             r.timer.isValid() ? static_cast<double>(r.timer.nsecsElapsed()) / 1e9 : 0.0;
         report.retries = schedule_->retriesUsed(k);
+        report.lineBaud = visit.lineBaud;
+        report.wireBytes += visit.wireBytes;
         if (visit.result == Visit::Ok) {
             QString error;
             if (publish(r.part, r.final, &error)) {
@@ -264,17 +265,6 @@ class Round {
     void requestStop() { stop(); }
 };
 
-#ifndef _WIN32
-// SIGINT and SIGTERM (a scheduler's stop) reach the event loop through a pipe; the second one
-// ends the program at once, as usual.
-int stopPipe[2] = {-1, -1};
-void onStopSignal(int signal) {
-    const char byte = static_cast<char>(signal);
-    (void)::write(stopPipe[1], &byte, 1);
-    std::signal(signal, SIG_DFL);
-}
-#endif
-
 }  // namespace
 
 QStringList collectedOn(const QString& meterDir, const QString& day) {
@@ -328,24 +318,8 @@ bool runCollect(const QList<Meter>& meters, const CollectOptions& options,
     }
     if (!todo.isEmpty()) {
         Round round(meters, options, progress, *reports);
-#ifndef _WIN32
-        std::unique_ptr<QSocketNotifier> notifier;
-        if (stopPipe[0] >= 0 || ::pipe(stopPipe) == 0) {
-            notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
-            QObject::connect(notifier.get(), &QSocketNotifier::activated, [&round] {
-                char byte = 0;
-                (void)::read(stopPipe[0], &byte, 1);
-                round.requestStop();
-            });
-            std::signal(SIGINT, onStopSignal);
-            std::signal(SIGTERM, onStopSignal);
-        }
-#endif
+        const StopSignals stop([&round] { round.requestStop(); });
         round.run(todo);
-#ifndef _WIN32
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-#endif
     }
     return true;
 }
@@ -362,6 +336,8 @@ QByteArray reportJson(const QList<MeterReport>& reports, const QString& started,
             {QStringLiteral("records"), r.records},
             {QStringLiteral("seconds"), std::round(r.seconds * 10.0) / 10.0},
             {QStringLiteral("retries"), r.retries},
+            {QStringLiteral("baud"), r.lineBaud},
+            {QStringLiteral("bytes"), static_cast<double>(r.wireBytes)},
             {QStringLiteral("cause"), r.cause},
             {QStringLiteral("file"), r.file},
         });

@@ -23,7 +23,9 @@ struct MeterReport {
     QString name;
     QString result;  // "ok", "empty", "failed", "skipped" (collected earlier today)
     int records = 0;
-    double seconds = 0;  // on the line, all attempts together
+    double seconds = 0;       // on the line, all attempts together
+    int lineBaud = 0;         // of the last attempt
+    long long wireBytes = 0;  // on the wire, all attempts together
     int retries = 0;
     QString cause;  // of the last failure
     QString file;   // the CSV (for "skipped", today's newest)

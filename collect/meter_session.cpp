@@ -81,6 +81,11 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
 
     Visit visit;
+    // What the line carried, taken before the hang-up ends the modem's connection.
+    const auto tally = [&] {
+        visit.lineBaud = link.lineBaud();
+        visit.wireBytes = link.counters().bytesSent + link.counters().bytesReceived;
+    };
     QuietModemView modemView;
     Modem modem(link, modemView);
     modem.setStopAtRefusal(true);
@@ -94,6 +99,9 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
         if (!connected) {
             visit.cause = stopped() ? QStringLiteral("the round was stopped")
                                     : dialFailure(modemView, link, meter.phone);
+            tally();
+            // A CONNECT that comes late would hold the line open all night.
+            if (modem.dialSent() && link.port().portOpen()) modem.HangUp();
             link.port().setPortOpen(false);
             return visit;
         }
@@ -102,6 +110,7 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
     FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
     DownloadDriver driver(link, grid, view);
     const int status = driver.onDownloadClicked();
+    tally();
     if (status == kDownloadOk) {
         visit.result = Visit::Ok;
         visit.records = s.RecordRow - 1;

@@ -14,6 +14,8 @@ struct Visit {
     enum Result { Ok, Empty, Failed };
     Result result = Failed;
     int records = 0;
+    int lineBaud = 0;         // the speed the line carried (a modem's connect speed if slower)
+    long long wireBytes = 0;  // bytes on the wire both ways, modem dialogue included
     // Why it failed, in the link's and the modem's words ("reading the log size: no reply",
     // "dialing 5551234: busy").
     QString cause;

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <cstdint>
 
 #include "flex_grid.h"
 
@@ -27,7 +28,21 @@ class DownloadView {
     // What the download is doing now, for front ends that show it (a slow instrument must not
     // look like a hang).
     virtual void setStep(const QString& step) { (void)step; }
+    // Log bytes received of the total, and the time left at the rate measured so far (negative
+    // until the first block is in): on a slow line the percentage alone moves too rarely.
+    virtual void setTransfer(std::int32_t received, std::int32_t total, double secondsLeft) {
+        (void)received;
+        (void)total;
+        (void)secondsLeft;
+    }
 };
+
+// The size of the log block requests at a line speed. 1024 bytes wherever the awaited half of
+// such a block arrives well before the request's repeat can fire; on slower lines the largest
+// multiple of 256 bytes that does (0 baud: unknown, 1024).
+int logBlockBytes(int lineBaud);
+// "12 s", "4 min 05 s", "1 h 02 min": a time left for people.
+QString durationText(double seconds);
 
 enum DownloadStatus : int { kDownloadOk = 0, kDownloadEmpty = 1, kDownloadFailed = 2 };
 

@@ -44,15 +44,22 @@ void Link::shutDown() {
 }
 
 bool Link::OpenCommPort() {
-    if (shuttingDown_) return false;
+    if (shuttingDown_ || lock_.operationCancelled()) return false;
     if (!port_.portOpen()) {
         port_.setCommPort(state_.CommPort);
         port_.setSettings(state_.CommBaud + QStringLiteral(",N,8,1"));
         port_.setInputLen(0);
         port_.setBinaryMode(true);
         port_.setPortOpen(true);
+        openedBaud_ = state_.CommBaud.toInt();
+        modemBaud_ = 0;  // a port opened anew is a direct line until a dial connects
     }
     return port_.portOpen();
+}
+
+int Link::lineBaud() const {
+    const int port = port_.portOpen() && openedBaud_ > 0 ? openedBaud_ : state_.CommBaud.toInt();
+    return modemBaud_ > 0 && (port <= 0 || modemBaud_ < port) ? modemBaud_ : port;
 }
 
 bool Link::ReceiveReply(int count) {
@@ -71,6 +78,7 @@ bool Link::ReceiveReply(int count) {
         if (t > start + 2.0) return false;
     }
     port_.inputInto(state_.ReplyBuffer);
+    counters_.bytesReceived += state_.ReplyBuffer.size();
     if (trace_ != nullptr) traceRx_.append(state_.ReplyBuffer);
     return true;
 }
@@ -82,6 +90,7 @@ int Link::takeWaiting(int most) {
     port_.setInputLen(waiting);
     port_.inputInto(state_.ReplyBuffer);
     const auto taken = static_cast<int>(state_.ReplyBuffer.size());
+    counters_.bytesReceived += taken;
     state_.ReplyData.append(state_.ReplyBuffer);
     if (trace_ != nullptr) traceRx_.append(state_.ReplyBuffer);
     // ReplyBuffer ends as a byte-by-byte parse leaves it: holding the last byte taken.
@@ -90,6 +99,11 @@ int Link::takeWaiting(int most) {
 }
 
 void Link::noteTraffic() { lastTraffic_ = clock_.elapsedSeconds(); }
+
+void Link::noteModemBytes(qsizetype sent, qsizetype received) {
+    counters_.bytesSent += sent;
+    counters_.bytesReceived += received;
+}
 
 QByteArray Link::takeTracedRx() {
     QByteArray bytes;
@@ -159,6 +173,7 @@ void Link::send(const QByteArray& frame) {
     port_.output(frame);
     noteTraffic();
     ++counters_.sends;
+    counters_.bytesSent += frame.size();
     if (trace_ != nullptr) trace_->sent(frame);
 }
 
@@ -222,6 +237,7 @@ void Link::traceFailure() {
 }
 
 void Link::discardInput(const char* why) {
+    if (port_.portOpen()) counters_.bytesReceived += port_.inBufferCount();
     if (trace_ != nullptr && port_.portOpen() && port_.inBufferCount() > 0) {
         port_.setInputLen(0);
         const QByteArray stale = traceRx_ + port_.input();

@@ -33,6 +33,10 @@ struct LinkCounters {
     long transactions = 0;
     long failures = 0;
     long sends = 0;  // requests put on the line, repeats included
+    // Bytes on the wire both ways: every frame and modem command sent, every byte received
+    // (taken or discarded).
+    long long bytesSent = 0;
+    long long bytesReceived = 0;
 };
 
 class Link {
@@ -57,11 +61,20 @@ class Link {
     // line and the wait's limits are as without it.
     void setAfterSend(std::function<void()> work) { afterSend_ = std::move(work); }
 
+    // The speed the line really carries, in baud: the port's as it was opened, or the speed
+    // a modem reported at its CONNECT when that is slower (the telephone line sets the pace).
+    int lineBaud() const;
+    // The modem's connect speed (0: no modem connection, or it named none).
+    void setModemBaud(int baud) { modemBaud_ = baud; }
+    int modemBaud() const { return modemBaud_; }
+
     LinkCause lastCause() const { return lastCause_; }
     // Elapsed-clock time of the last byte put on or taken from the line (for the modem's guard
     // time before "+++"); negative when the line has been quiet since the start.
     double lastTraffic() const { return lastTraffic_; }
     void noteTraffic();
+    // Modem commands and the modem's own discarded bytes, for the wire counters.
+    void noteModemBytes(qsizetype sent, qsizetype received);
     // The received bytes collected for the trace since the last transaction ended, taken away
     // (the modem traces its replies as its own lines).
     QByteArray takeTracedRx();
@@ -94,6 +107,8 @@ class Link {
     // Steps 1 and 2 of every transaction: let events run, open the port, discard whatever both
     // buffers hold, let events run. False when the port cannot be opened.
     bool openAndDiscard();
+    // Why a transaction found no open port: lost when a hang-up cut into its operation.
+    LinkCause notOpenCause() const;
     // CrcLow and CrcHigh of the request from CrcValue.
     void takeRequestCrc();
     // The wait loop shared by functions 3 and 16: repeats about once a second until
@@ -112,6 +127,8 @@ class Link {
     LinkCounters counters_;
     QByteArray traceRx_;
     double lastTraffic_ = -1e9;
+    int openedBaud_ = 0;
+    int modemBaud_ = 0;
     std::function<void()> afterSend_;
 };
 

@@ -15,6 +15,10 @@ class PortLock {
     bool operationBusy() const { return !operation_.isEmpty(); }
     bool transactionBusy() const { return transaction_; }
     QString operation() const { return operation_; }
+    // A hang-up cut into the running operation: the port stays shut for it (every further
+    // transaction fails at once as a lost port) until it ends and releases the port.
+    void cancelOperation() { cancelled_ = operationBusy(); }
+    bool operationCancelled() const { return cancelled_; }
     // Told whenever an operation takes or releases the port (the window greys its buttons).
     std::function<void()> onChange;
 
@@ -26,6 +30,7 @@ class PortLock {
     friend class TransactionGuard;
     QString operation_;
     bool transaction_ = false;
+    bool cancelled_ = false;
 };
 
 // Takes the port for a named operation; owns() is false when another operation holds it.
@@ -41,6 +46,7 @@ class OperationGuard {
     ~OperationGuard() {
         if (owns_) {
             lock_.operation_.clear();
+            lock_.cancelled_ = false;
             lock_.changed();
         }
     }

@@ -1,5 +1,7 @@
 #include "serial_comm_port.h"
 
+#include "custom_speed.h"
+
 #ifndef _WIN32
 
 #include <fcntl.h>
@@ -87,7 +89,10 @@ void PosixSerialCommPort::setPortOpen(bool open) {
     }
     const auto speed = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
                                     [&](const Speed& s) { return s.baud == ls.baud; });
-    if (speed == std::end(kSpeeds)) {
+    // Outside the table (14400): the frame is set with a placeholder speed, then the real
+    // rate through the arbitrary-rate interface.
+    const bool custom = speed == std::end(kSpeeds);
+    if (custom && ls.baud <= 0) {
         refuse(QStringLiteral("line settings %1 refused (no such speed)").arg(settings_));
         return;
     }
@@ -104,12 +109,22 @@ void PosixSerialCommPort::setPortOpen(bool open) {
     t.c_iflag &= ~(IXON | IXOFF | IXANY);
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    cfsetispeed(&t, speed->code);
-    cfsetospeed(&t, speed->code);
+    cfsetispeed(&t, custom ? B38400 : speed->code);
+    cfsetospeed(&t, custom ? B38400 : speed->code);
     if (tcsetattr(fd, TCSANOW, &t) != 0) {
         refuse(
             QStringLiteral("line settings %1 refused (%2)").arg(settings_, systemErrorText(errno)));
         return;
+    }
+    if (custom) {
+        if (const int e = setCustomSpeed(fd, ls.baud); e != 0) {
+            refuse(QStringLiteral("line settings %1 refused (the driver does not run at %2 baud: "
+                                  "%3)")
+                       .arg(settings_)
+                       .arg(ls.baud)
+                       .arg(systemErrorText(e)));
+            return;
+        }
     }
     // Some drivers accept a setting and keep the old one: read it back.
     termios back{};

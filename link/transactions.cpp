@@ -18,6 +18,10 @@ namespace {
 char byteChar(int value) { return static_cast<char>(value & 0xFF); }
 }  // namespace
 
+LinkCause Link::notOpenCause() const {
+    return lock_.operationCancelled() ? LinkCause::PortLost : LinkCause::PortNotOpen;
+}
+
 bool Link::openAndDiscard() {
     pump_.runPending();
     if (!OpenCommPort()) return false;
@@ -54,7 +58,7 @@ bool Link::ReadHoldingRegisters(int slave, int addressHigh, int addressLow, int 
     static constexpr const char* kName = "ReadHoldingRegisters";
     TransactionGuard guard(lock_);
     if (!guard.owns()) return finish(kName, false, LinkCause::Busy);
-    if (!openAndDiscard()) return finish(kName, false, LinkCause::PortNotOpen);
+    if (!openAndDiscard()) return finish(kName, false, notOpenCause());
 
     state_.CrcValue = 65535;
     state_.FunctionCode = 3;
@@ -106,7 +110,7 @@ bool Link::WriteMultipleRegisters(int slave, std::int32_t address, int count, in
     static constexpr const char* kName = "WriteMultipleRegisters";
     TransactionGuard guard(lock_);
     if (!guard.owns()) return finish(kName, false, LinkCause::Busy);
-    if (!openAndDiscard()) return finish(kName, false, LinkCause::PortNotOpen);
+    if (!openAndDiscard()) return finish(kName, false, notOpenCause());
 
     state_.FunctionCode = 16;
     state_.RequestSlave = slave;
@@ -166,7 +170,7 @@ bool Link::ReadLogBlock(int slave, int selector1, int selector2, int selector3, 
     static constexpr const char* kName = "ReadLogBlock";
     TransactionGuard guard(lock_);
     if (!guard.owns()) return finish(kName, false, LinkCause::Busy);
-    if (!openAndDiscard()) return finish(kName, false, LinkCause::PortNotOpen);
+    if (!openAndDiscard()) return finish(kName, false, notOpenCause());
 
     state_.FunctionCode = 96;
     state_.RequestSlave = slave;

@@ -56,8 +56,9 @@ bool WholeFileWriter::commit() {
     return true;
 }
 
-bool writeWholeFile(const QString& name, const QByteArray& bytes, QString* error) {
+bool writeWholeFile(const QString& name, const QByteArray& bytes, QString* error, InPlace inPlace) {
     WholeFileWriter writer(name);
+    if (inPlace == InPlace::WhenFolderRefuses) writer.allowInPlace();
     const bool ok = writer.open() && writer.write(bytes) && writer.commit();
     if (!ok && error != nullptr) *error = writer.errorText();
     return ok;

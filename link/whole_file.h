@@ -13,6 +13,7 @@ namespace tavrel {
 class WholeFileWriter {
   public:
     explicit WholeFileWriter(const QString& name);
+    void allowInPlace() { file_.setDirectWriteFallback(true); }
     ~WholeFileWriter();
     WholeFileWriter(const WholeFileWriter&) = delete;
     WholeFileWriter& operator=(const WholeFileWriter&) = delete;
@@ -33,7 +34,10 @@ class WholeFileWriter {
     QString error_;
 };
 
-// The whole file in one call.
-bool writeWholeFile(const QString& name, const QByteArray& bytes, QString* error = nullptr);
+// The whole file in one call. With WhenFolderRefuses, a folder that takes no temporary file
+// (but lets the file itself be written) gets the file rewritten in place.
+enum class InPlace { Never, WhenFolderRefuses };
+bool writeWholeFile(const QString& name, const QByteArray& bytes, QString* error = nullptr,
+                    InPlace inPlace = InPlace::Never);
 
 }  // namespace tavrel

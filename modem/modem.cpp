@@ -33,9 +33,25 @@ QString Modem::refusal(const QString& reply) {
     return {};
 }
 
+int Modem::connectSpeed(const QString& reply) {
+    for (const QString& word : {QStringLiteral("CONNECT"), QStringLiteral("Connect")}) {
+        const qsizetype at = reply.indexOf(word);
+        if (at < 0) continue;
+        qsizetype i = at + word.size();
+        while (i < reply.size() && reply[i] == u' ') ++i;
+        qsizetype end = i;
+        while (end < reply.size() && reply[end].isDigit()) ++end;
+        bool ok = false;
+        const int speed = reply.mid(i, end - i).toInt(&ok);
+        return ok && speed >= 300 ? speed : 0;
+    }
+    return 0;
+}
+
 void Modem::command(const QByteArray& bytes) {
     link_.port().output(bytes);
     link_.noteTraffic();
+    link_.noteModemBytes(bytes.size(), 0);
     if (link_.trace() != nullptr) link_.trace()->modemSent(bytes);
 }
 
@@ -63,6 +79,7 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
     OperationGuard guard(link_.portLock(), QStringLiteral("dial"));
     if (!guard.owns()) return false;
     dialing_ = true;
+    dialSent_ = false;
     struct Reset {
         bool& flag;
         ~Reset() { flag = false; }
@@ -79,6 +96,7 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
     pump.runPending();
     pump.pause(milliseconds(1000));
     if (!port.portOpen()) return true;
+    link_.noteModemBytes(0, port.inBufferCount());
     port.discardInput();
     port.discardOutput();
     pump.runPending();
@@ -107,6 +125,7 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
     if (!port.portOpen()) return true;
     const QString number = phoneNumberText();
     command(QByteArray("ATDT ") + encodeLocal(number) + "\r");
+    dialSent_ = true;
     view_.setHangUpVisible(true);
     pump.runPending();
 
@@ -134,6 +153,11 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
         }
     }
     traceReplies();
+    if (connected) {
+        link_.setModemBaud(connectSpeed(reply));
+        view_.setLineSpeed(link_.lineBaud());
+    }
+    link_.noteModemBytes(0, port.inBufferCount());
     port.discardInput();
     port.discardOutput();
     pump.runPending();
@@ -142,10 +166,11 @@ bool Modem::DialModem(const std::function<QString()>& phoneNumberText) {
 
 bool Modem::HangUp() {
     if (hangingUp_) return false;
-    // A hang-up may cut into a running dial (that is what the button is for); any other
-    // operation on the port keeps it off.
+    // The hang-up cuts into whatever holds the port (a dial, a download, a poll of a silent
+    // meter): the call must not run up the bill behind a wait. That operation's transaction
+    // finds the port closed at its next pass and the operation ends with its own failure.
     OperationGuard guard(link_.portLock(), QStringLiteral("hang-up"));
-    if (!guard.owns() && !dialing_) return false;
+    if (!guard.owns()) link_.portLock().cancelOperation();
     hangingUp_ = true;
     CommPort& port = link_.port();
     EventPump& pump = link_.pump();
@@ -163,6 +188,8 @@ bool Modem::HangUp() {
     pump.pause(milliseconds(2000));
     traceReplies();
     port.setPortOpen(false);
+    link_.setModemBaud(0);
+    view_.setLineSpeed(0);
     pump.pause(milliseconds(2000));
     view_.setModemStatus(QStringLiteral("Okay"));
     hangingUp_ = false;

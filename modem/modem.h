@@ -15,6 +15,8 @@ class ModemView {
     virtual void setModemStatus(const QString& text) = 0;  // Label6
     virtual QString modemStatus() const = 0;
     virtual void setHangUpVisible(bool visible) = 0;  // Command5
+    // The speed the line carries once connected (0 when hung up), for a tooltip or a line.
+    virtual void setLineSpeed(int baud) { (void)baud; }
 };
 
 class Modem {
@@ -28,11 +30,15 @@ class Modem {
     bool DialModem(const QString& number) {
         return DialModem([number] { return number; });
     }
-    // Command5 clicked. Runs also while a dial waits (that dial then stops at its next pass);
-    // returns false, doing nothing, while another operation holds the port.
+    // Command5 clicked. Runs also while another operation waits on the port (a dial, a
+    // download, a poll): that operation stops at its next pass. Returns false only when a
+    // hang-up is already running.
     bool HangUp();
 
     bool dialing() const { return dialing_; }
+    // The last dial put "ATDT" on the line: whatever it ended in, a CONNECT may still come,
+    // so the line wants hanging up.
+    bool dialSent() const { return dialSent_; }
 
     // A round over many meters need not wait out the 90 s once the modem has said the call
     // failed: with this set, a dial ends at the modem's refusal ("Could not connect" as ever).
@@ -40,6 +46,9 @@ class Modem {
     // The result words a modem ends a failed call with, in lower case ("busy", "no carrier",
     // "no answer", "no dial tone", "error"); empty when `reply` holds none of them.
     static QString refusal(const QString& reply);
+    // The speed a connect report names ("CONNECT 2400", "CONNECT 9600/ARQ"); 0 when it names
+    // none ("CONNECT" alone: the line runs at the port's speed).
+    static int connectSpeed(const QString& reply);
 
   private:
     // A command to the modem (not Modbus): on the line, noted as traffic, traced as modem.
@@ -55,6 +64,7 @@ class Modem {
     ModemView& view_;
     bool dialing_ = false;
     bool hangingUp_ = false;
+    bool dialSent_ = false;
     bool stopAtRefusal_ = false;
 };
 

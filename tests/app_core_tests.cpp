@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -183,6 +186,9 @@ TEST_F(SettingsFileTest, BadFilesNeverStopTheTool) {
         LoadSettings(s, widgets);
         EXPECT_GE(s.CommPort, 1);
         EXPECT_FALSE(s.CommBaud.isEmpty());
+        // Lines 4 and 5 missing: the state is what the boxes show, never slave 0.
+        EXPECT_EQ(s.CommSlaveID, 1);
+        EXPECT_EQ(s.DownloadSaveFile, widgets.fileNameText());
         EXPECT_TRUE(SaveSettings(widgets));
         EXPECT_EQ(read().count("\r\n"), 35);
     }
@@ -237,6 +243,47 @@ TEST_F(SettingsFileTest, ReadOnlySettingsAreLeftAlone) {
     widgets.setSlaveIdText(QStringLiteral("5"));
     EXPECT_FALSE(SaveSettings(widgets));
     EXPECT_EQ(read(), defaultSettingsBytes());
+}
+
+// A shared install folder: the settings file may be writable while the folder takes no new
+// file (no temporary file, no lock). The body runs in a child that really cannot create files
+// there (as root it drops to nobody, for whom the folder's mode holds).
+TEST_F(SettingsFileTest, AFolderThatTakesNoNewFiles) {
+    for (const bool withFile : {true, false}) {
+        const QString folder = dir.filePath(withFile ? "with" : "without");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        if (withFile) {
+            QFile f(QDir(folder).filePath(kSettingsFileName));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(defaultSettingsBytes()) > 0);
+            f.setPermissions(QFileDevice::Permissions(0x6666));
+        }
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+        ::chmod(QFile::encodeName(folder).constData(), 0555);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+            if (::chdir(QFile::encodeName(folder).constData()) != 0) ::_exit(4);
+            ProgramState s;
+            PlainSettingsWidgets widgets(s);
+            SettingsLock lock;
+            QString holder;
+            if (lock.acquire(&holder) != SettingsLock::NoLockHere) ::_exit(5);
+            const QString unsaved = startUpSettings(s, widgets);
+            if (s.CommSlaveID != 1 || s.DownloadSaveFile != QStringLiteral("Logdata.csv"))
+                ::_exit(6);
+            if (unsaved.isEmpty() == !withFile) ::_exit(7);
+            widgets.setSlaveIdText(QStringLiteral("9"));
+            const QString saved = saveSettingsAtExit(lock, widgets);
+            if (saved != (withFile ? kSettingsFileName : QString())) ::_exit(8);
+            if (withFile != read().contains("\r\n[CommSlaveID]=9\r\n")) ::_exit(9);
+            ::_exit(0);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (withFile ? "with" : "without") << " a settings file: step " << WEXITSTATUS(status);
+    }
 }
 
 TEST(PhoneBook, WriteThroughEditingFollowsTheCurrentRow) {

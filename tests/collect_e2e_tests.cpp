@@ -144,14 +144,19 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
         const char* name;
         QStringList where;
         int retries;
+        int baud;
     };
-    for (const Good& g :
-         {Good{"wired", {"--port", wired.device}, 0}, Good{"server", {"--port", server.url}, 0},
-          Good{"remote", {"--port", modem.device, "--dial", "5551234"}, 0},
-          Good{"silent", {"--port", cleanDefault.device}, 1},
-          Good{"noisy", {"--port", clean.device}, -1}}) {
+    for (const Good& g : {Good{"wired", {"--port", wired.device}, 0, 38400},
+                          Good{"server", {"--port", server.url}, 0, 9600},
+                          Good{"remote", {"--port", modem.device, "--dial", "5551234"}, 0, 38400},
+                          Good{"silent", {"--port", cleanDefault.device}, 1, 38400},
+                          Good{"noisy", {"--port", clean.device}, -1, 38400}}) {
         const QJsonObject r = report[QLatin1String(g.name)];
         EXPECT_EQ(r[QStringLiteral("result")].toString(), QStringLiteral("ok")) << g.name;
+        EXPECT_EQ(r[QStringLiteral("baud")].toInt(), g.baud) << g.name;
+        // At least every log byte (8 a value) and its request crossed the line.
+        EXPECT_GT(r[QStringLiteral("bytes")].toDouble(), r[QStringLiteral("records")].toInt() * 8)
+            << g.name;
         if (g.retries >= 0) {
             EXPECT_EQ(r[QStringLiteral("retries")].toInt(), g.retries) << g.name;
         }
@@ -178,8 +183,9 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
         EXPECT_EQ(r[QStringLiteral("cause")].toString(), QLatin1String(b.cause)) << b.name;
         EXPECT_EQ(r[QStringLiteral("retries")].toInt(), 1) << b.name;
         EXPECT_EQ(folder(out, b.name), QStringList{}) << b.name;  // no CSV, no leftovers
-        const QRegularExpression line(QStringLiteral("\\n%1 +failed +0 +[0-9.]+ +1  %2\\n")
-                                          .arg(QLatin1String(b.name), QLatin1String(b.cause)));
+        const QRegularExpression line(
+            QStringLiteral("\\n%1 +failed +0 +[0-9.]+ +1 +[0-9]+ +[0-9]+  %2\\n")
+                .arg(QLatin1String(b.name), QLatin1String(b.cause)));
         EXPECT_TRUE(line.match(QString::fromUtf8(first.out)).hasMatch()) << first.out.constData();
         EXPECT_TRUE(first.err.contains(QByteArray(b.name) + ": failed (")) << first.err.constData();
     }

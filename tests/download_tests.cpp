@@ -11,6 +11,7 @@
 #include <random>
 
 #include "download_driver.h"
+#include "modem.h"
 #include "record_decoding.h"
 #include "sim_rig.h"
 #include "small_disk.h"
@@ -213,15 +214,19 @@ struct RecordingView : DownloadView {
 };
 
 struct DownloadRig {
-    explicit DownloadRig(const sim::LogShape& shape)
-        : rig(options(shape)), grid(kRecordsGridRows, kRecordsGridCols) {
+    // `lineBaud` paces the line whatever the port says (0: the port's speed); `modem` puts a
+    // modem in front that connects at that speed.
+    explicit DownloadRig(const sim::LogShape& shape, int lineBaud = 0, bool modem = false)
+        : rig(options(shape, lineBaud, modem)), grid(kRecordsGridRows, kRecordsGridCols) {
         rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("Logdata.csv"));
         driver = std::make_unique<DownloadDriver>(rig.link, grid, view);
     }
-    static sim::SimulatedLineOptions options(const sim::LogShape& shape) {
+    static sim::SimulatedLineOptions options(const sim::LogShape& shape, int lineBaud, bool modem) {
         sim::SimulatedLineOptions o;
         o.meter.log = shape;
-        o.baud = 0;
+        o.baud = lineBaud;
+        o.modem = modem;
+        o.modemConfig.connectBaud = lineBaud;
         return o;
     }
     std::vector<QByteArray> blockRequests() {
@@ -376,6 +381,49 @@ TEST(DownloadDriver, BlockArithmetic) {
     EXPECT_EQ(big.driver->onDownloadClicked(), 0);
     EXPECT_EQ(big.blockRequests()[16], hex("09 80 00 00 D0"));
     EXPECT_EQ(big.rig.state.RecordRow, 2101);
+}
+
+// Slow lines are read in smaller blocks that arrive before the request's repeat, decoded as
+// the 1024-byte blocks always were: the CSV is the same at every speed, and at 4800 baud and
+// above every request is as it always was. Over a modem the telephone line sets the pace.
+TEST(DownloadDriver, EverySpeedGivesTheSameCsv) {
+    const sim::LogShape shape = shapeOf({1, 2, 3}, 300);  // 24-byte records across 1024 bytes
+    DownloadRig reference(shape);
+    ASSERT_EQ(reference.driver->onDownloadClicked(), 0);
+    struct Case {
+        const char* port;
+        int line;   // the telephone line's speed behind a modem, 0 for a direct line
+        int words;  // length field of each block request but the last
+    };
+    for (const Case& c : {Case{"1200", 0, 128}, Case{"2400", 0, 256}, Case{"4800", 0, 512},
+                          Case{"14400", 0, 512}, Case{"38400", 2400, 256}}) {
+        DownloadRig d(shape, c.line, c.line > 0);
+        d.rig.state.CommBaud = QString::fromLatin1(c.port);
+        if (c.line > 0) {
+            struct : ModemView {
+                void setModemStatus(const QString& text) override { status = text; }
+                QString modemStatus() const override { return status; }
+                void setHangUpVisible(bool) override {}
+                QString status;
+            } modemView;
+            Modem(d.rig.link, modemView).DialModem(QStringLiteral("1"));
+            ASSERT_TRUE(d.rig.sim.modem()->dataMode()) << c.port;
+        }
+        ASSERT_EQ(d.driver->onDownloadClicked(), 0) << c.port << " " << d.view.cause.toStdString();
+        EXPECT_EQ(d.csv(), reference.csv()) << c.port;
+        const auto requests = d.blockRequests();
+        ASSERT_FALSE(requests.empty());
+        for (std::size_t i = 0; i + 1 < requests.size(); ++i) {
+            EXPECT_EQ((static_cast<unsigned char>(requests[i][3]) << 8) |
+                          static_cast<unsigned char>(requests[i][4]),
+                      c.words)
+                << c.port << " request " << i;
+        }
+        if (c.words == 512) {
+            EXPECT_EQ(requests, reference.blockRequests()) << c.port;
+        }
+        EXPECT_EQ(d.rig.link.counters().failures, 0) << c.port;
+    }
 }
 
 TEST(DownloadDriver, TheLargestLogTheGridHolds) {

@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -377,6 +379,11 @@ TEST_F(EndToEnd, CliExitStatuses) {
         {{}, {"download", "--baud", "300"}, 64, ""},
         {{}, {"panel", "--keys", "M", "--polls", "2"}, 0, "|>FLOW RATE"},
         {{"--modem"}, {"download", "--dial", "0311234567"}, 0, "Finished. Data in File"},
+        // Real time at 2400 baud, paced by the simulator: blocks small enough to beat the repeat.
+        {{"--baud", "2400", "--records", "40"},
+         {"download", "--baud", "2400"},
+         0,
+         "Finished. Data in File"},
         // One key a poll: more keys than polls is refused, no --polls runs one poll a key.
         {{}, {"panel", "--keys", "MLLE", "--polls", "1"}, 64, ""},
         {{}, {"panel", "--keys", "MN"}, 0, "-- poll 2\n"},
@@ -498,6 +505,48 @@ TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
         if (line.contains(" RX ")) {
             EXPECT_FALSE(line.contains("4F 4B")) << line.constData();
         }
+}
+
+// A dial the modem refused still hangs up (a CONNECT may come late), and Ctrl+C ends a
+// download or a poll of a silent meter with exit 130, the port closed, the old CSV kept.
+TEST_F(EndToEnd, CliLeavesNoLineOpenAndStopsAtCtrlC) {
+    struct Case {
+        QStringList simArgs;
+        QStringList cliArgs;
+        int exit;
+        const char* said;  // on stderr, or stdout for the dial
+    };
+    for (const Case& c :
+         {Case{{"--modem", "--busy", "5"}, {"download", "--dial", "5"}, 2, "Could not connect"},
+          Case{{"--fault", "silence"}, {"download"}, 130, "download interrupted"},
+          Case{{"--fault", "silence"}, {"panel", "--polls", "9"}, 130, "panel interrupted"}}) {
+        SimProcess sim(c.simArgs);
+        QTemporaryDir dir;
+        QFile old(dir.filePath("Logdata.csv"));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old\r\n") == 5);
+        old.close();
+        QProcess cli;
+        cli.setWorkingDirectory(dir.path());
+        cli.start(binary("/cli/tavrel-cli"),
+                  c.cliArgs + QStringList{"--port", sim.device, "--trace", "trace.txt"});
+        ASSERT_TRUE(cli.waitForStarted());
+        if (c.exit == 130) {
+            QThread::msleep(1500);  // well into the first wait
+            ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+        }
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        const QByteArray said = cli.readAllStandardOutput() + cli.readAllStandardError();
+        EXPECT_EQ(cli.exitCode(), c.exit) << said.constData();
+        EXPECT_TRUE(said.contains(c.said)) << said.constData();
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("old\r\n"));
+        old.close();
+        if (c.exit == 2) {
+            QFile trace(dir.filePath("trace.txt"));
+            ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(trace.readAll().contains(" MTX 41 54 48 30 0D\n")) << "ATH0";
+        }
+    }
 }
 
 // tavrel-cli plot and download --plot: a chart from a CSV the tool wrote in a Korean locale,

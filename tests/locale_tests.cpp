@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+
 #include <fcntl.h>
 #include <iconv.h>
 #include <termios.h>
@@ -202,6 +204,24 @@ TEST(SerialLineSettings, EverySpeedIsReallySetAnd8N1) {
         EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB), 0U) << s.baud;
         ::close(fd);
     }
+    // 14400 is no classic speed: it goes through the kernel's arbitrary-rate call, read back
+    // here with that call's own layout (flags, line discipline, 19 control characters, then
+    // input and output speed).
+    RealLink real(device, QStringLiteral("14400"));
+    ASSERT_TRUE(real.link.OpenCommPort()) << real.port.errorText().toStdString();
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    struct {
+        std::uint32_t flags[4];
+        unsigned char line, cc[19];
+        std::uint32_t ispeed, ospeed;
+    } t2{};
+    static_assert(sizeof t2 == 44);
+    ASSERT_EQ(::ioctl(fd, _IOR('T', 0x2A, decltype(t2)), &t2), 0);
+    EXPECT_EQ(t2.ospeed, 14400U);
+    EXPECT_EQ(t2.ispeed, 14400U);
+    EXPECT_EQ(t2.flags[2] & CSIZE, static_cast<tcflag_t>(CS8));
+    ::close(fd);
     ::close(master);
 }
 

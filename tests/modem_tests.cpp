@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "driver_download.h"
+#include "front_panel.h"
 #include "modem.h"
 #include "scripted_device.h"
 #include "sim_rig.h"
@@ -188,32 +190,82 @@ TEST(HangUp, RightAfterModbusTrafficKeepsTheGuardTimeAndHangsUp) {
     EXPECT_GE(m.rig.now() - lastReply, 1.2 + 6.0);
 }
 
-TEST(HangUp, DuringEitherDialLoopStopsTheDialWithoutTouchingThePort) {
+// The hang-up cuts into whatever holds the port, so a call to a meter that stopped answering
+// does not run up the bill: the operation ends at its next pass with its own failure and the
+// line is hung up. On a closed port it is harmless.
+TEST(HangUp, CutsIntoAnyOperation) {
     struct Case {
         const char* name;
         bool silentModem;
+        bool connectFirst;  // dial, then make the meter silent and run the operation
         double after;
     };
-    for (const Case& c : {Case{"modem check", true, 5.0}, Case{"dial", false, 1.6}}) {
-        sim::SimulatedLineOptions options = withModem(30.0);
+    for (const Case& c : {Case{"modem check", true, false, 5.0}, Case{"dial", false, false, 1.6},
+                          Case{"download", false, true, 10.0}, Case{"poll", false, true, 10.0},
+                          Case{"closed port", false, false, -1.0}}) {
+        sim::SimulatedLineOptions options = withModem(c.connectFirst ? 2.0 : 30.0);
         options.modemConfig.silent = c.silentModem;
         ModemRig m(options);
+        const QString name = QString::fromLatin1(c.name);
+        if (c.connectFirst) {
+            m.modem.DialModem(QStringLiteral("1"));
+            ASSERT_TRUE(m.rig.sim.modem()->dataMode());
+            m.rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
+        }
         bool hung = false;
         const double start = m.rig.now();
         m.rig.pump.onPass = [&] {
-            if (!hung && m.rig.now() - start > c.after) {
+            if (!hung && c.after >= 0 && m.rig.now() - start > c.after) {
                 hung = true;
-                m.modem.HangUp();
+                EXPECT_TRUE(m.modem.HangUp()) << c.name;
             }
         };
-        m.modem.DialModem(QStringLiteral("1"));
-        EXPECT_TRUE(hung) << c.name;
+        QuietDownloadView downloadView;
+        FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
+        DownloadDriver driver(m.rig.link, grid, downloadView);
+        struct : PanelView {
+            void setDisplayLine(int, const QByteArray&) override {}
+        } panelView;
+        FrontPanel panel(m.rig.link, panelView);
+        if (name == "download") {
+            EXPECT_EQ(driver.onDownloadClicked(), kDownloadFailed);
+            EXPECT_TRUE(driver.failureCause().contains("hung up"))
+                << driver.failureCause().toStdString();
+        } else if (name == "poll") {
+            EXPECT_FALSE(panel.tick());
+        } else if (name == "closed port") {
+            EXPECT_TRUE(m.modem.HangUp());
+        } else {
+            m.modem.DialModem(QStringLiteral("1"));
+        }
+        EXPECT_EQ(hung, c.after >= 0) << c.name;
         EXPECT_EQ(m.view.status, QStringLiteral("Okay")) << c.name;
         EXPECT_FALSE(m.rig.sim.port().portOpen()) << c.name;
-        // At most the 1.2 s escape guard after the last modem byte, then the 6 s hang-up.
-        EXPECT_LT(m.rig.now() - start, c.after + 1.2 + 6.5) << c.name;
-        EXPECT_FALSE(m.modem.dialing()) << c.name;
+        EXPECT_FALSE(m.rig.link.portLock().operationBusy()) << c.name;
+        // At most the 1.2 s escape guard after the last byte, then the 6 s hang-up.
+        EXPECT_LT(m.rig.now() - start, std::max(c.after, 0.0) + 1.2 + 6.5) << c.name;
+        if (c.after >= 0 && !c.silentModem) {
+            m.rig.sim.line().deliver();
+            EXPECT_FALSE(m.rig.sim.modem()->online()) << c.name;
+        }
     }
+}
+
+// A connect report's speed sets the pace of the line when it is slower than the port.
+TEST(DialModem, ConnectSpeedSetsTheLineSpeed) {
+    for (const auto& [reply, speed] :
+         {std::pair{"CONNECT 2400", 2400}, std::pair{"CONNECT 9600/ARQ", 9600},
+          std::pair{"\r\nCONNECT\r\n", 0}, std::pair{"Connect 1200", 1200},
+          std::pair{"NO CARRIER", 0}}) {
+        EXPECT_EQ(Modem::connectSpeed(QString::fromLatin1(reply)), speed) << reply;
+    }
+    sim::SimulatedLineOptions options = withModem();
+    options.modemConfig.connectBaud = 2400;
+    ModemRig m(options);
+    m.modem.DialModem(QStringLiteral("1"));
+    EXPECT_EQ(m.rig.link.lineBaud(), 2400);
+    m.modem.HangUp();
+    EXPECT_EQ(m.rig.link.lineBaud(), 38400);
 }
 
 TEST(DialModem, LimitsCountElapsedTimeAcrossMidnight) {
@@ -231,7 +283,6 @@ TEST(DialModem, RefusedWhileAnotherOperationHoldsThePort) {
     ModemRig m;
     OperationGuard poll(m.rig.link.portLock(), QStringLiteral("front panel"));
     EXPECT_FALSE(m.modem.DialModem(QStringLiteral("1")));
-    EXPECT_FALSE(m.modem.HangUp());
     EXPECT_TRUE(m.rig.sim.modem()->commands().isEmpty());
 }
 

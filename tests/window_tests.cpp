@@ -344,30 +344,37 @@ TEST_F(WindowTest, CaptionsAndNumbersUnderRealLocales) {
     std::setlocale(LC_ALL, previous.c_str());
 }
 
-// Two windows in one folder: the second is told at start, and its settings go beside the first
-// one's at exit instead of over them.
+// Windows sharing a folder: the later ones are told at start; at exit one that finds the
+// first still open saves beside it, one that finds it gone saves the settings themselves.
 TEST_F(WindowTest, ASecondWindowInTheFolderWarnsAndNeverOverwritesTheFirst) {
     window->startUp();
     EXPECT_TRUE(warnings.isEmpty());
     SimRig otherRig;
     DwnLoad1 second(otherRig.link);
-    QStringList secondWarnings;
-    second.warn = [&](const QString& text) { secondWarnings << text; };
-    second.startUp();
-    ASSERT_EQ(secondWarnings.size(), 1);
-    EXPECT_TRUE(secondWarnings[0].contains("Tavreldwn.ini.conflict"));
+    DwnLoad1 third(otherRig.link);
+    QStringList laterWarnings;
+    for (DwnLoad1* later : {&second, &third}) {
+        later->warn = [&](const QString& text) { laterWarnings << text; };
+        later->startUp();
+    }
+    ASSERT_EQ(laterWarnings.size(), 2);
+    EXPECT_TRUE(laterWarnings[0].contains("Tavreldwn.ini.conflict"));
 
-    widget<QLineEdit>("Text1")->setText("11");
-    second.findChild<QLineEdit*>("Text1")->setText("22");
-    second.close();
-    window->close();
     auto slaveLine = [](const char* name) {
         QFile f(QString::fromLatin1(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll().split('\n').value(3).trimmed()
                                            : QByteArray("<missing>");
     };
+    widget<QLineEdit>("Text1")->setText("11");
+    second.findChild<QLineEdit*>("Text1")->setText("22");
+    third.findChild<QLineEdit*>("Text1")->setText("33");
+    second.close();
+    window->close();
     EXPECT_EQ(slaveLine("Tavreldwn.ini"), QByteArray("[CommSlaveID]=11"));
     EXPECT_EQ(slaveLine("Tavreldwn.ini.conflict"), QByteArray("[CommSlaveID]=22"));
+    window.reset();  // the first window's lock goes with it
+    third.close();
+    EXPECT_EQ(slaveLine("Tavreldwn.ini"), QByteArray("[CommSlaveID]=33"));
 }
 
 TEST_F(WindowTest, PhoneBookEditSurvivesARestart) {
@@ -420,11 +427,18 @@ TEST_F(WindowTest, DialShowsTheHangUpButtonAndKeepsOtherButtonsOffThePort) {
     QPushButton* command2 = widget<QPushButton>("Command2");
     bool downloadDisabled = true;
     rig->pump.onPass = [&] { downloadDisabled = downloadDisabled && !command2->isEnabled(); };
+    widget<QLineEdit>("Text5(0)")->setText("<b>1</b>");  // markup-like text from outside
     widget<QPushButton>("Command4")->click();
     rig->pump.onPass = nullptr;
     EXPECT_TRUE(downloadDisabled);
     EXPECT_TRUE(widget<QPushButton>("Command5")->isVisibleTo(window.get()));
-    EXPECT_TRUE(widget<QLabel>("Label6")->text().contains("CONNECT"));
+    // The modem's echo and reply as plain lines: no markup taken, line ends kept.
+    QLabel* label6 = widget<QLabel>("Label6");
+    EXPECT_EQ(label6->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(label6->text().contains("ATDT <b>1</b>\n")) << label6->text().toStdString();
+    EXPECT_TRUE(label6->text().contains("\nCONNECT 38400\n")) << label6->text().toStdString();
+    EXPECT_FALSE(label6->text().contains('\r'));
+    EXPECT_EQ(label6->toolTip(), "Line speed: 38400 baud");
     widget<QPushButton>("Command5")->click();
     EXPECT_EQ(widget<QLabel>("Label6")->text(), "Okay");
 }
