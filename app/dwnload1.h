@@ -11,7 +11,9 @@
 
 #include "download_driver.h"
 #include "front_panel.h"
+#ifdef TAVREL_HAVE_CHARTS
 #include "log_chart.h"
+#endif
 #include "modem.h"
 #include "settings_file.h"
 
@@ -49,10 +51,12 @@ class DwnLoad1 final : public QMainWindow,
     std::function<void(const QString& text)> warn;
 
     FlexGrid& recordsGrid() { return records_; }
+#ifdef TAVREL_HAVE_CHARTS
     // The chart of the last download, on one channel (0-based) or all (-1); the grid's
     // context menu and a double-click on a channel's header open it.
     void openChart(int channel);
     ChartWindow* chartWindow() const { return chartWindow_; }
+#endif
     FrontPanel& frontPanel() { return panel_; }
     DownloadDriver& downloadDriver() { return driver_; }
     Modem& modem() { return modem_; }
@@ -146,7 +150,9 @@ class DwnLoad1 final : public QMainWindow,
     QTableView* grid2_ = nullptr;
     GridModel* model1_ = nullptr;
     GridModel* model2_ = nullptr;
+#ifdef TAVREL_HAVE_CHARTS
     QPointer<ChartWindow> chartWindow_;
+#endif
 };
 
 }  // namespace tavrel

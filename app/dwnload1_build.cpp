@@ -134,18 +134,27 @@ void DwnLoad1::buildResultsTab(QWidget* page) {
 }
 
 void DwnLoad1::buildGridTools() {
-    auto* chartAction = new QAction(QStringLiteral("Chart…"), grid1_);
     auto* copyAction = new QAction(QStringLiteral("Copy"), grid1_);
     auto* selectAllAction = new QAction(QStringLiteral("Select all"), grid1_);
-    chartAction->setObjectName(QStringLiteral("ChartAction"));
     copyAction->setObjectName(QStringLiteral("CopyAction"));
     selectAllAction->setObjectName(QStringLiteral("SelectAllAction"));
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setShortcutContext(Qt::WidgetShortcut);
     selectAllAction->setShortcut(QKeySequence::SelectAll);
     selectAllAction->setShortcutContext(Qt::WidgetShortcut);
-    grid1_->addActions({chartAction, copyAction, selectAllAction});
+    grid1_->addActions({copyAction, selectAllAction});
     grid1_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(copyAction, &QAction::triggered, this, [this] {
+        guarded("CopyAction", [this] {
+            QGuiApplication::clipboard()->setText(
+                model1_->tabSeparated(grid1_->selectionModel()->selectedIndexes()));
+        });
+    });
+    connect(selectAllAction, &QAction::triggered, grid1_, &QTableView::selectAll);
+#ifdef TAVREL_HAVE_CHARTS
+    auto* chartAction = new QAction(QStringLiteral("Chart…"), grid1_);
+    chartAction->setObjectName(QStringLiteral("ChartAction"));
+    grid1_->insertAction(copyAction, chartAction);
     connect(chartAction, &QAction::triggered, this, [this] {
         guarded("ChartAction", [this] {
             // A channel column under the cursor opens on that channel, else all of them.
@@ -155,13 +164,6 @@ void DwnLoad1::buildGridTools() {
                           : -1);
         });
     });
-    connect(copyAction, &QAction::triggered, this, [this] {
-        guarded("CopyAction", [this] {
-            QGuiApplication::clipboard()->setText(
-                model1_->tabSeparated(grid1_->selectionModel()->selectedIndexes()));
-        });
-    });
-    connect(selectAllAction, &QAction::triggered, grid1_, &QTableView::selectAll);
     auto openOn = [this](int column) {
         guarded("MSHFlexGrid1_DblClick", [this, column] {
             if (column >= 1 && !records_.text(1, column + 1).isEmpty()) openChart(column - 1);
@@ -172,8 +174,10 @@ void DwnLoad1::buildGridTools() {
     connect(grid1_, &QTableView::doubleClicked, this, [openOn](const QModelIndex& index) {
         if (index.row() == 0) openOn(index.column());
     });
+#endif
 }
 
+#ifdef TAVREL_HAVE_CHARTS
 void DwnLoad1::openChart(int channel) {
     const LogTable table = logTableFromGrid(records_);
     if (table.rows.isEmpty()) {
@@ -188,6 +192,7 @@ void DwnLoad1::openChart(int channel) {
     chartWindow_->show();
     chartWindow_->raise();
 }
+#endif
 
 void DwnLoad1::buildSettingsTab(QWidget* page) {
     auto* frame1 = frame(page, "Frame1", QStringLiteral("통신속도"), {12, 12, 180, 250});
@@ -227,7 +232,11 @@ void DwnLoad1::buildSettingsTab(QWidget* page) {
 
 void DwnLoad1::buildPanelTab(QWidget* page) {
     auto* frame8 = place(new QGroupBox(page), indexed("Frame8", 0), {12, 6, 596, 142});
-    QFont display(QStringLiteral("Monospace"));
+    // The display's fixed-width cells in the platform's own fixed-width font: Windows has no
+    // "Monospace" (its stand-in drew nothing under the Windows platform here).
+    QFont display;
+    display.setFamilies({QStringLiteral("Consolas"), QStringLiteral("Courier New"),
+                         QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
     display.setStyleHint(QFont::TypeWriter);
     display.setPointSizeF(14);
     display.setBold(true);

@@ -1,6 +1,7 @@
 // tavrel-screenshots: runs the window against the built-in simulated instrument (with its modem),
 // works every tab as a technician would (dial, download, front panel) and saves a picture of each
 // tab. Run with QT_QPA_PLATFORM=offscreen where there is no display (scripts/screenshots.sh).
+//   tavrel-screenshots [FOLDER [PREFIX]]   PREFIX starts every file name ("windows-").
 
 #include <QApplication>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 #include "dwnload1.h"
+#include "local_text.h"
 #include "session.h"
 
 namespace {
@@ -38,6 +40,10 @@ int main(int argc, char* argv[]) {
         QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"))
             .absolutePath();
     QDir().mkpath(out);
+    const QString prefix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const auto file = [&](const char* name) {
+        return out + u'/' + prefix + QString::fromLatin1(name);
+    };
     QDir work(QDir::temp().filePath(QStringLiteral("tavrel-screenshots")));
     work.removeRecursively();
     QDir().mkpath(work.path());
@@ -51,6 +57,8 @@ int main(int argc, char* argv[]) {
     // Korean captions, as many instruments in the field carry them.
     options.demoOptions.meter.log.captions[1] = QStringLiteral("순간유량 m3/h");
     options.demoOptions.meter.log.captions[2] = QStringLiteral("적산유량 m3");
+    // An instrument set up in the country keeps its captions in the country's code page.
+    options.demoOptions.meter.log.captionCodePage = tavrel::localCodePage();
     tavrel::Session session(options);
     tavrel::DwnLoad1 window(session.link());
     window.startUp();
@@ -61,7 +69,7 @@ int main(int argc, char* argv[]) {
     auto* phoneGrid = window.findChild<QTableView*>(QStringLiteral("MSHFlexGrid2"));
     bool ok = true;
 
-    ok &= shoot(window, *tabs, 2, out + QStringLiteral("/tab2-settings.png"));
+    ok &= shoot(window, *tabs, 2, file("tab2-settings.png"));
 
     tabs->setCurrentIndex(4);
     const char* const book[3][2] = {{"031-123-4567", "정수장 1 (Water works 1)"},
@@ -74,13 +82,14 @@ int main(int argc, char* argv[]) {
     }
     phoneGrid->setCurrentIndex(phoneGrid->model()->index(0, 1));
     window.findChild<QPushButton*>(QStringLiteral("Command4"))->click();
-    ok &= shoot(window, *tabs, 4, out + QStringLiteral("/tab4-modem.png"));
+    ok &= shoot(window, *tabs, 4, file("tab4-modem.png"));
 
     tabs->setCurrentIndex(0);
     window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
-    ok &= shoot(window, *tabs, 0, out + QStringLiteral("/tab0-download.png"));
-    ok &= shoot(window, *tabs, 1, out + QStringLiteral("/tab1-results.png"));
+    ok &= shoot(window, *tabs, 0, file("tab0-download.png"));
+    ok &= shoot(window, *tabs, 1, file("tab1-results.png"));
 
+#ifdef TAVREL_HAVE_CHARTS
     // The chart of that download, from the grid's context menu, the pointer over a record.
     window.openChart(-1);
     settle(300);
@@ -90,20 +99,21 @@ int main(int argc, char* argv[]) {
         tavrel::LogChart* view = chart->chart();
         emit view->readout(view->readoutAt(view->chart()->plotArea().center().x()));
         settle(100);
-        const QString file = out + QStringLiteral("/chart.png");
-        const bool saved = chart->grab().save(file);
-        std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(file));
+        const QString chartFile = file("chart.png");
+        const bool saved = chart->grab().save(chartFile);
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(chartFile));
         ok &= saved;
         chart->close();
     } else {
         ok = false;
     }
+#endif
 
     tabs->setCurrentIndex(3);  // from another tab: the display poll starts
     settle(1700);
     window.frontPanel().keyClicked(12);  // Menu
     settle(1700);
-    ok &= shoot(window, *tabs, 3, out + QStringLiteral("/tab3-front-panel.png"));
+    ok &= shoot(window, *tabs, 3, file("tab3-front-panel.png"));
 
     window.close();
     return ok ? 0 : 1;

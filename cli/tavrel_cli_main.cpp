@@ -118,6 +118,14 @@ int main(int argc, char* argv[]) {
     // Drawing a chart needs the GUI classes (never a screen): the plot module brings them and
     // its application object; every other run stays a console program.
     std::unique_ptr<QCoreApplication> app;
+#ifndef TAVREL_HAVE_CHARTS
+    if (tavrel::cli::wantsPlot(argc, argv)) {
+        std::fprintf(stderr,
+                     "tavrel-cli: this build has no charts (it was made without Qt "
+                     "Charts); plot and --plot are not available\n");
+        return tavrel::cli::kUsageExit;
+    }
+#endif
     if (tavrel::cli::wantsPlot(argc, argv)) {
         QString error;
         app.reset(tavrel::cli::plotApplication(argc, argv, &error));

@@ -1,5 +1,7 @@
 #include "meters.h"
 
+#include <QStringDecoder>
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -39,6 +41,16 @@ QString folderName(const QString& text, const QString& fallback) {
     return validName(name) ? name : fallback;
 }
 
+namespace {
+// A meters file is the technician's own text: UTF-8 as today's editors write it (Notepad
+// included), else the system code page.
+QString metersLineText(const QByteArray& line) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(line);
+    return utf8.hasError() ? decodeLocal(line) : text;
+}
+}  // namespace
+
 bool parseMeters(const QByteArray& text, const QString& fileName, QList<Meter>* meters,
                  QString* error) {
     QSet<QString> names;
@@ -48,7 +60,7 @@ bool parseMeters(const QByteArray& text, const QString& fileName, QList<Meter>* 
             *error = QStringLiteral("%1:%2: %3").arg(fileName).arg(i + 1).arg(what);
             return false;
         };
-        const QString line = decodeLocal(lines[i]).trimmed();
+        const QString line = metersLineText(lines[i]).trimmed();
         if (line.isEmpty() || line.startsWith(u'#')) continue;
         static const QRegularExpression blanks(QStringLiteral("\\s+"));
         const QStringList fields = line.split(blanks, Qt::SkipEmptyParts);

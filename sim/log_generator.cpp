@@ -1,6 +1,8 @@
 #include "log_generator.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
 #endif
 #include <algorithm>
@@ -84,7 +86,17 @@ QByteArray LogGenerator::captionBytes(int channel) const {
     const QString text = caption(channel);
     QByteArray utf8 = text.toUtf8();
 #ifdef _WIN32
-    return utf8.left(32);  // the simulated instrument keeps UTF-8 captions on Windows
+    // The code page by its number ("949", "CP949"), or the usual names of the Korean one.
+    QByteArray name = shape_.captionCodePage.toUpper();
+    if (name.startsWith("CP")) name = name.mid(2);
+    bool numbered = false;
+    UINT page = name.toUInt(&numbered);
+    if (!numbered) page = name == "EUC-KR" ? 949U : CP_UTF8;
+    const std::wstring wide = text.toStdWString();
+    QByteArray out(static_cast<qsizetype>(wide.size()) * 4 + 8, '\0');
+    const int n = WideCharToMultiByte(page, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                      out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    return n > 0 ? out.left(std::min(n, 32)) : utf8.left(32);
 #else
     iconv_t cd = iconv_open(shape_.captionCodePage.constData(), "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1))

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,7 +16,9 @@
 #include "leading_number.h"
 #include "local_text.h"
 #include "settings_file.h"
+#ifndef _WIN32
 #include "small_disk.h"
+#endif
 
 namespace tavrel::test {
 namespace {
@@ -199,6 +203,7 @@ TEST_F(SettingsFileTest, BadFilesNeverStopTheTool) {
     EXPECT_EQ(s.CommPort, 1);
 }
 
+#ifndef _WIN32
 // A save that dies half-way (killed for exceeding the file-size limit, as a full disk or a
 // crash would stop it) or whose write fails must leave the old file whole.
 TEST_F(SettingsFileTest, ASaveCutShortLeavesTheOldFileWhole) {
@@ -235,6 +240,8 @@ TEST_F(SettingsFileTest, AFullDiskLeavesTheOldFileByteForByte) {
     EXPECT_EQ(verdict, kBodyPassed);
 }
 
+#endif
+
 TEST_F(SettingsFileTest, ReadOnlySettingsAreLeftAlone) {
     write(defaultSettingsBytes());
     QFile::setPermissions(kSettingsFileName, QFileDevice::ReadOwner);
@@ -245,6 +252,7 @@ TEST_F(SettingsFileTest, ReadOnlySettingsAreLeftAlone) {
     EXPECT_EQ(read(), defaultSettingsBytes());
 }
 
+#ifndef _WIN32
 // A shared install folder: the settings file may be writable while the folder takes no new
 // file (no temporary file, no lock). The body runs in a child that really cannot create files
 // there (as root it drops to nobody, for whom the folder's mode holds).
@@ -285,6 +293,8 @@ TEST_F(SettingsFileTest, AFolderThatTakesNoNewFiles) {
             << (withFile ? "with" : "without") << " a settings file: step " << WEXITSTATUS(status);
     }
 }
+
+#endif
 
 TEST(PhoneBook, WriteThroughEditingFollowsTheCurrentRow) {
     PhoneBook book;

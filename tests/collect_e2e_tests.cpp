@@ -244,7 +244,7 @@ TEST(CollectRound, ThePhoneBookThroughOneModem) {
     EXPECT_EQ(r.exit, 2) << r.out.constData() << r.err.constData();
     EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Pump_house").size(), 1);
     EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Reservoir"), QStringList{});
-    EXPECT_TRUE(r.out.contains("Reservoir  failed        0")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("Reservoir  failed         0")) << r.out.constData();
     EXPECT_TRUE(r.out.contains("dialing 222: busy")) << r.out.constData();
 }
 

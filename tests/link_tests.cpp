@@ -493,7 +493,7 @@ TEST(Trace, RecordsRepliesGoodAndBadWithTheirCause) {
         }
         rig.link.setTrace(nullptr);
         QFile file(dir.filePath(QStringLiteral("trace.txt")));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));  // CR LF on Windows
         const QByteArray text = file.readAll();
         EXPECT_TRUE(text.startsWith("# tavrel trace 1\n")) << c.fault;
         EXPECT_TRUE(text.contains(" " + QByteArray(c.line))) << c.fault << "\n" << text.constData();

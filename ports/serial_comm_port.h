@@ -2,7 +2,7 @@
 // The comm port on a real serial device. On Linux and other POSIX systems the tool drives the
 // terminal device itself (PosixSerialCommPort): poll() and read() straight on the descriptor,
 // one system call from a byte's arrival back to the waiting loop and none per byte parsed. On
-// Windows it is QSerialPort (QtSerialCommPort, COMn).
+// Windows it is the COM device driven through Win32 (Win32SerialCommPort, \\.\COMn).
 
 #include <QString>
 
@@ -45,12 +45,12 @@ QString termiosMismatch(const termios& t, const LineSettings& wanted);
 
 #else
 
-using SerialCommPort = class QtSerialCommPort;
+using SerialCommPort = class Win32SerialCommPort;
 
 #endif
 
 }  // namespace tavrel
 
 #ifdef _WIN32
-#include "qt_serial_comm_port.h"
+#include "win32_serial_comm_port.h"
 #endif
