@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFont>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
@@ -15,6 +16,8 @@
 #include <QTableView>
 #include <exception>
 
+#include "archive.h"
+#include "archive_choice.h"
 #include "branding.h"
 #include "grid_model.h"
 #include "link.h"
@@ -74,6 +77,25 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
     };
     warn = [this](const QString& text) {
         QMessageBox::warning(this, QCoreApplication::applicationName(), text);
+    };
+    inform = [this](const QString& text) {
+        QMessageBox::information(this, QCoreApplication::applicationName(), text);
+    };
+    archiveDialog = [this](QString* archive, QString* meter) {
+        const QString file =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Archive"),
+                                         archive->isEmpty() ? archive::kDefaultArchive : *archive,
+                                         QStringLiteral("Archive (*.db);;All files (*)"), nullptr,
+                                         QFileDialog::DontConfirmOverwrite);
+        if (file.isEmpty()) return false;
+        bool ok = false;
+        const QString name = QInputDialog::getText(this, QStringLiteral("Archive"),
+                                                   QStringLiteral("Meter name in the archive:"),
+                                                   QLineEdit::Normal, *meter, &ok);
+        if (!ok || name.trimmed().isEmpty()) return false;
+        *archive = file;
+        *meter = name.trimmed();
+        return true;
     };
     wireHandlers();
 }
@@ -157,6 +179,18 @@ void DwnLoad1::guarded(const char* what, const std::function<void()>& body) {
     } catch (...) {
         qWarning("%s: unexpected failure", what);
     }
+}
+
+void DwnLoad1::onAddToArchive() {
+    ArchiveChoice choice = loadArchiveChoice();
+    if (!choice.complete()) {
+        if (!archiveDialog || !archiveDialog(&choice.archive, &choice.meter)) return;
+        saveArchiveChoice(choice);
+    }
+    const QString said =
+        addDownloadToArchive(driver_, choice, QStringLiteral("COM%1").arg(link_.state().CommPort),
+                             link_.state().CommSlaveID);
+    if (inform) inform(said);
 }
 
 void DwnLoad1::onTabChanged(int current) {

@@ -49,6 +49,11 @@ class DwnLoad1 final : public QMainWindow,
     // Tells the user something the window cannot show in its own widgets (a message box; tests
     // put their own in).
     std::function<void(const QString& text)> warn;
+    // Asks which archive and meter name "Add to archive…" uses (filled with the last answer);
+    // false for a cancel. Tests put their own answer in.
+    std::function<bool(QString* archive, QString* meter)> archiveDialog;
+    // Tells the user how an action went (a message box; tests read it).
+    std::function<void(const QString& text)> inform;
 
     FlexGrid& recordsGrid() { return records_; }
 #ifdef TAVREL_HAVE_CHARTS
@@ -105,6 +110,8 @@ class DwnLoad1 final : public QMainWindow,
     void wireHandlers();
     // The records grid's extras: its context menu, copying, and the chart window.
     void buildGridTools();
+    // "Add to archive…": the last download into the archive chosen once.
+    void onAddToArchive();
 
     void onTabChanged(int current);
     void onBrowseClicked();

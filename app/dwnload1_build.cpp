@@ -151,6 +151,11 @@ void DwnLoad1::buildGridTools() {
         });
     });
     connect(selectAllAction, &QAction::triggered, grid1_, &QTableView::selectAll);
+    auto* archiveAction = new QAction(QStringLiteral("Add to archive…"), grid1_);
+    archiveAction->setObjectName(QStringLiteral("ArchiveAction"));
+    grid1_->addAction(archiveAction);
+    connect(archiveAction, &QAction::triggered, this,
+            [this] { guarded("ArchiveAction", [this] { onAddToArchive(); }); });
 #ifdef TAVREL_HAVE_CHARTS
     auto* chartAction = new QAction(QStringLiteral("Chart…"), grid1_);
     chartAction->setObjectName(QStringLiteral("ChartAction"));

@@ -1,5 +1,7 @@
 #include "collect_command.h"
 
+#include "archive.h"
+
 #ifdef _WIN32
 #include <io.h>
 #define isatty _isatty
@@ -24,11 +26,11 @@ namespace {
 constexpr int kSomeFailed = 2;
 
 const QStringList& collectOnlyOptions() {
-    static const QStringList names{QStringLiteral("book"),    QStringLiteral("meters"),
-                                   QStringLiteral("out-dir"), QStringLiteral("parallel"),
-                                   QStringLiteral("retries"), QStringLiteral("backoff"),
-                                   QStringLiteral("only"),    QStringLiteral("force"),
-                                   QStringLiteral("report"),  QStringLiteral("keep-traces")};
+    static const QStringList names{
+        QStringLiteral("book"),        QStringLiteral("meters"),  QStringLiteral("out-dir"),
+        QStringLiteral("parallel"),    QStringLiteral("retries"), QStringLiteral("backoff"),
+        QStringLiteral("only"),        QStringLiteral("force"),   QStringLiteral("report"),
+        QStringLiteral("keep-traces"), QStringLiteral("no-csv")};
     return names;
 }
 
@@ -85,11 +87,20 @@ void printSummary(const QList<collect::MeterReport>& reports) {
     for (const auto& r : reports) {
         failed += r.result == QStringLiteral("failed") ? 1 : 0;
         const bool visited = r.result != QStringLiteral("skipped");
+        QString cause = r.cause;
+        if (!r.read.isEmpty()) {
+            // Into the archive: what was new, and how the log was read.
+            QString archived =
+                QStringLiteral("%1 new, %2 known").arg(r.recordsNew).arg(r.recordsKnown);
+            if (r.conflicts > 0) archived += QStringLiteral(", %1 conflicts").arg(r.conflicts);
+            archived += QStringLiteral(", ") + r.read;
+            cause = cause.isEmpty() ? archived : cause + QStringLiteral("; ") + archived;
+        }
         line(r.name, r.result,
              {QString::number(r.records), QString::number(r.seconds, 'f', 1),
               QString::number(r.retries), visited ? QString::number(r.lineBaud) : QString(),
               visited ? QString::number(r.wireBytes) : QString()},
-             r.cause);
+             cause);
     }
     std::printf("%lld meters: %lld collected or up to date, %d failed\n",
                 static_cast<long long>(reports.size()),
@@ -139,6 +150,8 @@ void addCollectOptions(QCommandLineParser& parser) {
          QStringLiteral("FILE")},
         {QStringLiteral("keep-traces"),
          QStringLiteral("Trace every visit beside its CSV, for support (collect).")},
+        {QStringLiteral("no-csv"),
+         QStringLiteral("With --archive: the archive alone, no CSV files (collect).")},
     });
 }
 
@@ -179,6 +192,17 @@ int runCollectCommand(const QCommandLineParser& parser) {
         options.outDir = parser.value(QStringLiteral("out-dir"));
     options.force = parser.isSet(QStringLiteral("force"));
     options.trace = parser.isSet(QStringLiteral("keep-traces"));
+    options.archive = parser.value(QStringLiteral("archive"));
+    options.noCsv = parser.isSet(QStringLiteral("no-csv"));
+    options.full = parser.isSet(QStringLiteral("full"));
+    if (options.noCsv && options.archive.isEmpty())
+        return usageError(QStringLiteral("--no-csv goes with --archive"));
+    if (!options.archive.isEmpty()) {
+        // A wrong address is said now, before any meter is called.
+        archive::Archive check;
+        QString error;
+        if (!check.open(options.archive, &error)) return usageError(error);
+    }
 
     QList<collect::Meter> meters;
     if (book) {

@@ -23,10 +23,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 
+#include "archive_command.h"
+#include "archive_visit.h"
 #include "cli_views.h"
 #include "collect_command.h"
 #include "event_pump.h"
@@ -85,11 +88,39 @@ bool dial(tavrel::Link& link, tavrel::Modem& modem, const tavrel::cli::TextModem
     return false;
 }
 
-int runDownload(tavrel::Link& link, const QCommandLineParser& parser) {
+int runDownload(tavrel::Link& link, const QCommandLineParser& parser,
+                tavrel::archive::Archive* archive) {
     tavrel::cli::TextDownloadView view(stdout, stderr, ::isatty(STDERR_FILENO) != 0);
     tavrel::FlexGrid grid(tavrel::kRecordsGridRows, tavrel::kRecordsGridCols);
     tavrel::DownloadDriver driver(link, grid, view);
-    const int result = driver.onDownloadClicked();
+    int result = -1;
+    if (archive == nullptr) {
+        result = driver.onDownloadClicked();
+    } else {
+        tavrel::archive::ArchiveVisitOptions options;
+        options.meter = parser.value(QStringLiteral("meter"));
+        options.place = parser.value(QStringLiteral("port"));
+        options.full = parser.isSet(QStringLiteral("full"));
+        const tavrel::archive::ArchiveVisitResult r =
+            tavrel::archive::visitIntoArchive(*archive, driver, link, options);
+        result = r.status;
+        if (!r.stored) {
+            std::fprintf(stderr, "tavrel-cli: not archived: %s\n",
+                         console(r.outcome.error).constData());
+            return 2;
+        }
+        if (r.visit.result == QStringLiteral("ok")) {
+            const QString read = r.visit.readKind == QStringLiteral("full")
+                                     ? QStringLiteral("whole log read: ") + r.visit.readWhy
+                                     : QStringLiteral("new records only");
+            std::printf(
+                "Archived for %s: %d new, %d already known, %d conflicts (%s; %lld bytes "
+                "on the wire)\n",
+                console(options.meter).constData(), r.outcome.recordsNew, r.outcome.recordsKnown,
+                r.outcome.conflicts, console(read).constData(),
+                static_cast<long long>(r.visit.wireBytes));
+        }
+    }
     if (result == 0 && parser.isSet(QStringLiteral("plot")))
         return tavrel::cli::plotAfterDownload(parser, link.state().DownloadSaveFile);
     return result < 0 ? 2 : result;
@@ -110,6 +141,39 @@ int runPanel(tavrel::Link& link, const QByteArray& keys, int polls,
         std::fflush(stdout);
     }
     return allRead ? 0 : 2;
+}
+
+// plot --archive DB --meter NAME: the meter's history (or --from/--to of it) drawn like a CSV.
+int plotFromArchive(const QCommandLineParser& parser) {
+    if (!parser.isSet(QStringLiteral("meter")))
+        return usageError(QStringLiteral("plot --archive wants --meter NAME"));
+    tavrel::archive::Archive archive;
+    if (!tavrel::cli::openArchive(parser, archive)) return tavrel::cli::kUsageExit;
+    const QString meter = parser.value(QStringLiteral("meter"));
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(meter + QStringLiteral(".csv"));
+    QString error;
+    const int rows = tavrel::cli::exportCsv(archive, meter, parser.value(QStringLiteral("from")),
+                                            parser.value(QStringLiteral("to")), csv, &error);
+    if (rows < 0) return usageError(error);
+    if (rows == 0) {
+        std::fprintf(stderr, "tavrel-cli: no records of %s in that range\n",
+                     console(meter).constData());
+        return 1;
+    }
+    QCommandLineParser whole;  // the range is already cut: the chart takes all of the file
+    tavrel::cli::addPlotOptions(whole);
+    whole.addOption({QStringLiteral("out"), QString(), QStringLiteral("FILE")});
+    QStringList args{QStringLiteral("tavrel-cli"), QStringLiteral("--out"),
+                     parser.isSet(QStringLiteral("out")) ? parser.value(QStringLiteral("out"))
+                                                         : meter + QStringLiteral(".png")};
+    for (const char* option : {"channels", "size"}) {
+        if (parser.isSet(QLatin1String(option)))
+            args << QStringLiteral("--") + QLatin1String(option)
+                 << parser.value(QLatin1String(option));
+    }
+    whole.process(args);
+    return tavrel::cli::runPlotCommand(whole, csv);
 }
 
 }  // namespace
@@ -146,14 +210,17 @@ int main(int argc, char* argv[]) {
         "  panel     show the instrument's display, optionally pressing keys\n"
         "  plot      draw the chart of a CSV file the tool wrote (PNG or SVG)\n"
         "  collect   download from every meter of a meters file or phone book\n"
+        "  export    the archive's records of a meter as the tool's CSV\n"
+        "  meters    what the archive holds\n"
         "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
         "lines; collect: every meter collected), 1 \"0 Records Available\", 2 \"Error in\n"
         "Downloading!!\" or a failed dial, poll or meter, 3 \"Error putting into file!!\"\n"
         "or a chart not written, 64 usage (plot: also a file that is not a log)."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("download, panel, plot or collect"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("download, panel, plot, collect, export or meters"));
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
          QStringLiteral("DEVICE")},
@@ -180,6 +247,7 @@ int main(int argc, char* argv[]) {
          QStringLiteral("NUMBER")},
     });
     tavrel::cli::addCollectOptions(parser);
+    tavrel::cli::addArchiveOptions(parser);
     tavrel::cli::addPlotOptions(parser);
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
@@ -194,13 +262,19 @@ int main(int argc, char* argv[]) {
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == QStringLiteral("plot")) {
+        if (parser.isSet(QStringLiteral("archive")) && args.size() == 1)
+            return plotFromArchive(parser);
         if (args.size() != 2) return usageError(QStringLiteral("say plot CSV"));
         return tavrel::cli::runPlotCommand(parser, args[1]);
     }
+    if (args.size() == 1 && command == QStringLiteral("export"))
+        return tavrel::cli::runExportCommand(parser);
+    if (args.size() == 1 && command == QStringLiteral("meters"))
+        return tavrel::cli::runMetersCommand(parser);
     if (args.size() != 1 ||
         (command != QStringLiteral("download") && command != QStringLiteral("panel") &&
          command != QStringLiteral("collect"))) {
-        return usageError(QStringLiteral("say download, panel, plot or collect"));
+        return usageError(QStringLiteral("say download, panel, plot, collect, export or meters"));
     }
     if (parser.isSet(QStringLiteral("plot")) && command != QStringLiteral("download"))
         return usageError(QStringLiteral("--plot goes with download"));
@@ -259,6 +333,18 @@ int main(int argc, char* argv[]) {
     QString error;
     if (!tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-")))
         return usageError(error);
+    // The archive is opened before the line: a wrong address costs no call.
+    std::unique_ptr<tavrel::archive::Archive> archive;
+    if (parser.isSet(QStringLiteral("archive"))) {
+        if (command != QStringLiteral("download"))
+            return usageError(
+                QStringLiteral("--archive goes with download, collect, export, "
+                               "meters and plot"));
+        if (!parser.isSet(QStringLiteral("meter")))
+            return usageError(QStringLiteral("download --archive wants --meter NAME"));
+        archive = std::make_unique<tavrel::archive::Archive>();
+        if (!tavrel::cli::openArchive(parser, *archive)) return tavrel::cli::kUsageExit;
+    }
     tavrel::Session session(options);
     if (!session.traceError().isEmpty()) return usageError(session.traceError());
     ProgramState& s = session.state();
@@ -286,7 +372,8 @@ int main(int argc, char* argv[]) {
                      console(link.port().errorText()).constData());
     }
     const bool isDownload = command == QStringLiteral("download");
-    const int status = isDownload ? runDownload(link, parser) : runPanel(link, keys, polls, stop);
+    const int status =
+        isDownload ? runDownload(link, parser, archive.get()) : runPanel(link, keys, polls, stop);
     if (stop.fired()) return interrupted(isDownload ? "download" : "panel");
     if (dialFirst) hangUp(modem);
     return status;

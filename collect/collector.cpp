@@ -170,9 +170,11 @@ class Round {
             QStringLiteral("%1: visiting%2")
                 .arg(meter.name,
                      attempt > 1 ? QStringLiteral(" again (attempt %1)").arg(attempt) : QString()));
-        r->thread = QThread::create(
-            [meter, part = r->part, trace, visit = r->visit, percent = r->percent, stop = r->stop] {
-                *visit = visitMeter(meter, part, trace, percent.get(), stop.get());
+        const ArchiveTarget archive{options_.archive, options_.full};
+        r->thread =
+            QThread::create([meter, part = options_.noCsv ? QString() : r->part, trace,
+                             visit = r->visit, percent = r->percent, stop = r->stop, archive] {
+                *visit = visitMeter(meter, part, trace, percent.get(), stop.get(), archive);
             });
         r->timer.start();
         Running* raw = r.get();
@@ -195,7 +197,13 @@ class Round {
         report.retries = schedule_->retriesUsed(k);
         report.lineBaud = visit.lineBaud;
         report.wireBytes += visit.wireBytes;
-        if (visit.result == Visit::Ok) {
+        report.recordsNew = visit.recordsNew;
+        report.recordsKnown = visit.recordsKnown;
+        report.conflicts = visit.conflicts;
+        report.read = visit.read;
+        if (visit.result == Visit::Ok && options_.noCsv) {
+            report.records = visit.records;
+        } else if (visit.result == Visit::Ok) {
             QString error;
             if (publish(r.part, r.final, &error)) {
                 report.file = r.final;
@@ -338,6 +346,10 @@ QByteArray reportJson(const QList<MeterReport>& reports, const QString& started,
             {QStringLiteral("retries"), r.retries},
             {QStringLiteral("baud"), r.lineBaud},
             {QStringLiteral("bytes"), static_cast<double>(r.wireBytes)},
+            {QStringLiteral("records_new"), r.recordsNew},
+            {QStringLiteral("records_known"), r.recordsKnown},
+            {QStringLiteral("conflicts"), r.conflicts},
+            {QStringLiteral("read"), r.read},
             {QStringLiteral("cause"), r.cause},
             {QStringLiteral("file"), r.file},
         });

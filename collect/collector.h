@@ -17,6 +17,9 @@ struct CollectOptions {
     double backoffSeconds = 60;
     bool force = false;  // visit meters that already have today's file too
     bool trace = false;  // a trace of every visit beside its CSV
+    QString archive;     // add every visit to this archive (empty: none)
+    bool noCsv = false;  // the archive alone, no CSV files
+    bool full = false;   // read whole logs even where the archive could read new records only
 };
 
 struct MeterReport {
@@ -27,8 +30,12 @@ struct MeterReport {
     int lineBaud = 0;         // of the last attempt
     long long wireBytes = 0;  // on the wire, all attempts together
     int retries = 0;
-    QString cause;  // of the last failure
-    QString file;   // the CSV (for "skipped", today's newest)
+    QString cause;       // of the last failure
+    int recordsNew = 0;  // into the archive
+    int recordsKnown = 0;
+    int conflicts = 0;
+    QString read;  // "new-only" or "full (why)"
+    QString file;  // the CSV (for "skipped", today's newest)
 };
 
 // What the round tells the operator while it runs.

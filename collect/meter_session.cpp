@@ -1,5 +1,7 @@
 #include "meter_session.h"
 
+#include "archive_visit.h"
+
 #include <QTimer>
 
 #include "comm_port.h"
@@ -58,7 +60,8 @@ QString dialFailure(const QuietModemView& view, Link& link, const QString& numbe
 }  // namespace
 
 Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& tracePath,
-                 std::atomic<int>* percent, const std::atomic<bool>* stop) {
+                 std::atomic<int>* percent, const std::atomic<bool>* stop,
+                 const ArchiveTarget& archiveTarget) {
     SessionOptions options;
     options.ports.set(1, meter.where);
     options.tracePath = tracePath;
@@ -81,6 +84,15 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
 
     Visit visit;
+    // The archive is opened before the line: a wrong address fails the visit without a call.
+    archive::Archive archive;
+    if (!archiveTarget.where.isEmpty()) {
+        QString error;
+        if (!archive.open(archiveTarget.where, &error)) {
+            visit.cause = error;
+            return visit;
+        }
+    }
     // What the line carried, taken before the hang-up ends the modem's connection.
     const auto tally = [&] {
         visit.lineBaud = link.lineBaud();
@@ -109,7 +121,31 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
     QuietDownloadView view(percent);
     FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
     DownloadDriver driver(link, grid, view);
-    const int status = driver.onDownloadClicked();
+    int status = -1;
+    if (archiveTarget.where.isEmpty()) {
+        status = driver.onDownloadClicked();
+    } else {
+        archive::ArchiveVisitOptions options;
+        options.meter = meter.name;
+        options.place = meter.where;
+        options.full = archiveTarget.full;
+        const archive::ArchiveVisitResult r =
+            archive::visitIntoArchive(archive, driver, link, options);
+        status = r.status;
+        // No CSV wanted: the export's refusal of an empty file name is no failure.
+        if (status == 3 && csvPath.isEmpty()) status = kDownloadOk;
+        visit.recordsNew = r.outcome.recordsNew;
+        visit.recordsKnown = r.outcome.recordsKnown;
+        visit.conflicts = r.outcome.conflicts;
+        visit.read = r.visit.readKind == QStringLiteral("full")
+                         ? QStringLiteral("full (%1)").arg(r.visit.readWhy)
+                         : r.visit.readKind;
+        if (!r.stored && status == kDownloadOk) {
+            tally();
+            visit.cause = QStringLiteral("archiving: ") + r.outcome.error;
+            return visit;
+        }
+    }
     tally();
     if (status == kDownloadOk) {
         visit.result = Visit::Ok;

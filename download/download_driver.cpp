@@ -104,6 +104,9 @@ int DownloadDriver::DownloadLog() {
     view_.setProgress(0.0F);
     std::int64_t dataRecords = 0;
     prepared_ = {};
+    logBytes_.clear();
+    readFrom_ = 0;
+    shape_ = {};
 
     // Size registers. Without them there is nothing sensible to read: give up at once.
     view_.setStep(QStringLiteral("reading the log size"));
@@ -188,8 +191,14 @@ int DownloadDriver::DownloadLog() {
     // A slow line is read in smaller pieces (see logBlockBytes), but decoded in the same
     // 1024-byte units as ever: the grid and the CSV are the same at every speed.
     const int piece = logBlockBytes(link_.lineBaud());
-    std::int32_t block = std::min(total, piece);
+    shape_.total = total;
+    for (int k = 1; k <= 8; ++k) shape_.captions[k] = decodeLocal(captions[k]);
     std::int32_t position = 0;
+    if (chooseStart_ && total > 0) {
+        position = std::clamp(chooseStart_(shape_), 0, total - 1) / 256 * 256;
+        readFrom_ = position;
+    }
+    std::int32_t block = std::min(total - position, piece);
     LogBlockDecoder decoder(grid_, s.RecordRow);
     decoder.setYear(link_.clock().today().year());
     decoder.setColumns(columnOf);
@@ -228,11 +237,13 @@ int DownloadDriver::DownloadLog() {
             break;
         }
         unit += s.ReplyData;
+        logBytes_ += s.ReplyData;
         position += block;
         if (unit.size() >= kBlockBytes || position >= total) pending.swap(unit);
         const double elapsed = link_.clock().elapsedSeconds() - started;
+        const std::int32_t read = position - readFrom_;
         view_.setTransfer(position, total,
-                          elapsed > 0 ? (total - position) * elapsed / position : -1.0);
+                          elapsed > 0 ? (total - position) * elapsed / read : -1.0);
         if (position >= total) break;
         block = std::min(piece, total - position);
     }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "flex_grid.h"
 
@@ -46,6 +47,12 @@ QString durationText(double seconds);
 
 enum DownloadStatus : int { kDownloadOk = 0, kDownloadEmpty = 1, kDownloadFailed = 2 };
 
+// What the size registers and the set-up records said, before any log block is read.
+struct LogShape {
+    std::array<QString, 9> captions;  // index 1..8, as shown
+    std::int32_t total = 0;           // log bytes to read
+};
+
 inline constexpr int kRecordsGridRows = 16384;
 inline constexpr int kRecordsGridCols = 10;
 
@@ -65,6 +72,17 @@ class DownloadDriver {
 
     // The failure of the last download or export, in words.
     const QString& failureCause() const { return cause_; }
+
+    // Where the block pass starts, asked once the log's shape is known (a multiple of 256 up
+    // to the total; 0 reads the whole log, as the window always does). The archive reads only
+    // what is new this way.
+    void setStartChooser(std::function<std::int32_t(const LogShape&)> chooser) {
+        chooseStart_ = std::move(chooser);
+    }
+    // The raw log bytes the last download read, from readFrom() on, and the shape it found.
+    const QByteArray& logBytes() const { return logBytes_; }
+    std::int32_t readFrom() const { return readFrom_; }
+    const LogShape& shape() const { return shape_; }
 
   private:
     // Remembers why `step` failed, from the link's cause and the port's own words.
@@ -87,6 +105,10 @@ class DownloadDriver {
     DownloadView& view_;
     QString cause_;
     QString exportError_;  // why WriteCsvFile last returned false
+    std::function<std::int32_t(const LogShape&)> chooseStart_;
+    QByteArray logBytes_;
+    std::int32_t readFrom_ = 0;
+    LogShape shape_;
     PreparedCsv prepared_;
 };
 

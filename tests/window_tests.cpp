@@ -257,12 +257,13 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     QStringList menu;
     for (QAction* a : grid->actions()) menu << a->text();
 #ifdef TAVREL_HAVE_CHARTS
-    EXPECT_EQ(menu, (QStringList{"Chart…", "Copy", "Select all"}));
+    EXPECT_EQ(menu, (QStringList{"Chart…", "Copy", "Select all", "Add to archive…"}));
     window->openChart(-1);  // nothing downloaded yet
     EXPECT_EQ(window->chartWindow(), nullptr);
     ASSERT_EQ(warnings.size(), 1);
 #else
-    EXPECT_EQ(menu, (QStringList{"Copy", "Select all"}));  // a build without charts offers none
+    // A build without charts offers none.
+    EXPECT_EQ(menu, (QStringList{"Copy", "Select all", "Add to archive…"}));
 #endif
     EXPECT_EQ(grid->contextMenuPolicy(), Qt::ActionsContextMenu);
 
@@ -297,6 +298,32 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     // The window itself is unchanged: five tabs, one menu item.
     EXPECT_EQ(tabs()->count(), 5);
     EXPECT_EQ(window->menuBar()->actions().size(), 1);
+}
+
+// "Add to archive…" asks for the archive and the meter's name once, keeps them beside the
+// settings, and adds the last download; the same download again adds nothing new.
+TEST_F(WindowTest, TheGridAddsTheDownloadToAnArchive) {
+    window->startUp();
+    QStringList told;
+    int asked = 0;
+    window->inform = [&](const QString& text) { told << text; };
+    window->archiveDialog = [&](QString* archive, QString* meter) {
+        ++asked;
+        *archive = QStringLiteral("office.db");
+        *meter = QStringLiteral("north");
+        return true;
+    };
+    auto* add = widget<QTableView>("MSHFlexGrid1")->findChild<QAction*>("ArchiveAction");
+    ASSERT_NE(add, nullptr);
+    widget<QPushButton>("Command2")->click();
+    add->trigger();
+    add->trigger();
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_TRUE(told[0].contains("as north: 480 new records, 0 already there"))
+        << told[0].toStdString();
+    EXPECT_TRUE(told[1].contains(": 0 new records, 480 already there")) << told[1].toStdString();
+    EXPECT_TRUE(QFile::exists("Tavreldwn.archive"));
 }
 
 // The status text stays the tool's own; why it failed is the label's tooltip, gone after a success.

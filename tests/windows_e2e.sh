@@ -115,8 +115,9 @@ check "installer: --version runs from the installed folder" \
   sh -c "wine '$target\\tavrel-cli.exe' --version 2>/dev/null | grep -q 'tavrel-cli $version'"
 mkdir -p "$work/demo"
 (cd "$work/demo" && wine "$target\\tavrel-cli.exe" download --demo --sim-records 30 --out demo.csv \
-   >out.txt 2>&1) || true
+   --archive demo.db --meter demo >out.txt 2>&1) || true
 check "installer: a demo download" grep -q "Finished. Data in File" "$work/demo/out.txt"
+check "installer: into a SQLite archive" grep -q "Archived for demo: 120 new" "$work/demo/out.txt"
 check "installer: in Add/Remove Programs with its version" \
   sh -c "wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrelDownloadTool' /v DisplayVersion 2>/dev/null | grep -q '$version'"
 wine "$target\\uninstall.exe" /S >/dev/null 2>&1

@@ -1,0 +1,62 @@
+#include "archive_choice.h"
+
+#include <QFile>
+
+#include "archive.h"
+#include "local_text.h"
+#include "whole_file.h"
+
+namespace tavrel {
+
+ArchiveChoice loadArchiveChoice() {
+    ArchiveChoice choice;
+    QFile file(kArchiveChoiceFileName);
+    if (!file.open(QIODevice::ReadOnly)) return choice;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = decodeLocal(raw.trimmed());
+        if (line.startsWith(QStringLiteral("archive="))) choice.archive = line.mid(8);
+        if (line.startsWith(QStringLiteral("meter="))) choice.meter = line.mid(6);
+    }
+    return choice;
+}
+
+bool saveArchiveChoice(const ArchiveChoice& choice) {
+    return writeWholeFile(
+        kArchiveChoiceFileName,
+        encodeLocal(
+            QStringLiteral("archive=%1\r\nmeter=%2\r\n").arg(choice.archive, choice.meter)));
+}
+
+QString addDownloadToArchive(const DownloadDriver& driver, const ArchiveChoice& choice,
+                             const QString& place, int slave) {
+    if (driver.logBytes().isEmpty())
+        return QStringLiteral("There is no downloaded log to add to the archive yet.");
+    archive::Archive db;
+    QString error;
+    if (!db.open(choice.archive, &error)) return error;
+    archive::VisitData v;
+    v.meter = choice.meter;
+    v.place = place;
+    v.slave = slave;
+    for (int k = 1; k <= 8; ++k)
+        v.captions.append(driver.shape().captions[static_cast<std::size_t>(k)]);
+    v.started = v.ended = QDateTime::currentDateTime();
+    v.result = QStringLiteral("ok");
+    v.readKind = QStringLiteral("full");
+    v.readWhy = QStringLiteral("added from the window");
+    v.logBytes = driver.shape().total;
+    v.readFrom = driver.readFrom();
+    v.bytes = driver.logBytes();
+    const archive::VisitOutcome o = db.addVisit(v);
+    if (!o.error.isEmpty()) return QStringLiteral("Not added to the archive: ") + o.error;
+    QString text = QStringLiteral("Added to the archive %1 as %2: %3 new records, %4 already there")
+                       .arg(choice.archive, choice.meter)
+                       .arg(o.recordsNew)
+                       .arg(o.recordsKnown);
+    if (o.conflicts > 0)
+        text += QStringLiteral(", %1 with another value there (the archived value kept)")
+                    .arg(o.conflicts);
+    return text + u'.';
+}
+
+}  // namespace tavrel

@@ -1,0 +1,92 @@
+#pragma once
+// A throwaway PostgreSQL cluster for the archive tests: initdb into a temporary folder, started
+// with pg_ctl on a Unix socket in that folder (no TCP port), as the unprivileged "postgres" user
+// when the tests run as root; stopped and removed at the end. Each test asks for a database of
+// its own.
+
+#include <unistd.h>
+#include <QDir>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+namespace tavrel::test {
+
+class PgCluster {
+  public:
+    // Empty when it runs; else why not (no PostgreSQL installed, initdb or pg_ctl failed).
+    QString start() {
+        const QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql"))
+                                         .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        if (versions.isEmpty()) return QStringLiteral("no PostgreSQL under /usr/lib/postgresql");
+        bin_ = QStringLiteral("/usr/lib/postgresql/%1/bin/").arg(versions.last());
+        if (!dir_.isValid()) return QStringLiteral("no temporary folder");
+        if (::geteuid() == 0) {
+            // initdb refuses root: the cluster belongs to the package's own system user.
+            if (run(QStringLiteral("chown"), {QStringLiteral("postgres"), dir_.path()}) != 0)
+                return QStringLiteral("cannot give the folder to postgres");
+        }
+        const QString data = dir_.filePath(QStringLiteral("data"));
+        if (run(bin_ + QStringLiteral("initdb"),
+                {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("trust"),
+                 QStringLiteral("-U"), QStringLiteral("tavrel"), QStringLiteral("--no-sync"),
+                 QStringLiteral("-E"), QStringLiteral("UTF8")},
+                true) != 0)
+            return QStringLiteral("initdb failed: ") + output_;
+        if (run(bin_ + QStringLiteral("pg_ctl"),
+                {QStringLiteral("-D"), data, QStringLiteral("-w"), QStringLiteral("-l"),
+                 dir_.filePath(QStringLiteral("log")), QStringLiteral("-o"),
+                 QStringLiteral("-k %1 -c listen_addresses= -c fsync=off").arg(dir_.path()),
+                 QStringLiteral("start")},
+                true) != 0)
+            return QStringLiteral("pg_ctl start failed: ") + output_;
+        running_ = true;
+        return {};
+    }
+    ~PgCluster() {
+        if (running_)
+            run(bin_ + QStringLiteral("pg_ctl"),
+                {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-m"),
+                 QStringLiteral("immediate"), QStringLiteral("stop")},
+                true);
+    }
+    // A new, empty database; its archive address.
+    QString freshDatabase() {
+        const QString name = QStringLiteral("t%1").arg(++databases_);
+        {
+            QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            admin.setHostName(dir_.path());
+            admin.setUserName(QStringLiteral("tavrel"));
+            admin.setDatabaseName(QStringLiteral("postgres"));
+            if (admin.open()) QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + name);
+        }
+        QSqlDatabase::removeDatabase(name);
+        return QStringLiteral("postgresql://tavrel@/%1?host=%2").arg(name, dir_.path());
+    }
+
+  private:
+    int run(const QString& program, QStringList args, bool asOwner = false) {
+        QProcess p;
+        p.setWorkingDirectory(QDir::tempPath());
+        if (asOwner && ::geteuid() == 0) {
+            args.prepend(program);
+            args.prepend(QStringLiteral("--"));
+            args.prepend(QStringLiteral("postgres"));
+            args.prepend(QStringLiteral("-u"));
+            p.start(QStringLiteral("runuser"), args);
+        } else {
+            p.start(program, args);
+        }
+        if (!p.waitForFinished(60000)) return -1;
+        output_ = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    QTemporaryDir dir_;
+    QString bin_;
+    QString output_;
+    bool running_ = false;
+    int databases_ = 0;
+};
+
+}  // namespace tavrel::test
