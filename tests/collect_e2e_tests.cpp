@@ -248,6 +248,28 @@ TEST(CollectRound, ThePhoneBookThroughOneModem) {
     EXPECT_TRUE(r.out.contains("dialing 222: busy")) << r.out.constData();
 }
 
+// A round into the archive, twice: the first visit reads the whole log, the second only what
+// is new; no CSV with --no-csv; `meters` lists what the archive holds.
+TEST(CollectRound, IntoTheArchiveNewRecordsOnly) {
+    SimProcess sim({"--channels", "1,2", "--records", "150"});
+    QTemporaryDir dir;
+    QFile meters(dir.filePath(QStringLiteral("meters.txt")));
+    ASSERT_TRUE(meters.open(QIODevice::WriteOnly));
+    meters.write(QStringLiteral("north %1\n").arg(sim.device).toUtf8());
+    meters.close();
+    const QStringList round{"collect", "--meters", "meters.txt", "--archive", "a.db", "--no-csv",
+                            "--force", "--out-dir", "logs"};
+    const CliRun first = cli(dir.path(), round);
+    EXPECT_EQ(first.exit, 0) << first.out.constData() << first.err.constData();
+    EXPECT_TRUE(first.out.contains("300 new, 0 known, full (first visit)")) << first.out.constData();
+    const CliRun second = cli(dir.path(), round);
+    EXPECT_TRUE(second.out.contains("0 new, 12 known, new-only")) << second.out.constData();
+    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "north"), QStringList{});
+    const CliRun listed = cli(dir.path(), {"meters", "--archive", "a.db"});
+    EXPECT_TRUE(listed.out.contains("north")) << listed.out.constData();
+    EXPECT_TRUE(listed.out.contains("     300 ")) << listed.out.constData();
+}
+
 // A scheduler's stop (SIGTERM) mid-download: the visit closes its port at once, nothing
 // half-written stays, the summary and report still come, the folder's lock is released.
 TEST(CollectRound, StopsCleanlyWhenTerminated) {
