@@ -1,10 +1,12 @@
 #include "archive.h"
 
+#include <QMap>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -430,6 +432,131 @@ int Archive::writeCsv(const QString& meter, const QDateTime& from, const QDateTi
     }
     if (!writeWholeFile(file, out, error)) return -1;
     return static_cast<int>(rows.size());
+}
+
+Archive::Claim Archive::claim(const QString& meter, const QDate& today, bool force) {
+    if (postgres_) {
+        QSqlQuery lock(db_);
+        lock.prepare(QStringLiteral("SELECT pg_try_advisory_lock(727002, hashtext(?))"));
+        lock.addBindValue(meter);
+        if (!lock.exec() || !lock.next() || !lock.value(0).toBool()) return Claim::Busy;
+    }
+    if (force) return Claim::Mine;
+    QSqlQuery done(db_);
+    done.prepare(
+        QStringLiteral("SELECT COUNT(*) FROM visits v JOIN meters m ON m.id = v.meter_id "
+                       "WHERE m.name = ? AND v.result IN ('ok', 'empty') AND v.started "
+                       ">= ?"));
+    done.addBindValue(meter);
+    done.addBindValue(today.toString(Qt::ISODate));
+    if (done.exec() && done.next() && done.value(0).toInt() > 0) {
+        releaseClaim(meter);
+        return Claim::DoneToday;
+    }
+    return Claim::Mine;
+}
+
+void Archive::releaseClaim(const QString& meter) {
+    if (!postgres_) return;
+    QSqlQuery unlock(db_);
+    unlock.prepare(QStringLiteral("SELECT pg_advisory_unlock(727002, hashtext(?))"));
+    unlock.addBindValue(meter);
+    unlock.exec();
+}
+
+int Archive::roundsFailed(const QString& meter) {
+    const MeterLog log = meterLog(meter);
+    QSqlQuery q(db_);
+    q.prepare(
+        QStringLiteral("SELECT started, result FROM visits WHERE meter_id = ? ORDER BY "
+                       "started DESC, id DESC"));
+    q.addBindValue(log.id);
+    if (!log.known || !q.exec()) return 0;
+    int rounds = 0;
+    QDate night;
+    while (q.next()) {
+        if (q.value(1).toString() != QStringLiteral("failed")) break;
+        const QDate day = QDateTime::fromString(q.value(0).toString(), Qt::ISODate).date();
+        if (day != night) ++rounds;
+        night = day;
+    }
+    return rounds;
+}
+
+QList<MeterStatus> Archive::status(int nights, const QDate& today) {
+    QList<MeterStatus> out;
+    QSqlQuery meters(db_);
+    if (!meters.exec(QStringLiteral("SELECT id, name FROM meters ORDER BY name")))
+        return fail(QStringLiteral("status"), meters.lastError().text()), out;
+    QSqlQuery visits(db_);
+    visits.prepare(
+        QStringLiteral("SELECT started, ended, result, cause, records_new, wire_bytes "
+                       "FROM visits WHERE meter_id = ? ORDER BY started, id"));
+    QSqlQuery stamps(db_);
+    stamps.setForwardOnly(true);
+    stamps.prepare(
+        QStringLiteral("SELECT DISTINCT stamp FROM records WHERE meter_id = ? ORDER "
+                       "BY stamp"));
+    QSqlQuery conflicts(db_);
+    conflicts.prepare(QStringLiteral("SELECT COUNT(*) FROM conflicts WHERE meter_id = ?"));
+    while (meters.next()) {
+        const qint64 id = meters.value(0).toLongLong();
+        MeterStatus m;
+        m.name = meters.value(1).toString();
+        // Each night's outcome: good if any visit that day read the log.
+        QMap<QDate, QString> byNight;
+        visits.addBindValue(id);
+        visits.exec();
+        while (visits.next()) {
+            const QDateTime started =
+                QDateTime::fromString(visits.value(0).toString(), Qt::ISODate);
+            const QDateTime ended = QDateTime::fromString(visits.value(1).toString(), Qt::ISODate);
+            const QString result = visits.value(2).toString();
+            const bool good = result != QStringLiteral("failed");
+            if (good) m.lastGood = started;
+            m.lastResult = result;
+            m.lastCause = visits.value(3).toString();
+            m.recordsNew = visits.value(4).toInt();
+            m.wireBytes = visits.value(5).toLongLong();
+            m.seconds = started.msecsTo(ended) / 1000.0;
+            QString& night = byNight[started.date()];
+            if (night != QStringLiteral("ok")) night = good ? result : QStringLiteral("failed");
+        }
+        visits.finish();
+        for (auto it = byNight.constEnd(); it != byNight.constBegin();) {
+            --it;
+            if (it.value() != QStringLiteral("failed")) break;
+            ++m.roundsFailed;
+        }
+        for (int n = nights - 1; n >= 0; --n) m.nights.append(byNight.value(today.addDays(-n)));
+        // Gaps: steps longer than the logging interval, the step seen most often.
+        stamps.addBindValue(id);
+        stamps.exec();
+        QList<qint64> steps;
+        QDateTime previous;
+        while (stamps.next()) {
+            const QDateTime t = stampFromKey(stamps.value(0).toString());
+            if (previous.isValid()) steps.append(previous.secsTo(t));
+            previous = t;
+        }
+        stamps.finish();
+        QMap<qint64, int> seen;
+        for (const qint64 step : steps) ++seen[step];
+        qint64 interval = 0;
+        for (auto it = seen.constBegin(); it != seen.constEnd(); ++it)
+            if (interval == 0 || it.value() > seen.value(interval)) interval = it.key();
+        for (const qint64 step : steps)
+            if (interval > 0 && step > interval) m.gaps += static_cast<int>(step / interval - 1);
+        conflicts.addBindValue(id);
+        if (conflicts.exec() && conflicts.next()) m.conflicts = conflicts.value(0).toInt();
+        conflicts.finish();
+        out.append(m);
+    }
+    std::stable_sort(out.begin(), out.end(), [](const MeterStatus& a, const MeterStatus& b) {
+        if (a.roundsFailed != b.roundsFailed) return a.roundsFailed > b.roundsFailed;
+        return a.lastGood < b.lastGood;
+    });
+    return out;
 }
 
 }  // namespace tavrel::archive

@@ -75,6 +75,21 @@ struct MeterSummary {
     QString lastResult;
 };
 
+// A meter's standing for the morning's status page.
+struct MeterStatus {
+    QString name;
+    QDateTime lastGood;  // the last visit that read the log (invalid: never)
+    QString lastResult;  // of the last visit
+    QString lastCause;
+    int roundsFailed = 0;  // nights in a row whose visits all failed, up to the last
+    int recordsNew = 0;    // at the last visit
+    qint64 wireBytes = 0;  // of the last visit
+    double seconds = 0;    // of the last visit
+    int gaps = 0;          // missing logging intervals in the history
+    int conflicts = 0;
+    QStringList nights;  // the last N nights, oldest first: "ok", "failed", "empty", ""
+};
+
 // A row of an export: one time stamp, the value of each channel (NaN: none at that stamp).
 struct ExportRow {
     QDateTime stamp;
@@ -115,6 +130,20 @@ class Archive {
     // The number of rows, or -1 with `error` (no such meter, the file not written).
     int writeCsv(const QString& meter, const QDateTime& from, const QDateTime& to,
                  const QString& file, QString* error);
+
+    // A fleet of collectors on one PostgreSQL: a meter more than one can reach is visited by
+    // one of them. The claim is a session lock of this connection, so it goes with the
+    // connection when its collector ends or is killed. Busy: another collector holds it now;
+    // DoneToday: a visit read it today already (then the claim is let go at once).
+    enum class Claim { Mine, Busy, DoneToday };
+    Claim claim(const QString& meter, const QDate& today, bool force);
+    void releaseClaim(const QString& meter);
+
+    // Per meter, worst first: failing the most nights in a row, then the longest since a good
+    // visit. `nights` of history for the strip, up to `today`.
+    QList<MeterStatus> status(int nights, const QDate& today);
+    // Nights in a row, up to the last visit, on which every visit to the meter failed.
+    int roundsFailed(const QString& meter);
 
     // Told as records are stored (done, of total), e.g. for a progress line.
     std::function<void(int done, int total)> onRecords;

@@ -39,6 +39,7 @@
 #include "session.h"
 #include "settings_file.h"
 #include "sim_options.h"
+#include "status_command.h"
 #include "stop_signals.h"
 #include "tavrel_version.h"
 
@@ -212,6 +213,7 @@ int main(int argc, char* argv[]) {
         "  collect   download from every meter of a meters file or phone book\n"
         "  export    the archive's records of a meter as the tool's CSV\n"
         "  meters    what the archive holds\n"
+        "  status    the fleet's status from the archive (exit 2 when a meter failed)\n"
         "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
         "lines; collect: every meter collected), 1 \"0 Records Available\", 2 \"Error in\n"
         "Downloading!!\" or a failed dial, poll or meter, 3 \"Error putting into file!!\"\n"
@@ -220,7 +222,7 @@ int main(int argc, char* argv[]) {
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("download, panel, plot, collect, export or meters"));
+        QStringLiteral("download, panel, plot, collect, export, meters or status"));
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
          QStringLiteral("DEVICE")},
@@ -248,6 +250,7 @@ int main(int argc, char* argv[]) {
     });
     tavrel::cli::addCollectOptions(parser);
     tavrel::cli::addArchiveOptions(parser);
+    tavrel::cli::addStatusOptions(parser);
     tavrel::cli::addPlotOptions(parser);
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
@@ -271,6 +274,8 @@ int main(int argc, char* argv[]) {
         return tavrel::cli::runExportCommand(parser);
     if (args.size() == 1 && command == QStringLiteral("meters"))
         return tavrel::cli::runMetersCommand(parser);
+    if (args.size() == 1 && command == QStringLiteral("status"))
+        return tavrel::cli::runStatusCommand(parser);
     if (args.size() != 1 ||
         (command != QStringLiteral("download") && command != QStringLiteral("panel") &&
          command != QStringLiteral("collect"))) {

@@ -170,7 +170,7 @@ class Round {
             QStringLiteral("%1: visiting%2")
                 .arg(meter.name,
                      attempt > 1 ? QStringLiteral(" again (attempt %1)").arg(attempt) : QString()));
-        const ArchiveTarget archive{options_.archive, options_.full};
+        const ArchiveTarget archive{options_.archive, options_.full, options_.force};
         r->thread =
             QThread::create([meter, part = options_.noCsv ? QString() : r->part, trace,
                              visit = r->visit, percent = r->percent, stop = r->stop, archive] {
@@ -218,12 +218,20 @@ class Round {
         if (failed) {
             report.result = QStringLiteral("failed");
             report.cause = visit.cause;
+            if (visit.roundsFailed > 1)
+                report.cause +=
+                    QStringLiteral("; failed %1 rounds in a row").arg(visit.roundsFailed);
+        } else if (visit.result == Visit::Skipped) {
+            report.result = QStringLiteral("skipped");
+            report.cause = visit.cause;
         } else {
             report.result =
                 visit.result == Visit::Ok ? QStringLiteral("ok") : QStringLiteral("empty");
         }
         schedule_->finished(k, failed, now());
-        if (!failed) {
+        if (visit.result == Visit::Skipped) {
+            progress_.event(QStringLiteral("%1: %2").arg(meter.name, visit.cause));
+        } else if (!failed) {
             progress_.event(visit.result == Visit::Ok
                                 ? QStringLiteral("%1: %2 records in %3 s -> %4")
                                       .arg(meter.name)

@@ -2,6 +2,8 @@
 
 #include "archive_visit.h"
 
+#include <QThread>
+
 #include <QTimer>
 
 #include "comm_port.h"
@@ -92,6 +94,22 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
             visit.cause = error;
             return visit;
         }
+        // Another collector may reach this meter too: one of them visits it. A claim held
+        // elsewhere is waited for (its visit may fail, or its collector be killed).
+        for (;;) {
+            const auto claim = archive.claim(meter.name, QDate::currentDate(), archiveTarget.force);
+            if (claim == archive::Archive::Claim::Mine) break;
+            if (claim == archive::Archive::Claim::DoneToday) {
+                visit.result = Visit::Skipped;
+                visit.cause = QStringLiteral("collected today already");
+                return visit;
+            }
+            if (stopped()) {
+                visit.cause = QStringLiteral("the round was stopped");
+                return visit;
+            }
+            QThread::msleep(250);
+        }
     }
     // What the line carried, taken before the hang-up ends the modem's connection.
     const auto tally = [&] {
@@ -112,6 +130,20 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
             visit.cause = stopped() ? QStringLiteral("the round was stopped")
                                     : dialFailure(modemView, link, meter.phone);
             tally();
+            if (!archiveTarget.where.isEmpty()) {
+                // The night's failed call belongs to the meter's history too.
+                archive::VisitData failed;
+                failed.meter = meter.name;
+                failed.place = meter.where;
+                failed.slave = meter.slave;
+                failed.started = failed.ended = QDateTime::currentDateTime();
+                failed.result = QStringLiteral("failed");
+                failed.cause = visit.cause;
+                failed.lineBaud = visit.lineBaud;
+                failed.wireBytes = visit.wireBytes;
+                archive.addFailedVisit(failed);
+                visit.roundsFailed = archive.roundsFailed(meter.name);
+            }
             // A CONNECT that comes late would hold the line open all night.
             if (modem.dialSent() && link.port().portOpen()) modem.HangUp();
             link.port().setPortOpen(false);
@@ -145,6 +177,8 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
             visit.cause = QStringLiteral("archiving: ") + r.outcome.error;
             return visit;
         }
+        if (status != kDownloadOk && status != kDownloadEmpty)
+            visit.roundsFailed = archive.roundsFailed(meter.name);
     }
     tally();
     if (status == kDownloadOk) {

@@ -11,7 +11,7 @@
 namespace tavrel::collect {
 
 struct Visit {
-    enum Result { Ok, Empty, Failed };
+    enum Result { Ok, Empty, Failed, Skipped };  // Skipped: collected today by another collector
     Result result = Failed;
     int records = 0;
     int lineBaud = 0;         // the speed the line carried (a modem's connect speed if slower)
@@ -20,7 +20,8 @@ struct Visit {
     int recordsNew = 0;
     int recordsKnown = 0;
     int conflicts = 0;
-    QString read;  // "new-only", or "full (why)"
+    QString read;          // "new-only", or "full (why)"
+    int roundsFailed = 0;  // after a failure: nights in a row the meter has failed, this one too
     // Why it failed, in the link's and the modem's words ("reading the log size: no reply",
     // "dialing 5551234: busy").
     QString cause;
@@ -33,6 +34,7 @@ struct Visit {
 struct ArchiveTarget {
     QString where;
     bool full = false;
+    bool force = false;  // visit a meter another collector collected today too
 };
 
 // `csvPath` empty: no CSV (the archive alone).

@@ -6,16 +6,23 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+#include <QUrlQuery>
+#include <csignal>
 #include <map>
 
+#include "pg_cluster.h"
 #include "real_link.h"
 
 namespace tavrel::test {
@@ -257,17 +264,150 @@ TEST(CollectRound, IntoTheArchiveNewRecordsOnly) {
     ASSERT_TRUE(meters.open(QIODevice::WriteOnly));
     meters.write(QStringLiteral("north %1\n").arg(sim.device).toUtf8());
     meters.close();
-    const QStringList round{"collect", "--meters", "meters.txt", "--archive", "a.db", "--no-csv",
-                            "--force", "--out-dir", "logs"};
+    const QStringList round{"collect",  "--meters", "meters.txt", "--archive", "a.db",
+                            "--no-csv", "--force",  "--out-dir",  "logs"};
     const CliRun first = cli(dir.path(), round);
     EXPECT_EQ(first.exit, 0) << first.out.constData() << first.err.constData();
-    EXPECT_TRUE(first.out.contains("300 new, 0 known, full (first visit)")) << first.out.constData();
+    EXPECT_TRUE(first.out.contains("300 new, 0 known, full (first visit)"))
+        << first.out.constData();
     const CliRun second = cli(dir.path(), round);
     EXPECT_TRUE(second.out.contains("0 new, 12 known, new-only")) << second.out.constData();
     EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "north"), QStringList{});
     const CliRun listed = cli(dir.path(), {"meters", "--archive", "a.db"});
     EXPECT_TRUE(listed.out.contains("north")) << listed.out.constData();
     EXPECT_TRUE(listed.out.contains("     300 ")) << listed.out.constData();
+}
+
+// The fleet: collectors on other PCs share one PostgreSQL. Each has its own meters file; the six
+// device servers both can reach are visited once between them, each record stored once.
+class Fleet : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QString why = pg.start();
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+        db = pg.freshDatabase();
+    }
+    QProcess* collector(const QString& meters, const QString& name) {
+        QFile file(dir.filePath(name + QStringLiteral(".txt")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(meters.toUtf8());
+        file.close();
+        auto* p = new QProcess;
+        p->setWorkingDirectory(dir.path());
+        p->start(cliPath(), {"collect", "--meters", name + QStringLiteral(".txt"), "--archive", db,
+                             "--no-csv", "--retries", "0", "--out-dir", name});
+        processes.emplace_back(p);
+        return p;
+    }
+    // Visits of each meter with their results, and the records stored per meter.
+    std::map<QString, QStringList> visits() {
+        std::map<QString, QStringList> out;
+        QSqlDatabase c =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("check"));
+        const QUrl url(db);
+        c.setHostName(QUrlQuery(url).queryItemValue(QStringLiteral("host")));
+        c.setUserName(url.userName());
+        c.setDatabaseName(url.path().mid(1));
+        EXPECT_TRUE(c.open());
+        QSqlQuery q(c);
+        q.exec(
+            QStringLiteral("SELECT m.name, v.result, (SELECT COUNT(*) FROM records r WHERE "
+                           "r.meter_id = m.id) FROM visits v JOIN meters m ON m.id = v.meter_id"));
+        while (q.next())
+            out[q.value(0).toString()] << q.value(1).toString() + u'/' + q.value(2).toString();
+        c.close();
+        c = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+        return out;
+    }
+    PgCluster pg;
+    QString db;
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+TEST_F(Fleet, TwoCollectorsVisitEachMeterOnce) {
+    std::vector<std::unique_ptr<TcpSim>> shared;
+    std::vector<std::unique_ptr<SimProcess>> own;
+    QString a;
+    QString b;
+    for (int i = 0; i < 6; ++i) {
+        shared.push_back(std::make_unique<TcpSim>(QStringList{"--records", "60"}));
+        a += QStringLiteral("shared%1 %2\n").arg(i).arg(shared.back()->url);
+        b += QStringLiteral("shared%1 %2\n").arg(i).arg(shared.back()->url);
+        own.push_back(std::make_unique<SimProcess>(QStringList{"--records", "60"}));
+        (i < 3 ? a : b) += QStringLiteral("own%1 %2\n").arg(i).arg(own.back()->device);
+    }
+    SimProcess silent(QStringList{"--fault", "silence"});
+    a += QStringLiteral("dead %1\n").arg(silent.device);
+    QProcess* first = collector(a, QStringLiteral("a"));
+    QProcess* second = collector(b, QStringLiteral("b"));
+    ASSERT_TRUE(first->waitForFinished(120000) && second->waitForFinished(120000));
+    EXPECT_EQ(first->exitCode(), 2) << first->readAllStandardOutput().constData();
+    EXPECT_EQ(second->exitCode(), 0) << second->readAllStandardOutput().constData();
+    auto seen = visits();
+    EXPECT_EQ(seen[QStringLiteral("dead")], QStringList{QStringLiteral("failed/0")});
+    seen.erase(QStringLiteral("dead"));
+    ASSERT_EQ(seen.size(), 12u);
+    for (const auto& [meter, list] : seen)
+        EXPECT_EQ(list, QStringList{QStringLiteral("ok/240")}) << meter.toStdString();
+
+    // The morning's status page, opened in a real browser: the failed meter first, a row and a
+    // strip of nights for every meter, tonight green or red.
+    const CliRun status = cli(dir.path(), {"status", "--archive", db, "--html", "status.html"});
+    EXPECT_EQ(status.exit, 2) << status.out.constData();
+    const QString page = dir.filePath(QStringLiteral("status.html"));
+    QProcess chromium;
+    const QStringList headless{"--headless", "--no-sandbox", "--disable-gpu"};
+    chromium.start(QStringLiteral("chromium"),
+                   headless + QStringList{"--dump-dom", QUrl::fromLocalFile(page).toString()});
+    ASSERT_TRUE(chromium.waitForFinished(60000));
+    const QString dom = QString::fromUtf8(chromium.readAllStandardOutput());
+    static const QRegularExpression name(QStringLiteral("<td class=\"name\">([^<]+)</td>"));
+    QStringList rows;
+    for (auto it = name.globalMatch(dom); it.hasNext();) rows << it.next().captured(1);
+    ASSERT_EQ(rows.size(), 13) << dom.toStdString();
+    EXPECT_EQ(rows[0], QStringLiteral("dead"));
+    EXPECT_EQ(dom.count(QStringLiteral("<div class=\"strip\">")), 13);
+    const QString shot = dir.filePath(QStringLiteral("status.png"));
+    chromium.start(
+        QStringLiteral("chromium"),
+        headless + QStringList{QStringLiteral("--screenshot=") + shot, "--window-size=1300,560",
+                               QUrl::fromLocalFile(page).toString()});
+    ASSERT_TRUE(chromium.waitForFinished(60000));
+    QImage picture(shot);
+    ASSERT_FALSE(picture.isNull());
+    int red = 0;
+    int green = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = picture.pixel(x, y) & 0xFFFFFF;
+            red += c == 0xD63B30 ? 1 : 0;
+            green += c == 0x2E9D4F ? 1 : 0;
+        }
+    }
+    // Tonight's cell of twelve meters is green, one red (plus the legend's sample of each).
+    EXPECT_GT(green, 12 * 10 * 18 / 2);
+    EXPECT_GT(red, 10 * 18 / 2);
+    // TAVREL_KEEP_STATUS_SHOT=FILE keeps the picture (docs/screenshots/status.png).
+    if (qEnvironmentVariableIsSet("TAVREL_KEEP_STATUS_SHOT"))
+        QFile::copy(shot, qEnvironmentVariable("TAVREL_KEEP_STATUS_SHOT"));
+}
+
+// A collector killed with SIGKILL in the middle of a visit: its claim goes with it, nothing of
+// that visit is stored, and the other collector, waiting for the claim, collects the meter.
+TEST_F(Fleet, AKilledCollectorsMeterIsCollectedByTheOther) {
+    TcpSim slow(QStringList{"--baud", "1200", "--channels", "1", "--records", "150"});
+    const QString meters = QStringLiteral("slow %1 baud=1200\n").arg(slow.url);
+    QProcess* doomed = collector(meters, QStringLiteral("a"));
+    ASSERT_TRUE(doomed->waitForStarted());
+    QTest::qWait(2500);  // well into its block pass at 1200 baud
+    QProcess* other = collector(meters, QStringLiteral("b"));
+    QTest::qWait(500);
+    ::kill(static_cast<pid_t>(doomed->processId()), SIGKILL);
+    ASSERT_TRUE(other->waitForFinished(120000));
+    EXPECT_EQ(other->exitCode(), 0) << other->readAllStandardOutput().constData();
+    EXPECT_EQ(visits()[QStringLiteral("slow")], QStringList{QStringLiteral("ok/150")});
 }
 
 // A scheduler's stop (SIGTERM) mid-download: the visit closes its port at once, nothing
