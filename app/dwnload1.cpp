@@ -21,7 +21,9 @@
 #include "branding.h"
 #include "grid_model.h"
 #include "link.h"
+#include "port_map.h"
 #include "program_handlers.h"
+#include "tcp_comm_port.h"
 
 namespace tavrel {
 
@@ -191,6 +193,35 @@ void DwnLoad1::onAddToArchive() {
         addDownloadToArchive(driver_, choice, QStringLiteral("COM%1").arg(link_.state().CommPort),
                              link_.state().CommSlaveID);
     if (inform) inform(said);
+}
+
+void DwnLoad1::openFinder() {
+    if (finder_ != nullptr) {
+        finder_->raise();
+        return;
+    }
+    finder_ = new FindDialog(this, findPorts ? findPorts() : find::systemPorts(),
+                             [this](const find::Hit& hit) { useFound(hit); });
+    finder_->setAttribute(Qt::WA_DeleteOnClose);
+    finder_->show();
+    finder_->start();
+}
+
+void DwnLoad1::useFound(const find::Hit& hit) {
+    int number = find::portNumberOf(hit.port.device);
+    if (number == 0) {
+        // Another device than COM1..COM4: port 1 means it from now on, here and next time.
+        number = 1;
+        const QString device = hit.port.stable.isEmpty() ? hit.port.device : hit.port.stable;
+        if (auto* mapped = dynamic_cast<MappedCommPort*>(&link_.port()))
+            mapped->setMapping(number, device);
+        PortMap::saveMapping(kPortsFileName, number, device);
+    }
+    // As if the user had chosen them: the widgets' own handlers set the program state.
+    option2_[number - 1]->setChecked(true);
+    const qsizetype baud = baudCaptions().indexOf(QString::number(hit.baud));
+    if (baud >= 0) option1_[baud]->setChecked(true);
+    text1_->setText(QStringLiteral("%1").arg(hit.slave, 3, 10, QLatin1Char('0')));
 }
 
 void DwnLoad1::onTabChanged(int current) {

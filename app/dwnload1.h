@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "download_driver.h"
+#include "find_dialog.h"
 #include "front_panel.h"
 #ifdef TAVREL_HAVE_CHARTS
 #include "log_chart.h"
@@ -54,6 +55,13 @@ class DwnLoad1 final : public QMainWindow,
     std::function<bool(QString* archive, QString* meter)> archiveDialog;
     // Tells the user how an action went (a message box; tests read it).
     std::function<void(const QString& text)> inform;
+    // The ports "Find the instrument…" searches (the machine's serial devices; tests name
+    // their own).
+    std::function<QList<find::Candidate>()> findPorts;
+    // "Find the instrument…": the search window, and what "Use" does with a meter found.
+    void openFinder();
+    FindDialog* finder() const { return finder_; }
+    void useFound(const find::Hit& hit);
 
     FlexGrid& recordsGrid() { return records_; }
 #ifdef TAVREL_HAVE_CHARTS
@@ -136,6 +144,7 @@ class DwnLoad1 final : public QMainWindow,
     bool syncingPhoneGrid_ = false;
     QString lastDialogFile_;
     QString modemStatus_;  // Label6's text exactly as the modem sent it
+    QPointer<FindDialog> finder_;
 
     QTabWidget* tabs_ = nullptr;
     QProgressBar* progress_ = nullptr;

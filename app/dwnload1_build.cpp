@@ -200,6 +200,13 @@ void DwnLoad1::openChart(int channel) {
 #endif
 
 void DwnLoad1::buildSettingsTab(QWidget* page) {
+    // Extras live in a context menu: the tab's widgets and captions stay as they are.
+    auto* findAction = new QAction(QStringLiteral("Find the instrument…"), page);
+    findAction->setObjectName(QStringLiteral("FindAction"));
+    page->addAction(findAction);
+    page->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(findAction, &QAction::triggered, this,
+            [this] { guarded("FindAction", [this] { openFinder(); }); });
     auto* frame1 = frame(page, "Frame1", QStringLiteral("통신속도"), {12, 12, 180, 250});
     auto* frame2 = frame(page, "Frame2", QStringLiteral("통신포트"), {210, 12, 180, 160});
     auto* frame3 = frame(page, "Frame3", QStringLiteral("흐름제어"), {408, 12, 200, 100});

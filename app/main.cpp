@@ -38,6 +38,7 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     tavrel::SessionOptions options;
+    options.ports.loadFile(tavrel::kPortsFileName);  // what `find --save` kept; --port wins
     QString error;
     for (const QString& value : parser.values(QStringLiteral("port"))) {
         if (!options.ports.addOption(value, &error)) break;

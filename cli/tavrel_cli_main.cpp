@@ -33,6 +33,7 @@
 #include "cli_views.h"
 #include "collect_command.h"
 #include "event_pump.h"
+#include "find_command.h"
 #include "leading_number.h"
 #include "plot_command.h"
 #include "program_handlers.h"
@@ -214,6 +215,7 @@ int main(int argc, char* argv[]) {
         "  export    the archive's records of a meter as the tool's CSV\n"
         "  meters    what the archive holds\n"
         "  status    the fleet's status from the archive (exit 2 when a meter failed)\n"
+        "  find      which port, speed and slave ID the instrument answers on\n"
         "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
         "lines; collect: every meter collected), 1 \"0 Records Available\", 2 \"Error in\n"
         "Downloading!!\" or a failed dial, poll or meter, 3 \"Error putting into file!!\"\n"
@@ -222,7 +224,7 @@ int main(int argc, char* argv[]) {
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("download, panel, plot, collect, export, meters or status"));
+        QStringLiteral("download, panel, plot, collect, export, meters, status or find"));
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
          QStringLiteral("DEVICE")},
@@ -251,6 +253,7 @@ int main(int argc, char* argv[]) {
     tavrel::cli::addCollectOptions(parser);
     tavrel::cli::addArchiveOptions(parser);
     tavrel::cli::addStatusOptions(parser);
+    tavrel::cli::addFindOptions(parser);
     tavrel::cli::addPlotOptions(parser);
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
@@ -276,6 +279,8 @@ int main(int argc, char* argv[]) {
         return tavrel::cli::runMetersCommand(parser);
     if (args.size() == 1 && command == QStringLiteral("status"))
         return tavrel::cli::runStatusCommand(parser);
+    if (args.size() == 1 && command == QStringLiteral("find"))
+        return tavrel::cli::runFindCommand(parser);
     if (args.size() != 1 ||
         (command != QStringLiteral("download") && command != QStringLiteral("panel") &&
          command != QStringLiteral("collect"))) {
@@ -331,6 +336,7 @@ int main(int argc, char* argv[]) {
     }
 
     tavrel::SessionOptions options;
+    options.ports.loadFile(tavrel::kPortsFileName);  // what `find --save` kept; --port wins
     options.demo = parser.isSet(QStringLiteral("demo"));
     options.tracePath = parser.value(QStringLiteral("trace"));
     if (parser.isSet(QStringLiteral("port")))

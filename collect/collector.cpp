@@ -214,6 +214,14 @@ class Round {
             }
         }
         if (visit.result != Visit::Ok) QFile::remove(r.part);
+        if (visit.result == Visit::Busy) {
+            // Not this collector's turn: back to the end of the round, asked again in a second.
+            schedule_->later(k, now(), 1.0);
+            if (r.thread != nullptr) r.thread->deleteLater();
+            running_.erase(k);
+            QTimer::singleShot(0, &loop_, [this] { step(); });
+            return;
+        }
         const bool failed = visit.result == Visit::Failed;
         if (failed) {
             report.result = QStringLiteral("failed");

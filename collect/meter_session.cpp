@@ -2,8 +2,6 @@
 
 #include "archive_visit.h"
 
-#include <QThread>
-
 #include <QTimer>
 
 #include "comm_port.h"
@@ -95,20 +93,15 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
             return visit;
         }
         // Another collector may reach this meter too: one of them visits it. A claim held
-        // elsewhere is waited for (its visit may fail, or its collector be killed).
-        for (;;) {
-            const auto claim = archive.claim(meter.name, QDate::currentDate(), archiveTarget.force);
-            if (claim == archive::Archive::Claim::Mine) break;
-            if (claim == archive::Archive::Claim::DoneToday) {
-                visit.result = Visit::Skipped;
-                visit.cause = QStringLiteral("collected today already");
-                return visit;
-            }
-            if (stopped()) {
-                visit.cause = QStringLiteral("the round was stopped");
-                return visit;
-            }
-            QThread::msleep(250);
+        // elsewhere sends the meter to the back of the round (its visit may fail, or its
+        // collector be killed: then this one takes it).
+        const auto claim = archive.claim(meter.name, QDate::currentDate(), archiveTarget.force);
+        if (claim != archive::Archive::Claim::Mine) {
+            const bool done = claim == archive::Archive::Claim::DoneToday;
+            visit.result = done ? Visit::Skipped : Visit::Busy;
+            visit.cause = done ? QStringLiteral("collected today already")
+                               : QStringLiteral("another collector is visiting it");
+            return visit;
         }
     }
     // What the line carried, taken before the hang-up ends the modem's connection.

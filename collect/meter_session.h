@@ -11,7 +11,8 @@
 namespace tavrel::collect {
 
 struct Visit {
-    enum Result { Ok, Empty, Failed, Skipped };  // Skipped: collected today by another collector
+    // Skipped: collected today already. Busy: another collector is visiting it right now.
+    enum Result { Ok, Empty, Failed, Skipped, Busy };
     Result result = Failed;
     int records = 0;
     int lineBaud = 0;         // the speed the line carried (a modem's connect speed if slower)

@@ -60,6 +60,15 @@ void Schedule::finished(int meter, bool failed, double now) {
     }
 }
 
+void Schedule::later(int meter, double now, double wait) {
+    Entry& e = entries_[meter];
+    if (e.state != State::Running) return;
+    --running_;
+    --e.attempts;  // it was not tried: another collector holds it
+    e.state = State::Waiting;
+    e.notBefore = now + wait;
+}
+
 bool Schedule::done() const {
     return std::all_of(entries_.begin(), entries_.end(),
                        [](const Entry& e) { return e.state == State::Done; });

@@ -18,6 +18,9 @@ class Schedule {
     QList<int> startNow(double now);
     // A visit ended. A failed meter with retries left waits its back-off; otherwise it is done.
     void finished(int meter, bool failed, double now);
+    // A visit that could not begin (another collector holds the meter): back in the queue after
+    // `wait`, its attempts as they were.
+    void later(int meter, double now, double wait);
     bool done() const;
     // The earliest time a waiting meter may start, or a negative value when none waits. A time
     // already past means it waits for a line or a free slot: only a visit ending frees those.

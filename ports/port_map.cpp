@@ -1,5 +1,9 @@
 #include "port_map.h"
 
+#include <QFile>
+
+#include "whole_file.h"
+
 namespace tavrel {
 
 QString PortMap::defaultDevice(int number) {
@@ -27,6 +31,30 @@ bool PortMap::addOption(const QString& value, QString* error) {
     }
     set(number, value.mid(eq + 1));
     return true;
+}
+
+void PortMap::loadFile(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (!text.isEmpty() && !text.startsWith(u'#')) addOption(text, nullptr);
+    }
+}
+
+bool PortMap::saveMapping(const QString& name, int number, const QString& device) {
+    QStringList lines;
+    QFile old(name);
+    if (old.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : old.readAll().split('\n')) {
+            const QString text = QString::fromUtf8(line).trimmed();
+            if (!text.isEmpty() && !text.startsWith(QString::number(number) + u'='))
+                lines.append(text);
+        }
+    }
+    lines.append(QStringLiteral("%1=%2").arg(number).arg(device));
+    return writeWholeFile(name,
+                          (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
 }
 
 }  // namespace tavrel

@@ -9,6 +9,8 @@
 
 namespace tavrel {
 
+inline const QString kPortsFileName = QStringLiteral("Tavreldwn.ports");
+
 class PortMap {
   public:
     QString deviceFor(int number) const;
@@ -19,6 +21,13 @@ class PortMap {
     bool addOption(const QString& value, QString* error);
 
     static QString defaultDevice(int number);
+
+    // The mappings kept beside the settings (Tavreldwn.ports, "N=DEVICE" a line: what
+    // `tavrel-cli find --save` found on a USB adapter or a device server). A missing file is
+    // no mapping; a malformed line is skipped.
+    void loadFile(const QString& name);
+    // Writes one mapping into that file, keeping the others.
+    static bool saveMapping(const QString& name, int number, const QString& device);
 
   private:
     QMap<int, QString> overrides_;

@@ -161,4 +161,12 @@ void MappedCommPort::setPortOpen(bool open) {
     active_->setPortOpen(open);
 }
 
+void MappedCommPort::setMapping(int number, const QString& device) {
+    active_->setPortOpen(false);  // the next transaction opens the device now meant
+    map_->set(number, device);
+    serial_ = std::make_unique<SerialCommPort>(*map_);
+    serial_->setCommPort(number_);
+    active_ = serial_.get();
+}
+
 }  // namespace tavrel

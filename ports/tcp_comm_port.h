@@ -65,6 +65,9 @@ class MappedCommPort final : public CommPort {
     void inputInto(QByteArray& out) override { active_->inputInto(out); }
     void waitForBytes(std::chrono::milliseconds limit) override { active_->waitForBytes(limit); }
     QString errorText() const override { return active_->errorText(); }
+    // Points port `number` at `device` from now on (the port closes; settings are set again
+    // when it next opens, as every transaction does).
+    void setMapping(int number, const QString& device);
 
   private:
     std::unique_ptr<class PortMap> map_;

@@ -41,7 +41,22 @@ bool writeAll(int fd, const QByteArray& bytes) {
 }
 }  // namespace
 
-bool serveStream(SimDevice& device, int fd, int baud, const std::atomic<bool>& stop) {
+namespace {
+// The speed the tool set on the pseudo-terminal, in baud (0: not known). A speed outside the
+// classic table is the arbitrary-rate one, which the tool uses for 14400 only.
+int toolSpeed(int slave) {
+    termios t{};
+    if (slave < 0 || ::tcgetattr(slave, &t) != 0) return 0;
+    static const std::pair<speed_t, int> table[] = {
+        {B300, 300},   {B600, 600},     {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+        {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    for (const auto& [code, baud] : table)
+        if (cfgetospeed(&t) == code) return baud;
+    return 14400;
+}
+}  // namespace
+
+bool serveStream(SimDevice& device, int fd, int baud, const std::atomic<bool>& stop, int speedFd) {
     SystemClock clock;
     VirtualLine line(clock);
     line.setBaud(baud);
@@ -60,6 +75,10 @@ bool serveStream(SimDevice& device, int fd, int baud, const std::atomic<bool>& s
         if (ready > 0 && (p.revents & POLLIN) != 0) {
             const ssize_t n = ::read(fd, buf, sizeof buf);
             if (n > 0) {
+                // A UART at another speed than the line's reads noise, never a request.
+                const int set = baud > 0 ? toolSpeed(speedFd) : 0;
+                if (set != 0 && set != baud)
+                    for (ssize_t i = 0; i < n; ++i) buf[i] = static_cast<char>(buf[i] ^ 0x5A);
                 line.hostWrite(QByteArrayView(buf, n));
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO)) {
                 return n == 0;  // the peer closed

@@ -11,7 +11,10 @@
 namespace tavrel::sim {
 
 // Runs until `stop` is set or the peer goes away (TCP). Returns false on an I/O error.
-bool serveStream(SimDevice& device, int fd, int baud, const std::atomic<bool>& stop);
+// `speedFd`: the pseudo-terminal's slave, whose speed the tool sets; with a paced line, bytes
+// sent at another speed arrive as noise, as on a real UART (-1: a socket, no speed).
+bool serveStream(SimDevice& device, int fd, int baud, const std::atomic<bool>& stop,
+                 int speedFd = -1);
 
 // Opens a pseudo-terminal in raw mode; returns the master fd (-1 on failure) and the slave's
 // path. The slave stays open in `keepSlave` so the master never sees a hang-up between clients.

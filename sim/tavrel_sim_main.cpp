@@ -102,7 +102,7 @@ int main(int argc, char* argv[]) {
         }
         std::printf("%s\n", qPrintable(path));
         std::fflush(stdout);
-        const bool ok = tavrel::sim::serveStream(*front, master, options.baud, gStop);
+        const bool ok = tavrel::sim::serveStream(*front, master, options.baud, gStop, keep);
         ::close(master);
         if (keep >= 0) ::close(keep);
         return ok ? 0 : 1;

@@ -417,7 +417,8 @@ TEST(CollectRound, StopsCleanlyWhenTerminated) {
     QTemporaryDir dir;
     QFile meters(dir.filePath(QStringLiteral("meters.txt")));
     ASSERT_TRUE(meters.open(QIODevice::WriteOnly));
-    meters.write(QStringLiteral("slow %1\nlater %1\n").arg(slow.device).toUtf8());
+    meters.write(
+        QStringLiteral("slow %1 baud=1200\nlater %1 baud=1200\n").arg(slow.device).toUtf8());
     meters.close();
     QProcess p;
     p.setWorkingDirectory(dir.path());

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -306,7 +307,7 @@ TEST_F(EndToEnd, ASilentInstrumentGivesUpInTime) {
 
 TEST_F(EndToEnd, FarEndClosedInTheMiddleOfABlock) {
     auto sim = std::make_unique<SimProcess>(QStringList{"--baud", "9600"});
-    RealLink real(sim->device);
+    RealLink real(sim->device, QStringLiteral("9600"));
     ASSERT_TRUE(real.link.OpenCommPort());
     bool killed = false;
     QElapsedTimer t;
@@ -547,6 +548,59 @@ TEST_F(EndToEnd, CliLeavesNoLineOpenAndStopsAtCtrlC) {
             EXPECT_TRUE(trace.readAll().contains(" MTX 41 54 48 30 0D\n")) << "ATH0";
         }
     }
+}
+
+// tavrel-cli find: meters at other speeds and IDs, a silent line, a generic Modbus slave and a
+// port another program holds; each meter with its settings, nothing else called a meter. Then
+// --save, and a download with no options at all reaches the meter found.
+TEST_F(EndToEnd, FindTellsEachMetersPortSpeedAndId) {
+    SimProcess nine({"--baud", "9600", "--slave", "7"});
+    SimProcess fast({"--slave", "1", "--baud", "38400"});
+    SimProcess slow({"--baud", "2400", "--slave", "3", "--records", "10"});
+    SimProcess silent({"--fault", "silence"});
+    SimProcess generic({"--baud", "19200", "--fault", "exception=1:96"});
+    SimProcess held({});
+    const int holder = ::open(held.device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    QTemporaryDir dir;
+    QProcess cli;
+    cli.setWorkingDirectory(dir.path());
+    const QStringList ports{nine.device,   fast.device,    slow.device,
+                            silent.device, generic.device, held.device};
+    cli.start(binary("/cli/tavrel-cli"), {"find", "--ports", ports.join(u','), "--slaves", "1-10",
+                                          "--bauds", "38400,9600,19200,2400"});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    ::close(holder);
+    const QString out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    EXPECT_EQ(cli.exitCode(), 0) << out.toStdString();
+    const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    auto line = [&](const QString& start) {
+        const QStringList found = lines.filter(start);
+        return found.size() == 1 ? found[0] : QStringLiteral("%1 lines").arg(found.size());
+    };
+    EXPECT_TRUE(
+        line("Meter on " + nine.device + ":").contains(": 9600 baud, slave ID 7, 120 records"))
+        << out.toStdString();
+    EXPECT_TRUE(line("Meter on " + fast.device + ":").contains(": 38400 baud, slave ID 1,"))
+        << out.toStdString();
+    EXPECT_TRUE(
+        line("Meter on " + slow.device + ":")
+            .contains(": 2400 baud, slave ID 3, 10 records; channels: Flow m3/h, Total m3,"))
+        << out.toStdString();
+    EXPECT_TRUE(line("Other Modbus device on " + generic.device + ":")
+                    .contains(": 19200 baud, slave ID 1 "))
+        << out.toStdString();
+    EXPECT_EQ(line(held.device + ": in use by another program"),
+              held.device + ": in use by another program, skipped");
+    EXPECT_TRUE(lines.filter(silent.device).isEmpty()) << out.toStdString();
+    EXPECT_EQ(lines.size(), 5) << out.toStdString();
+
+    cli.start(binary("/cli/tavrel-cli"), {"find", "--ports", nine.device, "--save"});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    cli.start(binary("/cli/tavrel-cli"), {"download"});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardOutput().constData();
 }
 
 // tavrel-cli plot and download --plot: a chart from a CSV the tool wrote in a Korean locale,

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -298,6 +299,39 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     // The window itself is unchanged: five tabs, one menu item.
     EXPECT_EQ(tabs()->count(), 5);
     EXPECT_EQ(window->menuBar()->actions().size(), 1);
+}
+
+// "Find the instrument…" in the settings tab's menu finds a meter on a real pseudo-terminal;
+// "Use" sets port, speed and slave ID through the widgets, as a user's choice would.
+TEST_F(WindowTest, FindTheInstrumentAndUseIt) {
+    QProcess sim;
+    sim.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
+              {"--pty", "--baud", "19200", "--slave", "9", "--records", "5"});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    window->startUp();
+    window->findPorts = [&] { return QList<find::Candidate>{{device, QString(), QString()}}; };
+    auto* page = widget<QWidget>("SSTab1_tab2");
+    ASSERT_EQ(page->actions().size(), 1);
+    EXPECT_EQ(page->actions()[0]->text(), "Find the instrument…");
+    page->actions()[0]->trigger();
+    ASSERT_NE(window->finder(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->finder()->running(), 30000);
+    auto* results = window->finder()->findChild<QListWidget*>("FindResults");
+    ASSERT_EQ(results->count(), 1);
+    EXPECT_TRUE(
+        results->item(0)->text().startsWith("Meter on " + device + ": 19200 baud, slave ID 9"));
+    window->finder()->findChild<QPushButton*>("FindUse")->click();
+    EXPECT_TRUE(widget<QRadioButton>("Option1(5)")->isChecked());  // 19200
+    EXPECT_TRUE(widget<QRadioButton>("Option2(0)")->isChecked());
+    EXPECT_EQ(widget<QLineEdit>("Text1")->text(), "009");
+    EXPECT_EQ(rig->state.CommSlaveID, 9);
+    EXPECT_EQ(rig->state.CommBaud, "19200");
+    QFile ports("Tavreldwn.ports");
+    ASSERT_TRUE(ports.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ports.readAll(), "1=" + device.toUtf8() + "\r\n");
+    sim.kill();
+    sim.waitForFinished();
 }
 
 // "Add to archive…" asks for the archive and the meter's name once, keeps them beside the
