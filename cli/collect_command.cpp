@@ -66,13 +66,28 @@ class ConsoleProgress final : public collect::CollectProgress {
     QString status_;
 };
 
+// Columns on a terminal: a Hangul syllable or any other wide character takes two cells.
+qsizetype displayWidth(const QString& text) {
+    qsizetype width = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
+                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
+                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+                          (u >= 0xFFE0 && u <= 0xFFE6);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
 QString padded(const QString& text, qsizetype width, bool right = false) {
-    return right ? text.rightJustified(width) : text.leftJustified(width);
+    const QString fill(std::max<qsizetype>(0, width - displayWidth(text)), u' ');
+    return right ? fill + text : text + fill;
 }
 
 void printSummary(const QList<collect::MeterReport>& reports) {
     qsizetype nameWidth = 5;
-    for (const auto& r : reports) nameWidth = std::max(nameWidth, r.name.size());
+    for (const auto& r : reports) nameWidth = std::max(nameWidth, displayWidth(r.name));
     auto line = [&](const QString& name, const QString& result, const QStringList& numbers,
                     const QString& cause) {
         QString text = padded(name, nameWidth) + u' ' + padded(result, 7);
@@ -240,6 +255,9 @@ int runCollectCommand(const QCommandLineParser& parser) {
     QList<collect::MeterReport> reports;
     QString error;
     if (!collect::runCollect(meters, options, progress, &reports, &error)) {
+        // A folder that cannot be made or written is a mistake in the set-up: said before any
+        // meter is called, as a usage error.
+        if (error.startsWith(QStringLiteral("cannot"))) return usageError(error);
         std::fprintf(stderr, "tavrel-cli: %s\n", console(error).constData());
         return kSomeFailed;
     }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 #include "cli_views.h"
@@ -63,6 +64,18 @@ int draw(const PlotRequest& request, ChartData data) {
                                                                Qt::CaseInsensitive) == 0)
                     index = k;
             }
+            // Else the start of one caption ("Total" for "Total m3"), when only one starts so.
+            for (qsizetype k = 0; !number && index < 0 && k < data.channels.size(); ++k) {
+                if (!data.channels[k].caption.trimmed().startsWith(item.trimmed(),
+                                                                   Qt::CaseInsensitive))
+                    continue;
+                const bool another = std::any_of(
+                    data.channels.begin() + k + 1, data.channels.end(), [&](const auto& c) {
+                        return c.caption.trimmed().startsWith(item.trimmed(), Qt::CaseInsensitive);
+                    });
+                if (!another) index = k;
+                break;
+            }
             if (index < 0 || index >= data.channels.size()) {
                 QStringList names;
                 for (qsizetype k = 0; k < data.channels.size(); ++k)
@@ -88,6 +101,19 @@ int draw(const PlotRequest& request, ChartData data) {
         *target = *t;
     }
     if (to <= from) return fail(kUsage, QStringLiteral("--to must come after --from"));
+    const bool any = std::any_of(data.channels.begin(), data.channels.end(), [&](const auto& c) {
+        return std::any_of(c.runs.begin(), c.runs.end(), [&](const QVector<QPointF>& run) {
+            return std::any_of(run.begin(), run.end(), [&](const QPointF& p) {
+                return p.x() >= static_cast<double>(from) && p.x() <= static_cast<double>(to);
+            });
+        });
+    });
+    if (!any) {
+        const auto text = [](qint64 ms) {
+            return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        };
+        return fail(1, QStringLiteral("no records between %1 and %2").arg(text(from), text(to)));
+    }
 
     LogChart chart;
     chart.setData(std::move(data));

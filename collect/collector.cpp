@@ -305,6 +305,11 @@ bool runCollect(const QList<Meter>& meters, const CollectOptions& options,
     QLockFile lock(QDir(options.outDir).filePath(QStringLiteral(".tavrel-collect.lock")));
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError) {
+            // Not another round: the folder takes no file (read-only, no permission).
+            *error = QStringLiteral("cannot write into the folder %1").arg(options.outDir);
+            return false;
+        }
         qint64 pid = 0;
         QString host;
         QString app;

@@ -1,5 +1,7 @@
 #include "meters.h"
 
+#include "comm_port.h"
+
 #include <QStringDecoder>
 
 #include <QFileInfo>
@@ -79,6 +81,13 @@ bool parseMeters(const QByteArray& text, const QString& fileName, QList<Meter>* 
         if (names.contains(m.name)) return fail(QStringLiteral("a second \"%1\"").arg(m.name));
         if (m.where.contains(u'='))
             return fail(QStringLiteral("WHERE is missing before \"%1\"").arg(m.where));
+        // A device server's address is checked now: a wrong one is a mistake in the file,
+        // never something to retry all night.
+        if (m.where.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive)) {
+            QString why;
+            if (parseDeviceServer(m.where, QStringLiteral("38400,N,8,1"), why).host.isEmpty())
+                return fail(why);
+        }
         for (qsizetype f = 2; f < fields.size(); ++f) {
             const QString key = fields[f].section(u'=', 0, 0);
             const QString value = fields[f].section(u'=', 1);

@@ -255,6 +255,40 @@ TEST(CollectRound, ThePhoneBookThroughOneModem) {
     EXPECT_TRUE(r.out.contains("dialing 222: busy")) << r.out.constData();
 }
 
+// Mistakes in the set-up are said at once as such (exit 64, nothing visited or retried); meter
+// names in Hangul keep the summary's columns in line (two cells a syllable).
+TEST(CollectRound, SetUpMistakesAndWideNames) {
+    QTemporaryDir dir;
+    struct Case {
+        const char* meters;
+        const char* outDir;
+        const char* said;
+    };
+    for (const Case& c :
+         {Case{"north tcp://host\n", "logs", "m.txt:1: tcp://host is not tcp://HOST:PORT"},
+          Case{"a /dev/null\nnorth tcp://:4001\n", "logs", "m.txt:2: tcp://:4001 is not"},
+          Case{"north tcp://h:70000\n", "logs", "m.txt:1: tcp://h:70000 is not"},
+          Case{"north /dev/null\n", "/sys/kernel", "cannot write into the folder /sys/kernel"}}) {
+        QFile file(dir.filePath(QStringLiteral("m.txt")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.meters);
+        file.close();
+        QElapsedTimer t;
+        t.start();
+        const CliRun r = cli(dir.path(), {"collect", "--meters", "m.txt", "--out-dir", c.outDir});
+        EXPECT_EQ(r.exit, 64) << c.meters;
+        EXPECT_TRUE(r.err.contains(c.said)) << r.err.constData();
+        EXPECT_LT(t.elapsed(), 10000) << c.meters;
+    }
+    QFile file(dir.filePath(QStringLiteral("m.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("정수장 /dev/tavrel-none-1\nnorth /dev/tavrel-none-2\n");
+    file.close();
+    const CliRun r = cli(dir.path(), {"collect", "--meters", "m.txt", "--retries", "0"});
+    EXPECT_TRUE(r.out.contains("\n정수장 failed")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("\nnorth  failed")) << r.out.constData();
+}
+
 // A round into the archive, twice: the first visit reads the whole log, the second only what
 // is new; no CSV with --no-csv; `meters` lists what the archive holds.
 TEST(CollectRound, IntoTheArchiveNewRecordsOnly) {

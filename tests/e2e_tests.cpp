@@ -650,6 +650,13 @@ TEST_F(EndToEnd, CliPlotsTheCsvItWrote) {
         {{"plot", "log.csv", "--out", "w.png", "--from", "tomorrow"}, 64, nullptr, "--from"},
         {{"plot", "log.csv", "--out", "no/such/dir/v.png"}, 3, nullptr, "cannot write"},
         {{"plot"}, 64, nullptr, "say plot CSV"},
+        // A caption's unique start names its channel ("Total" for "Total m3"); a range that
+        // holds no record draws nothing.
+        {{"plot", "log.csv", "--out", "total.png", "--channels", "total"}, 0, "total.png", ""},
+        {{"plot", "log.csv", "--out", "u.png", "--from", "2027-01-01", "--to", "2027-02-01"},
+         1,
+         nullptr,
+         "no records between 2027-01-01 00:00 and 2027-02-01"},
     };
     for (const Case& c : cases) {
         const auto [exit, err] = run(c.args);
@@ -661,8 +668,9 @@ TEST_F(EndToEnd, CliPlotsTheCsvItWrote) {
     }
     EXPECT_TRUE(isImage("log.png", "\x89PNG"));
     // Nothing of a refused or failed image is left behind.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-              (QStringList{"after.svg", "log.csv", "log.png", "notes.csv", "part.svg"}));
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+        (QStringList{"after.svg", "log.csv", "log.png", "notes.csv", "part.svg", "total.png"}));
 }
 
 }  // namespace
