@@ -310,6 +310,10 @@ TEST(CollectRound, IntoTheArchiveNewRecordsOnly) {
     const CliRun listed = cli(dir.path(), {"meters", "--archive", "a.db"});
     EXPECT_TRUE(listed.out.contains("north")) << listed.out.constData();
     EXPECT_TRUE(listed.out.contains("     300 ")) << listed.out.constData();
+    const CliRun drawn =
+        cli(dir.path(), {"plot", "--archive", "a.db", "--meter", "north", "--out", "north.png"});
+    EXPECT_EQ(drawn.exit, 0) << drawn.err.constData();
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("north.png"))));
 }
 
 // The fleet: collectors on other PCs share one PostgreSQL. Each has its own meters file; the six

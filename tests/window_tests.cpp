@@ -233,6 +233,9 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     EXPECT_TRUE(command2->isEnabled());
     EXPECT_EQ(widget<QLabel>("Label4")->text(), "Finished. Data in File");
     EXPECT_EQ(widget<QProgressBar>("ProgressBar1")->value(), 100);
+    // Bytes and time left ride along as the bar's tooltip (the status texts stay the tool's).
+    EXPECT_EQ(widget<QProgressBar>("ProgressBar1")->toolTip(),
+              "3840 of 3840 bytes, about 0 s left");
     EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), " 120");
     EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), "Flow m3/h");
     EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(), "Flow m3/h");

@@ -83,6 +83,14 @@ for locale in en_US.UTF-8 ko_KR.UTF-8; do
   fi
 done
 
+# Finding the instrument on COM1: its speed and slave ID told, as on Linux.
+start_sim "$work/find.dev" --pty --baud 9600 --slave 5 --records 5
+map_com1 "$(head -n1 "$work/find.dev")"
+found=$(cd "$work" && "$run" "$win/cli/tavrel-cli.exe" find --ports COM1 --bauds 38400,9600 \
+          --slaves 1-6 2>/dev/null | tr -d '\r')
+check "find: the meter on COM1 at 9600 baud, slave ID 5" \
+  grep -q "^Meter on COM1: 9600 baud, slave ID 5, 5 records" <<<"$found"
+
 # A serial device server: the same instrument over tcp:// (Windows' QTcpSocket port).
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 start_sim "$work/tcp.url" --tcp "$port" "${sim_options[@]}"
