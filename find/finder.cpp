@@ -26,10 +26,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+#ifndef _WIN32
 QString firstLine(const QString& file) {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readLine()).trimmed() : QString();
 }
+#endif
 
 enum class Answer { None, Reply, Exception };
 
