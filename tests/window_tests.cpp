@@ -304,6 +304,7 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     EXPECT_EQ(window->menuBar()->actions().size(), 1);
 }
 
+#ifndef _WIN32  // a pseudo-terminal and tavrel-sim
 // "Find the instrument…" in the settings tab's menu finds a meter on a real pseudo-terminal;
 // "Use" sets port, speed and slave ID through the widgets, as a user's choice would.
 TEST_F(WindowTest, FindTheInstrumentAndUseIt) {
@@ -336,6 +337,8 @@ TEST_F(WindowTest, FindTheInstrumentAndUseIt) {
     sim.kill();
     sim.waitForFinished();
 }
+
+#endif
 
 // "Add to archive…" asks for the archive and the meter's name once, keeps them beside the
 // settings, and adds the last download; the same download again adds nothing new.
