@@ -2,6 +2,11 @@
 // What the headless tool shows instead of the window: status texts as lines, a progress bar
 // on a terminal (plain percentage lines otherwise), the display lines and the modem's replies.
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -16,6 +21,15 @@ namespace tavrel::cli {
 
 // Text for the terminal, in the code page of the locale it runs in.
 inline QByteArray console(const QString& text) { return encodeLocal(text); }
+
+// Progress lines that redraw themselves only on a terminal; piped, plain lines.
+inline bool stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(2) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
 
 // A usage error of any command: said on stderr with the pointer to --help; exit code 64.
 inline constexpr int kUsageExit = 64;

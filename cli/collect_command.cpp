@@ -2,13 +2,6 @@
 
 #include "archive.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
 #include <QDateTime>
 #include <QFile>
 #include <QSet>
@@ -251,7 +244,7 @@ int runCollectCommand(const QCommandLineParser& parser) {
     }
 
     const QString started = QDateTime::currentDateTime().toString(Qt::ISODate);
-    ConsoleProgress progress(::isatty(STDERR_FILENO) != 0);
+    ConsoleProgress progress(stderrIsTerminal());
     QList<collect::MeterReport> reports;
     QString error;
     if (!collect::runCollect(meters, options, progress, &reports, &error)) {

@@ -1,12 +1,5 @@
 #include "find_command.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
 #include <QFileInfo>
 #include <cstdio>
 
@@ -122,7 +115,7 @@ int runFindCommand(const QCommandLineParser& parser) {
         return usageError(QStringLiteral("--slaves wants IDs from 0 to 255, e.g. 1-247 or 7"));
     options.all = parser.isSet(QStringLiteral("all"));
 
-    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    const bool terminal = stderrIsTerminal();
     std::atomic<bool> stop{false};
     const collect::StopSignals interrupt([&stop] { stop = true; });
     find::Finder finder;

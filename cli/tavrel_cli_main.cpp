@@ -13,13 +13,6 @@
 // read all four lines, 2 otherwise; collect exits 0 when every meter is collected, 2 when some
 // failed.
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -92,7 +85,7 @@ bool dial(tavrel::Link& link, tavrel::Modem& modem, const tavrel::cli::TextModem
 
 int runDownload(tavrel::Link& link, const QCommandLineParser& parser,
                 tavrel::archive::Archive* archive) {
-    tavrel::cli::TextDownloadView view(stdout, stderr, ::isatty(STDERR_FILENO) != 0);
+    tavrel::cli::TextDownloadView view(stdout, stderr, tavrel::cli::stderrIsTerminal());
     tavrel::FlexGrid grid(tavrel::kRecordsGridRows, tavrel::kRecordsGridCols);
     tavrel::DownloadDriver driver(link, grid, view);
     int result = -1;
