@@ -17,7 +17,12 @@
 #include "tcp_comm_port.h"
 
 #ifdef _WIN32
-#include <QSettings>
+#include <QMap>
+// clang-format off
+#include <windows.h>
+#include <devguid.h>
+#include <setupapi.h>
+// clang-format on
 #endif
 
 namespace tavrel::find {
@@ -120,12 +125,46 @@ bool parseSlaves(const QString& text, QList<int>* out) {
 QList<Candidate> systemPorts() {
     QList<Candidate> out;
 #ifdef _WIN32
-    // The COM ports Windows lists, with the driver's name for each.
-    QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"),
-                  QSettings::NativeFormat);
-    for (const QString& key : map.allKeys()) {
-        const QString com = map.value(key).toString();
-        out.append({com, QString(), key.section(u'\\', -1)});
+    // The COM ports Windows lists, each with the name Device Manager shows for it ("USB Serial
+    // Port (COM3)"), else the driver's own.
+    QMap<QString, QString> friendly;
+    const HDEVINFO set =
+        SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (set != INVALID_HANDLE_VALUE) {
+        SP_DEVINFO_DATA info{};
+        info.cbSize = sizeof info;
+        for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &info); ++i) {
+            wchar_t name[256] = {};
+            if (!SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr,
+                                                   reinterpret_cast<BYTE*>(name), sizeof name,
+                                                   nullptr))
+                continue;
+            const QString text = QString::fromWCharArray(name);
+            const qsizetype open = text.lastIndexOf(QStringLiteral("(COM"));
+            if (open >= 0) friendly.insert(text.mid(open + 1).chopped(1), text);
+        }
+        SetupDiDestroyDeviceInfoList(set);
+    }
+    // Its value names are driver paths ("\\Device\\Serial0"), which QSettings would take for
+    // groups: read with the registry calls themselves.
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            wchar_t data[64];
+            DWORD nameLength = 256;
+            DWORD dataBytes = sizeof data;
+            DWORD type = 0;
+            if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type,
+                              reinterpret_cast<BYTE*>(data), &dataBytes) != ERROR_SUCCESS)
+                break;
+            if (type != REG_SZ) continue;
+            const QString com = QString::fromWCharArray(data).trimmed().remove(QChar(0));
+            const QString driver = QString::fromWCharArray(name, nameLength).section(u'\\', -1);
+            out.append({com, QString(), friendly.value(com, driver)});
+        }
+        RegCloseKey(key);
     }
     std::sort(out.begin(), out.end(), [](const Candidate& a, const Candidate& b) {
         return a.device.mid(3).toInt() < b.device.mid(3).toInt();
