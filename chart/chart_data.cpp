@@ -10,11 +10,6 @@ namespace {
 // A step back longer than this is the log crossing New Year (Jan after Dec of one year).
 constexpr qint64 kNewYearStep = 300LL * 24 * 3600 * 1000;
 
-QString unitOf(const QString& caption) {
-    const qsizetype blank = caption.trimmed().lastIndexOf(u' ');
-    return blank < 0 ? QString() : caption.trimmed().mid(blank + 1);
-}
-
 struct Record {
     StampReader::Stamp stamp;
     qint64 x = 0;
@@ -29,7 +24,39 @@ std::optional<double> valueOf(const QString& text) {
     return v;
 }
 
+// The over-range marks the instrument writes for a value it cannot hold.
+int overRangeOf(double v) {
+    if (std::fabs(v) >= 9.99e36) return v > 0 ? 1 : -1;
+    if (static_cast<float>(v) == -1e-37F) return -1;  // a negative underflow
+    return 0;
+}
+
 }  // namespace
+
+QString unitOf(const QString& caption) {
+    static const QStringList units{
+        QStringLiteral("m3/h"), QStringLiteral("m3/s"), QStringLiteral("m3/min"),
+        QStringLiteral("m3"),   QStringLiteral("l/s"),  QStringLiteral("l/min"),
+        QStringLiteral("l/h"),  QStringLiteral("l"),    QStringLiteral("bar"),
+        QStringLiteral("mbar"), QStringLiteral("kPa"),  QStringLiteral("MPa"),
+        QStringLiteral("Pa"),   QStringLiteral("psi"),  QStringLiteral("°C"),
+        QStringLiteral("C"),    QStringLiteral("degC"), QStringLiteral("K"),
+        QStringLiteral("m"),    QStringLiteral("mm"),   QStringLiteral("cm"),
+        QStringLiteral("m/s"),  QStringLiteral("%"),    QStringLiteral("ppm"),
+        QStringLiteral("mg/l"), QStringLiteral("pH"),   QStringLiteral("NTU"),
+        QStringLiteral("mA"),   QStringLiteral("V"),    QStringLiteral("kW"),
+        QStringLiteral("kWh"),  QStringLiteral("MWh"),  QStringLiteral("Hz"),
+        QStringLiteral("t/h"),  QStringLiteral("kg/h"), QStringLiteral("t"),
+        QStringLiteral("kg"),   QStringLiteral("m3/d"), QStringLiteral("l/d")};
+    const QString trimmed = caption.trimmed();
+    const qsizetype blank = trimmed.lastIndexOf(u' ');
+    if (blank < 0) return {};
+    QString word = trimmed.mid(blank + 1);
+    if (word.startsWith(u'[') && word.endsWith(u']')) word = word.mid(1, word.size() - 2);
+    for (const QString& unit : units)
+        if (word.compare(unit, Qt::CaseInsensitive) == 0) return unit;
+    return {};
+}
 
 ChartData buildChartData(const LogTable& table) {
     const qsizetype channels = table.captions.size();
@@ -93,6 +120,11 @@ ChartData buildChartData(const LogTable& table) {
             const auto k = static_cast<std::size_t>(c);
             if (!v) {
                 open[k] = false;
+                continue;
+            }
+            if (const int side = overRangeOf(*v); side != 0) {
+                line.overRange.append(QPointF(static_cast<double>(x), side));
+                open[k] = false;  // the line breaks there
                 continue;
             }
             if (!line.used()) line.min = line.max = *v;

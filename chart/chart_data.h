@@ -19,11 +19,14 @@ namespace tavrel {
 
 struct ChannelLine {
     QString caption;
-    QString unit;                  // the caption's last word ("m3/h"), which groups y axes
+    QString unit;                  // a real unit the caption ends with ("m3/h"), or empty
     QList<QVector<QPointF>> runs;  // x: msecs since the epoch, y: value
+    // The instrument's over-range marks (1E+37 above, -1E+37 and -1E-37 below): no values, so
+    // they never stretch an axis; x, and y +1 (above the range) or -1 (below).
+    QVector<QPointF> overRange;
     double min = 0;
     double max = 0;
-    bool used() const { return !runs.isEmpty(); }
+    bool used() const { return !runs.isEmpty() || !overRange.isEmpty(); }
 };
 
 struct ChartBreak {
@@ -41,6 +44,10 @@ struct ChartData {
 };
 
 ChartData buildChartData(const LogTable& table);
+
+// The unit a caption ends with when it is a real one ("Flow m3/h" -> "m3/h"); empty for
+// "Flow A" or "Aux 1", whose last word names no unit.
+QString unitOf(const QString& caption);
 
 // At most two points for each of `columns` equal buckets across [x0, x1]: the lowest and the
 // highest point of the bucket, in their order, so no spike is lost however many points share a

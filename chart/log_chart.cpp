@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QValueAxis>
@@ -76,21 +77,42 @@ void LogChart::rebuild() {
     timeAxis_->setFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
     timeAxis_->setTickCount(6);
     timeAxis_->setLabelsFont(chartFont(8));
+    timeAxis_->setTitleFont(chartFont(8));
+    timeAxis_->setTitleText(QStringLiteral("Time"));
     c->addAxis(timeAxis_, Qt::AlignBottom);
 
-    std::map<QString, QValueAxis*> axes;  // by unit, or the one normalised axis
-    int side = 0;
+    // At most one value axis on each side: the first real unit on the left; on the right a
+    // second unit when it is the only other one, else a plain value axis for all the rest.
+    QStringList units;
+    bool unitless = false;
+    for (const ChannelLine& line : data_.channels) {
+        if (!line.used()) continue;
+        if (line.unit.isEmpty()) {
+            unitless = true;
+        } else if (!units.contains(line.unit)) {
+            units.append(line.unit);
+        }
+    }
+    const QString plain = QStringLiteral("Value");
+    const QString left = units.value(0, plain);
+    const QString right = units.size() == 2 && !unitless ? units[1] : plain;
+    std::map<QString, QValueAxis*> axes;  // by title
     auto axisFor = [&](const ChannelLine& line) {
-        const QString key = normalised_ ? QString() : line.unit;
-        auto it = axes.find(key);
+        QString title = normalised_ ? QStringLiteral("0 = lowest, 1 = highest of each channel")
+                                    : (line.unit == left    ? left
+                                       : line.unit == right ? right
+                                                            : plain);
+        if (!normalised_ && line.unit.isEmpty() && left == plain) title = plain;
+        auto it = axes.find(title);
         if (it != axes.end()) return it->second;
         auto* axis = new QValueAxis;
         axis->setLabelsFont(chartFont(8));
         axis->setTitleFont(chartFont(8));
-        axis->setTitleText(normalised_ ? QStringLiteral("0 = lowest, 1 = highest of each channel")
-                                       : (line.unit.isEmpty() ? line.caption : line.unit));
-        c->addAxis(axis, side++ % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
-        axes.emplace(key, axis);
+        axis->setTitleText(title);
+        // People's numbers: at most six significant digits, exponent form beyond them.
+        axis->setLabelFormat(QStringLiteral("%.6g"));
+        c->addAxis(axis, normalised_ || title == left ? Qt::AlignLeft : Qt::AlignRight);
+        axes.emplace(title, axis);
         return axis;
     };
     for (qsizetype k = 0; k < data_.channels.size(); ++k) {
@@ -120,6 +142,22 @@ void LogChart::rebuild() {
                 });
             }
             channel.runs.append(series);
+        }
+        if (!line.overRange.isEmpty()) {
+            // Over range: a mark at the top or bottom edge, in the channel's colour.
+            channel.overRange = new QScatterSeries;
+            channel.overRange->setName(line.caption + QStringLiteral(" over range"));
+            channel.overRange->setColor(colorOf(k));
+            channel.overRange->setMarkerSize(7);
+            channel.overRange->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+            c->addSeries(channel.overRange);
+            channel.overRange->attachAxis(timeAxis_);
+            channel.overRange->attachAxis(channel.axis);
+            channel.overRange->setVisible(channel.visible);
+            for (QLegendMarker* marker : c->legend()->markers(channel.overRange))
+                marker->setVisible(false);
+        } else {
+            channel.overRange = nullptr;
         }
     }
     // Breaks: a dashed line from bottom to top wherever the time steps back (or the year was
@@ -185,6 +223,26 @@ void LogChart::refill() {
         axis->setRange(range.first - pad, range.second + pad);
         axis->applyNiceNumbers();
     }
+    for (qsizetype k = 0; k < channels_.size(); ++k) {
+        const Channel& channel = channels_[k];
+        if (channel.overRange == nullptr || channel.axis == nullptr) continue;
+        QVector<QPointF> marks;
+        for (const QPointF& p : data_.channels[k].overRange) {
+            if (p.x() < static_cast<double>(from_) || p.x() > static_cast<double>(to_)) continue;
+            marks.append(QPointF(p.x(), p.y() > 0 ? channel.axis->max() : channel.axis->min()));
+        }
+        channel.overRange->replace(marks);
+    }
+    const auto when = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    };
+    chart()->setTitle((subject_.isEmpty() ? QString() : subject_ + QStringLiteral(": ")) +
+                      when(from_) + QStringLiteral(" – ") + when(to_));
+}
+
+void LogChart::setSubject(const QString& subject) {
+    subject_ = subject;
+    refill();
 }
 
 void LogChart::setNormalised(bool normalised) {
@@ -202,6 +260,7 @@ void LogChart::setChannelVisible(int channel, bool visible) {
     Channel& c = channels_[channel];
     c.visible = visible;
     for (QLineSeries* series : c.runs) series->setVisible(visible);
+    if (c.overRange != nullptr) c.overRange->setVisible(visible);
     if (!c.runs.isEmpty()) {
         for (QLegendMarker* marker : chart()->legend()->markers(c.runs.first())) {
             marker->setVisible(true);  // a hidden series keeps its marker, greyed

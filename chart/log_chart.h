@@ -14,6 +14,7 @@
 class QLabel;
 class QCheckBox;
 class QLineSeries;
+class QScatterSeries;
 class QValueAxis;
 class QDateTimeAxis;
 
@@ -25,6 +26,8 @@ class LogChart final : public QChartView {
     explicit LogChart(QWidget* parent = nullptr);
 
     void setData(ChartData data);
+    // What the chart shows (a file or a meter); the title adds the range on screen.
+    void setSubject(const QString& subject);
     const ChartData& data() const { return data_; }
     // Each channel scaled to its own lowest..highest on one 0..1 axis.
     void setNormalised(bool normalised);
@@ -60,6 +63,7 @@ class LogChart final : public QChartView {
   private:
     struct Channel {
         QList<QLineSeries*> runs;
+        QScatterSeries* overRange = nullptr;  // marks at the plot's edge
         QValueAxis* axis = nullptr;
         bool visible = true;
     };
@@ -69,6 +73,7 @@ class LogChart final : public QChartView {
     double timeAt(double x) const;
 
     ChartData data_;
+    QString subject_;
     QList<Channel> channels_;
     QDateTimeAxis* timeAxis_ = nullptr;
     QValueAxis* breakAxis_ = nullptr;

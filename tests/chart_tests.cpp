@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QScatterSeries>
+#include <QValueAxis>
+
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -193,6 +196,61 @@ TEST(ChartCsv, RefusesWhatTheToolDidNotWrite) {
         EXPECT_FALSE(readLogCsv(c.bytes, &table, &error)) << c.bytes.constData();
         EXPECT_TRUE(error.startsWith(QLatin1String(c.error))) << error.toStdString();
     }
+}
+
+// Eight channels with Korean captions and the instrument's over-range marks: one value axis a
+// side (the first real unit left, the rest on a plain value axis), numbers people read, the
+// over-range values as marks that stretch no axis, a "Time" axis and a title.
+TEST(ChartView, EightChannelsStayReadable) {
+    std::setlocale(LC_ALL, "C");
+    const QStringList captions{"유량 m3/h", "적산 m3", "압력 bar", "온도 °C",
+                               "Flow A",    "Aux 1",   "수위 m",   "탁도 NTU"};
+    QList<QStringList> rows;
+    for (int i = 0; i < 200; ++i) {
+        const QDateTime t = QDateTime(QDate(2026, 3, 15), QTime(0, 0)).addSecs(i * 900);
+        QStringList row{t.toString(QStringLiteral("MM/dd/yy HH:mm:ss"))};
+        for (int k = 0; k < 8; ++k) row << QString::number(10.0 * (k + 1) + std::sin(i / 9.0));
+        if (i == 50) row[1] = QStringLiteral(" 1E+37");  // over range on the flow
+        if (i == 90) row[2] = QStringLiteral("-1E-37");  // a negative underflow
+        if (i == 120) row[3] = QStringLiteral("-1E+37");
+        rows.append(row);
+    }
+    EXPECT_EQ(unitOf(QStringLiteral("Flow A")), QString());
+    EXPECT_EQ(unitOf(QStringLiteral("Aux 1")), QString());
+    EXPECT_EQ(unitOf(QStringLiteral("유량 m3/h")), QStringLiteral("m3/h"));
+    LogChart chart;
+    chart.setData(buildChartData(table(captions, rows)));
+    chart.setSubject(QStringLiteral("north"));
+    const QImage image = chart.image(QSize(1000, 500));
+    QStringList left;
+    QStringList right;
+    QString time;
+    for (QAbstractAxis* axis : chart.chart()->axes()) {
+        if (!axis->isVisible()) continue;
+        if (axis->alignment() == Qt::AlignBottom) {
+            time = axis->titleText();
+            continue;
+        }
+        (axis->alignment() == Qt::AlignLeft ? left : right) << axis->titleText();
+        if (auto* values = qobject_cast<QValueAxis*>(axis)) {
+            EXPECT_LT(values->max(), 1e6) << values->titleText().toStdString();  // no 1E+37
+            EXPECT_GT(values->min(), -1e6) << values->titleText().toStdString();
+            EXPECT_EQ(values->labelFormat(), "%.6g");
+        }
+    }
+    EXPECT_EQ(left, QStringList{"m3/h"});
+    EXPECT_EQ(right, QStringList{"Value"});
+    EXPECT_EQ(time, "Time");
+    EXPECT_TRUE(chart.chart()->title().startsWith("north: 2026-03-15 00:00 – "))
+        << chart.chart()->title().toStdString();
+    // The marks sit on the plot's edge: three of them.
+    int marks = 0;
+    for (QAbstractSeries* series : chart.chart()->series())
+        if (auto* scatter = qobject_cast<QScatterSeries*>(series))
+            marks += static_cast<int>(scatter->count());
+    EXPECT_EQ(marks, 3);
+    if (qEnvironmentVariableIsSet("TAVREL_KEEP_CHART_SHOT"))
+        image.save(qEnvironmentVariable("TAVREL_KEEP_CHART_SHOT"));
 }
 
 TEST(ChartView, DrawsTheLinesInsideThePlotArea) {
