@@ -38,8 +38,7 @@ QString addDownloadToArchive(const DownloadDriver& driver, const ArchiveChoice& 
     v.meter = choice.meter;
     v.place = place;
     v.slave = slave;
-    for (int k = 1; k <= 8; ++k)
-        v.captions.append(driver.shape().captions[static_cast<std::size_t>(k)]);
+    v.captions = driver.shape().captionList();
     v.started = v.ended = QDateTime::currentDateTime();
     v.result = QStringLiteral("ok");
     v.readKind = QStringLiteral("full");

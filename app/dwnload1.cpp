@@ -212,7 +212,7 @@ void DwnLoad1::useFound(const find::Hit& hit) {
     if (number == 0) {
         // Another device than COM1..COM4: port 1 means it from now on, here and next time.
         number = 1;
-        const QString device = hit.port.stable.isEmpty() ? hit.port.device : hit.port.stable;
+        const QString device = hit.port.kept();
         if (auto* mapped = dynamic_cast<MappedCommPort*>(&link_.port()))
             mapped->setMapping(number, device);
         PortMap::saveMapping(kPortsFileName, number, device);

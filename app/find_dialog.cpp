@@ -69,7 +69,7 @@ void FindDialog::probing(const QString& port, int baud, int slave) {
 }
 
 void FindDialog::found(const find::Hit& hit) {
-    const QString where = hit.port.stable.isEmpty() ? hit.port.device : hit.port.stable;
+    const QString where = hit.port.kept();
     if (hit.kind == find::Hit::Meter) {
         meters_.append(hit);
         // Meters first, in the order found: their rows match meters_.

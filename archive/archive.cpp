@@ -408,7 +408,7 @@ int Archive::writeCsv(const QString& meter, const QDateTime& from, const QDateTi
                       const QString& file, QString* error) {
     QStringList captions;
     const QList<ExportRow> rows = exportRows(meter, from, to, &captions);
-    if (!meterLog(meter).known) {
+    if (captions.isEmpty()) {  // exportRows found no such meter
         *error = QStringLiteral("the archive has no meter named %1").arg(meter);
         return -1;
     }
@@ -465,13 +465,12 @@ void Archive::releaseClaim(const QString& meter) {
 }
 
 int Archive::roundsFailed(const QString& meter) {
-    const MeterLog log = meterLog(meter);
     QSqlQuery q(db_);
     q.prepare(
-        QStringLiteral("SELECT started, result FROM visits WHERE meter_id = ? ORDER BY "
-                       "started DESC, id DESC"));
-    q.addBindValue(log.id);
-    if (!log.known || !q.exec()) return 0;
+        QStringLiteral("SELECT v.started, v.result FROM visits v JOIN meters m ON m.id = "
+                       "v.meter_id WHERE m.name = ? ORDER BY v.started DESC, v.id DESC"));
+    q.addBindValue(meter);
+    if (!q.exec()) return 0;
     int rounds = 0;
     QDate night;
     while (q.next()) {

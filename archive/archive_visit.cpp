@@ -7,11 +7,6 @@
 namespace tavrel::archive {
 
 namespace {
-QStringList captionList(const LogShape& shape) {
-    QStringList out;
-    for (int k = 1; k <= 8; ++k) out.append(shape.captions[static_cast<std::size_t>(k)]);
-    return out;
-}
 qint64 wireBytes(const Link& link) {
     return link.counters().bytesSent + link.counters().bytesReceived;
 }
@@ -41,7 +36,7 @@ ArchiveVisitResult visitIntoArchive(Archive& archive, DownloadDriver& driver, Li
             v.readWhy = QStringLiteral("a whole read was asked for");
         } else if (!known.known || known.lastBlock.isEmpty()) {
             v.readWhy = QStringLiteral("first visit");
-        } else if (known.captions != captionList(shape)) {
+        } else if (known.captions != shape.captionList()) {
             v.readWhy = QStringLiteral("captions changed");
         } else if (shape.total < known.logBytes) {
             v.readWhy = QStringLiteral("the log shrank (%1 bytes, were %2): cleared or restarted")
@@ -65,7 +60,7 @@ ArchiveVisitResult visitIntoArchive(Archive& archive, DownloadDriver& driver, Li
     v.ended = now(link);
     v.lineBaud = link.lineBaud();
     v.wireBytes = wireBytes(link) - bytesBefore;
-    v.captions = captionList(driver.shape());
+    v.captions = driver.shape().captionList();
     v.readKind = newOnly ? QStringLiteral("new-only") : QStringLiteral("full");
     if (r.status == kDownloadOk || r.status == 3) {
         v.result = QStringLiteral("ok");

@@ -58,7 +58,7 @@ bool save(const find::Hit& h, QString* said) {
     int number = find::portNumberOf(device);
     if (number == 0) {
         number = 1;
-        const QString kept = h.port.stable.isEmpty() ? device : h.port.stable;
+        const QString kept = h.port.kept();
         if (!PortMap::saveMapping(kPortsFileName, number, kept)) return false;
         *said = QStringLiteral("port 1 is %1 (kept in %2)").arg(kept, kPortsFileName);
     } else {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -51,6 +52,11 @@ enum DownloadStatus : int { kDownloadOk = 0, kDownloadEmpty = 1, kDownloadFailed
 struct LogShape {
     std::array<QString, 9> captions;  // index 1..8, as shown
     std::int32_t total = 0;           // log bytes to read
+    QStringList captionList() const {
+        QStringList out;
+        for (int k = 1; k <= 8; ++k) out.append(captions[static_cast<std::size_t>(k)]);
+        return out;
+    }
 };
 
 inline constexpr int kRecordsGridRows = 16384;

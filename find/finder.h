@@ -19,6 +19,8 @@ struct Candidate {
     QString device;  // what opens it: /dev/ttyUSB0, COM3, tcp://host:port
     QString stable;  // a name that survives replugging (/dev/serial/by-id/...), if any
     QString label;   // the adapter's maker and model, or the system's friendly name
+    // The name to keep it by: the stable one where there is one.
+    QString kept() const { return stable.isEmpty() ? device : stable; }
 };
 
 // The serial devices this machine has: ttyS with a UART behind it, ttyUSB, ttyACM (with their

@@ -237,8 +237,9 @@ void Link::traceFailure() {
 }
 
 void Link::discardInput(const char* why) {
-    if (port_.portOpen()) counters_.bytesReceived += port_.inBufferCount();
-    if (trace_ != nullptr && port_.portOpen() && port_.inBufferCount() > 0) {
+    const int waiting = port_.portOpen() ? port_.inBufferCount() : 0;
+    counters_.bytesReceived += waiting;
+    if (trace_ != nullptr && waiting > 0) {
         port_.setInputLen(0);
         const QByteArray stale = traceRx_ + port_.input();
         traceRx_.clear();
