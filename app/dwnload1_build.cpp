@@ -193,7 +193,7 @@ void DwnLoad1::openChart(int channel) {
         chartWindow_ = new ChartWindow(this);
         chartWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
-    chartWindow_->setData(buildChartData(table), channel);
+    chartWindow_->setLog(table, channel);
     chartWindow_->show();
     chartWindow_->raise();
 }

@@ -59,7 +59,7 @@ int main(int argc, char* argv[]) {
     t.restart();
     tavrel::ChartWindow window;
     window.resize(1200, 700);
-    window.setData(data);
+    window.setLog(table);  // builds the lines again, as the window does
     window.show();
     QCoreApplication::processEvents();
     const QImage first = window.grab().toImage();
@@ -68,10 +68,9 @@ int main(int argc, char* argv[]) {
     std::printf("grid -> table:           %7.1f ms\n", tableMs);
     std::printf("table -> lines:          %7.1f ms (stamps read back with the C library)\n",
                 buildMs);
-    std::printf("window, lines, 1st frame:%7.1f ms (%dx%d)\n", frameMs, first.width(),
+    std::printf("window+lines, 1st frame: %7.1f ms (%dx%d)\n", frameMs, first.width(),
                 first.height());
-    std::printf("from the grid in total:  %7.1f ms (target < 300 ms)\n",
-                tableMs + buildMs + frameMs);
+    std::printf("from the grid in total:  %7.1f ms (target < 300 ms)\n", tableMs + frameMs);
 
     // Panning: each step moves the range, decimates again and draws a frame.
     tavrel::LogChart* chart = window.chart();

@@ -1,5 +1,6 @@
 #include "chart_data.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <cmath>
 
@@ -62,6 +63,7 @@ ChartData buildChartData(const LogTable& table) {
     const qsizetype channels = table.captions.size();
     // Merge the rows of one stamp; skip rows whose stamp cannot be read.
     QList<Record> records;
+    QVector<qsizetype> recordOf(table.rows.size(), -1);
     QString lastStamp;
     StampReader reader;
     for (qsizetype i = 0; i < table.rows.size(); ++i) {
@@ -75,6 +77,7 @@ ChartData buildChartData(const LogTable& table) {
             lastStamp = stamp;
         }
         Record& r = records.last();
+        recordOf[i] = records.size() - 1;
         for (qsizetype c = 0; c < channels; ++c) {
             if (const auto v = valueOf(row.value(c + 1))) r.values[c] = v;
         }
@@ -97,6 +100,9 @@ ChartData buildChartData(const LogTable& table) {
         r.x = reader.msecs(r.stamp);
     }
 
+    data.rowTimes.reserve(recordOf.size());
+    for (const qsizetype r : recordOf)
+        data.rowTimes.append(r < 0 ? ChartData::kNoTime : records[r].x);
     data.channels.resize(channels);
     for (qsizetype c = 0; c < channels; ++c) {
         data.channels[c].caption = table.captions[c];
@@ -122,8 +128,8 @@ ChartData buildChartData(const LogTable& table) {
                 open[k] = false;
                 continue;
             }
-            if (const int side = overRangeOf(*v); side != 0) {
-                line.overRange.append(QPointF(static_cast<double>(x), side));
+            if (overRangeOf(*v) != 0) {
+                line.overRange.append(QPointF(static_cast<double>(x), *v));
                 open[k] = false;  // the line breaks there
                 continue;
             }
@@ -136,6 +142,97 @@ ChartData buildChartData(const LogTable& table) {
         }
     }
     return data;
+}
+
+QString overRangeMeaning(double mark) {
+    if (mark > 0) return QStringLiteral("over range (1E+37)");
+    if (mark < -1) return QStringLiteral("over range, negative (-1E+37)");
+    return QStringLiteral("negative underflow (-1E-37)");
+}
+
+QList<TimeTick> timeTicks(qint64 from, qint64 to, int most) {
+    enum Unit { Minute, Day, Week, Month, Year };
+    struct Step {
+        Unit unit;
+        int n;
+        double approx;  // msecs
+    };
+    constexpr double kMinute = 60e3;
+    constexpr double kDay = 86400e3;
+    static const Step steps[] = {
+        {Minute, 1, kMinute},         {Minute, 2, 2 * kMinute},     {Minute, 5, 5 * kMinute},
+        {Minute, 10, 10 * kMinute},   {Minute, 15, 15 * kMinute},   {Minute, 30, 30 * kMinute},
+        {Minute, 60, 60 * kMinute},   {Minute, 120, 120 * kMinute}, {Minute, 180, 180 * kMinute},
+        {Minute, 360, 360 * kMinute}, {Minute, 720, 720 * kMinute}, {Day, 1, kDay},
+        {Day, 2, 2 * kDay},           {Week, 1, 7 * kDay},          {Week, 2, 14 * kDay},
+        {Month, 1, 30.44 * kDay},     {Month, 2, 60.9 * kDay},      {Month, 3, 91.3 * kDay},
+        {Month, 6, 182.6 * kDay},     {Year, 1, 365.25 * kDay}};
+    const double span = static_cast<double>(to - from);
+    const Step* step = &steps[std::size(steps) - 1];
+    for (const Step& s : steps) {
+        if (span / s.approx <= std::max(1, most)) {
+            step = &s;
+            break;
+        }
+    }
+    const QString format = step->unit == Minute  ? QStringLiteral("MM-dd HH:mm")
+                           : step->unit <= Week  ? QStringLiteral("yyyy-MM-dd")
+                           : step->unit == Month ? QStringLiteral("yyyy-MM")
+                                                 : QStringLiteral("yyyy");
+    QList<TimeTick> ticks;
+    const QDate last = QDateTime::fromMSecsSinceEpoch(to).date();
+    // Day by day from local midnight, so a change of the clocks moves no tick off its hour.
+    for (QDate day = QDateTime::fromMSecsSinceEpoch(from).date(); day <= last;
+         day = day.addDays(1)) {
+        const QDateTime midnight = day.startOfDay();
+        QList<qint64> here;
+        switch (step->unit) {
+            case Minute:
+                for (int m = 0; m < 1440; m += step->n)
+                    here.append(midnight.toMSecsSinceEpoch() + qint64{m} * 60000);
+                break;
+            case Day:
+                if (day.toJulianDay() % step->n == 0) here.append(midnight.toMSecsSinceEpoch());
+                break;
+            case Week:
+                if (day.dayOfWeek() == 1 && (day.toJulianDay() / 7) % step->n == 0)
+                    here.append(midnight.toMSecsSinceEpoch());
+                break;
+            case Month:
+                if (day.day() == 1 && (day.month() - 1) % step->n == 0)
+                    here.append(midnight.toMSecsSinceEpoch());
+                break;
+            case Year:
+                if (day.dayOfYear() == 1) here.append(midnight.toMSecsSinceEpoch());
+                break;
+        }
+        for (const qint64 t : here) {
+            if (t < from || t > to) continue;
+            ticks.append({t, QDateTime::fromMSecsSinceEpoch(t).toString(format)});
+        }
+    }
+    return ticks;
+}
+
+RangeStats rangeStats(const ChannelLine& line, qint64 from, qint64 to) {
+    RangeStats stats;
+    double sum = 0;
+    const auto inside = [&](const QPointF& p) {
+        return p.x() >= static_cast<double>(from) && p.x() <= static_cast<double>(to);
+    };
+    for (const QVector<QPointF>& run : line.runs) {
+        for (const QPointF& p : run) {
+            if (!inside(p)) continue;
+            stats.min = stats.count == 0 ? p.y() : std::min(stats.min, p.y());
+            stats.max = stats.count == 0 ? p.y() : std::max(stats.max, p.y());
+            sum += p.y();
+            ++stats.count;
+        }
+    }
+    if (stats.count > 0) stats.mean = sum / stats.count;
+    stats.overRange =
+        static_cast<int>(std::count_if(line.overRange.begin(), line.overRange.end(), inside));
+    return stats;
 }
 
 QVector<QPointF> decimate(const QVector<QPointF>& points, double x0, double x1, int columns) {

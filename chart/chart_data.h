@@ -12,6 +12,7 @@
 #include <QPointF>
 #include <QString>
 #include <QVector>
+#include <limits>
 
 #include "log_table.h"
 
@@ -22,7 +23,7 @@ struct ChannelLine {
     QString unit;                  // a real unit the caption ends with ("m3/h"), or empty
     QList<QVector<QPointF>> runs;  // x: msecs since the epoch, y: value
     // The instrument's over-range marks (1E+37 above, -1E+37 and -1E-37 below): no values, so
-    // they never stretch an axis; x, and y +1 (above the range) or -1 (below).
+    // they never stretch an axis; x, and y the mark as logged (its sign says the edge).
     QVector<QPointF> overRange;
     double min = 0;
     double max = 0;
@@ -41,6 +42,10 @@ struct ChartData {
     qint64 first = 0;
     qint64 last = 0;
     int records = 0;
+    // For each row of the table, the time it was drawn at (New Year moves included), or
+    // kNoTime for a row whose stamp could not be read.
+    QVector<qint64> rowTimes;
+    static constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
 };
 
 ChartData buildChartData(const LogTable& table);
@@ -53,6 +58,30 @@ QString unitOf(const QString& caption);
 // highest point of the bucket, in their order, so no spike is lost however many points share a
 // pixel. Points outside the range are dropped except the nearest one on each side (the line runs
 // on to the edge).
+// What an over-range mark stands for, for the read-out.
+QString overRangeMeaning(double mark);
+
+// Round times for the time axis between `from` and `to` (msecs since the epoch, local time):
+// whole minutes, hours, days, Mondays, first days of months or years, the step the smallest of
+// the usual ones that gives at most `most` ticks. Labels say as much of the date as the step
+// needs.
+struct TimeTick {
+    qint64 msecs = 0;
+    QString label;
+};
+QList<TimeTick> timeTicks(qint64 from, qint64 to, int most);
+
+// A channel's values over [from, to]: how many, lowest, highest and mean; the over-range marks
+// apart.
+struct RangeStats {
+    int count = 0;
+    double min = 0;
+    double max = 0;
+    double mean = 0;
+    int overRange = 0;
+};
+RangeStats rangeStats(const ChannelLine& line, qint64 from, qint64 to);
+
 QVector<QPointF> decimate(const QVector<QPointF>& points, double x0, double x1, int columns);
 
 }  // namespace tavrel

@@ -1,21 +1,29 @@
 #include "log_chart.h"
 
+#include <QActionGroup>
 #include <QBoxLayout>
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QCheckBox>
-#include <QDateTimeAxis>
+#include <QContextMenuEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSplitter>
 #include <QSvgGenerator>
+#include <QTableWidget>
 #include <QTimer>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -73,20 +81,21 @@ void LogChart::rebuild() {
         c->removeAxis(axis);
         delete axis;
     }
-    timeAxis_ = new QDateTimeAxis;
-    timeAxis_->setFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
-    timeAxis_->setTickCount(6);
+    timeAxis_ = new QCategoryAxis;
+    timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     timeAxis_->setLabelsFont(chartFont(8));
     timeAxis_->setTitleFont(chartFont(8));
     timeAxis_->setTitleText(QStringLiteral("Time"));
     c->addAxis(timeAxis_, Qt::AlignBottom);
 
-    // At most one value axis on each side: the first real unit on the left; on the right a
-    // second unit when it is the only other one, else a plain value axis for all the rest.
+    // At most one value axis on each side. Left of its own accord: the first real unit; right:
+    // a second unit when it is the only other one, else everything else. A channel the user
+    // placed goes where it was put; a side holding more than one unit is titled "Value".
     QStringList units;
     bool unitless = false;
-    for (const ChannelLine& line : data_.channels) {
-        if (!line.used()) continue;
+    for (qsizetype k = 0; k < data_.channels.size(); ++k) {
+        const ChannelLine& line = data_.channels[k];
+        if (!line.used() || placement(static_cast<int>(k)) != Placement::Automatic) continue;
         if (line.unit.isEmpty()) {
             unitless = true;
         } else if (!units.contains(line.unit)) {
@@ -94,25 +103,27 @@ void LogChart::rebuild() {
         }
     }
     const QString plain = QStringLiteral("Value");
-    const QString left = units.value(0, plain);
-    const QString right = units.size() == 2 && !unitless ? units[1] : plain;
-    std::map<QString, QValueAxis*> axes;  // by title
-    auto axisFor = [&](const ChannelLine& line) {
-        QString title = normalised_ ? QStringLiteral("0 = lowest, 1 = highest of each channel")
-                                    : (line.unit == left    ? left
-                                       : line.unit == right ? right
-                                                            : plain);
-        if (!normalised_ && line.unit.isEmpty() && left == plain) title = plain;
-        auto it = axes.find(title);
-        if (it != axes.end()) return it->second;
-        auto* axis = new QValueAxis;
-        axis->setLabelsFont(chartFont(8));
-        axis->setTitleFont(chartFont(8));
-        axis->setTitleText(title);
-        // People's numbers: at most six significant digits, exponent form beyond them.
-        axis->setLabelFormat(QStringLiteral("%.6g"));
-        c->addAxis(axis, normalised_ || title == left ? Qt::AlignLeft : Qt::AlignRight);
-        axes.emplace(title, axis);
+    const QString leftUnit = units.value(0);
+    const QString rightUnit = units.size() == 2 && !unitless ? units[1] : QString();
+    std::map<Placement, std::pair<QValueAxis*, QStringList>> sides;
+    auto axisFor = [&](qsizetype k) {
+        const ChannelLine& line = data_.channels[k];
+        Placement side = normalised_ ? Placement::Own : placement(static_cast<int>(k));
+        if (side == Placement::Automatic)
+            side = !rightUnit.isEmpty() && line.unit == rightUnit ? Placement::Right
+                   : leftUnit.isEmpty() || line.unit == leftUnit  ? Placement::Left
+                                                                  : Placement::Right;
+        auto& [axis, titles] = sides[side];
+        if (axis == nullptr) {
+            axis = new QValueAxis;
+            axis->setLabelsFont(chartFont(8));
+            axis->setTitleFont(chartFont(8));
+            // People's numbers: at most six significant digits, exponent form beyond them.
+            axis->setLabelFormat(QStringLiteral("%.6g"));
+            c->addAxis(axis, side == Placement::Right ? Qt::AlignRight : Qt::AlignLeft);
+        }
+        const QString title = line.unit.isEmpty() ? plain : line.unit;
+        if (!titles.contains(title)) titles.append(title);
         return axis;
     };
     for (qsizetype k = 0; k < data_.channels.size(); ++k) {
@@ -120,10 +131,12 @@ void LogChart::rebuild() {
         Channel& channel = channels_[k];
         channel.runs.clear();
         if (!line.used()) continue;
-        channel.axis = axisFor(line);
+        channel.axis = axisFor(k);
         for (qsizetype r = 0; r < line.runs.size(); ++r) {
             auto* series = new QLineSeries;
-            series->setName(line.caption);
+            series->setName(placement(static_cast<int>(k)) == Placement::Own && !normalised_
+                                ? line.caption + QStringLiteral(" (0..1)")
+                                : line.caption);
             // A one-pixel cosmetic pen is drawn without the stroker's joins: panning stays quick.
             QPen pen(colorOf(k), 1);
             pen.setCosmetic(true);
@@ -160,6 +173,16 @@ void LogChart::rebuild() {
             channel.overRange = nullptr;
         }
     }
+    for (auto& [side, axis] : sides) {
+        if (side == Placement::Own) {
+            // Only the window's "Normalised" shows it; one channel moved there is read from
+            // the read-out.
+            axis.first->setTitleText(QStringLiteral("0 = lowest, 1 = highest of each channel"));
+            axis.first->setProperty("own", true);
+        } else {
+            axis.first->setTitleText(axis.second.size() == 1 ? axis.second[0] : plain);
+        }
+    }
     // Breaks: a dashed line from bottom to top wherever the time steps back (or the year was
     // moved back for New Year), on an axis of their own.
     breakAxis_ = nullptr;
@@ -187,7 +210,13 @@ void LogChart::rebuild() {
 
 void LogChart::refill() {
     if (timeAxis_ == nullptr) return;
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from_), QDateTime::fromMSecsSinceEpoch(to_));
+    for (const QString& label : timeAxis_->categoriesLabels()) timeAxis_->remove(label);
+    timeAxis_->setStartValue(static_cast<double>(from_));
+    timeAxis_->setRange(static_cast<double>(from_), static_cast<double>(to_));
+    // Room for a label of "MM-dd HH:mm" and a gap between neighbours.
+    const int most = std::max(2, static_cast<int>(chart()->plotArea().width() / 110));
+    for (const TimeTick& tick : timeTicks(from_, to_, most))
+        if (tick.msecs > from_) timeAxis_->append(tick.label, static_cast<double>(tick.msecs));
     // Buckets two pixels wide, each down to its lowest and highest point: spikes survive while
     // the line items (whose geometry Qt Charts rebuilds point by point) stay small.
     const int columns = std::max(50, static_cast<int>(chart()->plotArea().width() / 2));
@@ -196,10 +225,11 @@ void LogChart::refill() {
         const ChannelLine& line = data_.channels[k];
         Channel& channel = channels_[k];
         const double span = line.max - line.min;
+        const bool own = channel.axis != nullptr && channel.axis->property("own").toBool();
         for (qsizetype r = 0; r < channel.runs.size(); ++r) {
             QVector<QPointF> points = decimate(line.runs[r], static_cast<double>(from_),
                                                static_cast<double>(to_), columns);
-            if (normalised_) {
+            if (own) {
                 for (QPointF& p : points) p.setY(span > 0 ? (p.y() - line.min) / span : 0.5);
             }
             channel.runs[r]->replace(points);
@@ -212,10 +242,12 @@ void LogChart::refill() {
         }
     }
     for (const Channel& channel : channels_) {
-        if (channel.axis != nullptr) channel.axis->setVisible(ranges.count(channel.axis) > 0);
+        if (channel.axis == nullptr) continue;
+        channel.axis->setVisible(ranges.count(channel.axis) > 0 &&
+                                 (normalised_ || !channel.axis->property("own").toBool()));
     }
     for (auto& [axis, range] : ranges) {
-        if (normalised_) {
+        if (axis->property("own").toBool()) {
             axis->setRange(-0.05, 1.05);
             continue;
         }
@@ -233,6 +265,7 @@ void LogChart::refill() {
         }
         channel.overRange->replace(marks);
     }
+    emit rangeChanged();
     const auto when = [](qint64 ms) {
         return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     };
@@ -250,6 +283,59 @@ void LogChart::setNormalised(bool normalised) {
     normalised_ = normalised;
     rebuild();
 }
+
+Placement LogChart::placement(int channel) const {
+    if (channel < 0 || channel >= data_.channels.size()) return Placement::Automatic;
+    return placements_.value(data_.channels[channel].caption.trimmed(), Placement::Automatic);
+}
+
+void LogChart::setPlacement(int channel, Placement placement) {
+    if (channel < 0 || channel >= data_.channels.size()) return;
+    const QString caption = data_.channels[channel].caption.trimmed();
+    if (placement == Placement::Automatic) {
+        placements_.remove(caption);
+    } else {
+        placements_.insert(caption, placement);
+    }
+    rebuild();
+}
+
+void LogChart::setPlacements(const QHash<QString, Placement>& placements) {
+    placements_ = placements;
+    rebuild();
+}
+
+namespace {
+const std::pair<Placement, const char*> kPlacementWords[] = {
+    {Placement::Left, "left"}, {Placement::Right, "right"}, {Placement::Own, "own"}};
+}  // namespace
+
+QHash<QString, Placement> loadPlacements(const QString& file) {
+    QHash<QString, Placement> out;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) return out;
+    for (const QByteArray& raw : in.readAll().split('\n')) {
+        const QStringList fields = QString::fromUtf8(raw).trimmed().split(u'\t');
+        if (fields.size() != 2) continue;
+        for (const auto& [placement, word] : kPlacementWords)
+            if (fields[1] == QLatin1String(word)) out.insert(fields[0].trimmed(), placement);
+    }
+    return out;
+}
+
+bool savePlacements(const QString& file, const QHash<QString, Placement>& placements,
+                    QString* error) {
+    QStringList captions = placements.keys();
+    captions.sort();
+    QByteArray out;
+    for (const QString& caption : captions) {
+        for (const auto& [placement, word] : kPlacementWords)
+            if (placements[caption] == placement) out += caption.toUtf8() + '\t' + word + '\n';
+    }
+    return writeWholeFile(file, out, error);
+}
+
+QString placementsFile() { return QStringLiteral("Tavreldwn.chart"); }
 
 bool LogChart::channelVisible(int channel) const {
     return channel >= 0 && channel < channels_.size() && channels_[channel].visible;
@@ -306,35 +392,40 @@ void LogChart::panBy(double dx) {
 
 QString LogChart::readoutAt(double x) const {
     const double t = timeAt(x);
-    // The record nearest in time over the visible channels, then each channel's value there.
+    // The record nearest in time over the visible channels (its values or its over-range
+    // marks), then what each channel holds there.
     double best = -1;
+    const auto nearest = [&](const QVector<QPointF>& points) {
+        auto it = std::lower_bound(points.begin(), points.end(), t,
+                                   [](const QPointF& p, double v) { return p.x() < v; });
+        for (auto candidate : {it, it == points.begin() ? it : it - 1}) {
+            if (candidate == points.end()) continue;
+            if (best < 0 || std::abs(candidate->x() - t) < std::abs(best - t))
+                best = candidate->x();
+        }
+    };
+    const auto at = [&best](const QVector<QPointF>& points) -> const QPointF* {
+        auto it = std::lower_bound(points.begin(), points.end(), best,
+                                   [](const QPointF& p, double v) { return p.x() < v; });
+        return it != points.end() && it->x() == best ? &*it : nullptr;
+    };
     for (qsizetype k = 0; k < channels_.size(); ++k) {
         if (!channels_[k].visible) continue;
-        for (const QVector<QPointF>& run : data_.channels[k].runs) {
-            auto it = std::lower_bound(run.begin(), run.end(), t,
-                                       [](const QPointF& p, double v) { return p.x() < v; });
-            for (auto candidate : {it, it == run.begin() ? it : it - 1}) {
-                if (candidate == run.end()) continue;
-                if (best < 0 || std::abs(candidate->x() - t) < std::abs(best - t))
-                    best = candidate->x();
-            }
-        }
+        for (const QVector<QPointF>& run : data_.channels[k].runs) nearest(run);
+        nearest(data_.channels[k].overRange);
     }
     if (best < 0) return {};
     QString text = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(best))
                        .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     for (qsizetype k = 0; k < channels_.size(); ++k) {
         if (!channels_[k].visible) continue;
-        for (const QVector<QPointF>& run : data_.channels[k].runs) {
-            auto it = std::lower_bound(run.begin(), run.end(), best,
-                                       [](const QPointF& p, double v) { return p.x() < v; });
-            if (it != run.end() && it->x() == best) {
-                text +=
-                    QStringLiteral("   %1: %2")
-                        .arg(data_.channels[k].caption.trimmed(), QString::number(it->y(), 'g', 7));
-                break;
-            }
-        }
+        const ChannelLine& line = data_.channels[k];
+        QString value;
+        for (const QVector<QPointF>& run : line.runs)
+            if (const QPointF* p = at(run)) value = QString::number(p->y(), 'g', 7);
+        if (const QPointF* p = at(line.overRange)) value = overRangeMeaning(p->y());
+        if (!value.isEmpty())
+            text += QStringLiteral("   %1: %2").arg(line.caption.trimmed(), value);
     }
     return text;
 }
@@ -426,13 +517,23 @@ bool LogChart::saveImage(const QString& name, QString* error) {
         svg.setTitle(QStringLiteral("Log chart"));
         QPainter painter(&svg);
         scene()->render(&painter, QRectF(QPointF(0, 0), QSizeF(size())), scene()->sceneRect());
+    } else if (suffix == QStringLiteral("pdf")) {
+        layOut(size());
+        QPdfWriter pdf(&buffer);
+        pdf.setTitle(chart()->title());
+        pdf.setCreator(QStringLiteral("Tavrel"));
+        pdf.setResolution(96);
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setPageSize(QPageSize(QSizeF(size()) * 72.0 / 96.0, QPageSize::Point));
+        QPainter painter(&pdf);
+        scene()->render(&painter, QRectF(0, 0, pdf.width(), pdf.height()), scene()->sceneRect());
     } else if (suffix == QStringLiteral("png")) {
         if (!image(size()).save(&buffer, "PNG")) {
             *error = QStringLiteral("the image could not be made");
             return false;
         }
     } else {
-        *error = QStringLiteral("say .png or .svg");
+        *error = QStringLiteral("say .png, .svg or .pdf");
         return false;
     }
     return writeWholeFile(name, buffer.data(), error);
@@ -442,43 +543,154 @@ ChartWindow::ChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Chart"));
     setFont(chartFont());
     chart_ = new LogChart(this);
+    chart_->setPlacements(loadPlacements(placementsFile()));
     normalised_ = new QCheckBox(QStringLiteral("Normalised"), this);
     auto* reset = new QPushButton(QStringLiteral("Reset zoom"), this);
     auto* save = new QPushButton(QStringLiteral("Save image…"), this);
+    auto* exportRange = new QPushButton(QStringLiteral("Export shown range…"), this);
+    auto* print = new QPushButton(QStringLiteral("Print…"), this);
     readout_ = new QLabel(this);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     readout_->setTextFormat(Qt::PlainText);  // captions come from the instrument
+    stats_ = new QTableWidget(0, 5, this);
+    stats_->setObjectName(QStringLiteral("RangeStats"));
+    stats_->setHorizontalHeaderLabels({QStringLiteral("Shown range"), QStringLiteral("Lowest"),
+                                       QStringLiteral("Highest"), QStringLiteral("Mean"),
+                                       QStringLiteral("Over range")});
+    stats_->verticalHeader()->hide();
+    stats_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stats_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     auto* controls = new QHBoxLayout;
-    controls->addWidget(normalised_);
-    controls->addWidget(reset);
-    controls->addWidget(save);
+    for (QWidget* w : std::initializer_list<QWidget*>{normalised_, reset, save, exportRange, print})
+        controls->addWidget(w);
     controls->addStretch();
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(chart_);
+    split->addWidget(stats_);
+    split->setStretchFactor(0, 1);
+    split->setSizes({380, 130});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(controls);
-    layout->addWidget(chart_, 1);
+    layout->addWidget(split, 1);
     layout->addWidget(readout_);
     connect(normalised_, &QCheckBox::toggled, chart_, &LogChart::setNormalised);
     connect(reset, &QPushButton::clicked, chart_, &LogChart::resetZoom);
     connect(chart_, &LogChart::readout, readout_, &QLabel::setText);
+    connect(chart_, &LogChart::rangeChanged, this, &ChartWindow::showStats);
     connect(save, &QPushButton::clicked, this, [this] {
-        const QString name = QFileDialog::getSaveFileName(
-            this, QStringLiteral("Save image"), QStringLiteral("chart.png"),
-            QStringLiteral("PNG image (*.png);;SVG image (*.svg)"));
-        if (name.isEmpty()) return;
-        QString error;
-        if (!chart_->saveImage(name, &error))
-            QMessageBox::warning(this, QStringLiteral("Save image"),
-                                 QStringLiteral("%1: %2").arg(name, error));
+        saveAs(QStringLiteral("Save image"), QStringLiteral("chart.png"),
+               QStringLiteral("PNG image (*.png);;SVG image (*.svg);;PDF (*.pdf)"));
     });
-    readout_->setText(QStringLiteral("Wheel: zoom   Drag: pan   Legend: show or hide a channel"));
-    resize(900, 520);
+    connect(print, &QPushButton::clicked, this, [this] {
+        saveAs(QStringLiteral("Print"), QStringLiteral("chart.pdf"), QStringLiteral("PDF (*.pdf)"));
+    });
+    connect(exportRange, &QPushButton::clicked, this, &ChartWindow::askExport);
+    chart_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(chart_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu;
+        fillMenu(&menu);
+        menu.exec(chart_->mapToGlobal(at));
+    });
+    readout_->setText(QStringLiteral(
+        "Wheel: zoom   Drag: pan   Legend: show or hide a channel   Right button: axes, export"));
+    resize(900, 560);
 }
 
-void ChartWindow::setData(ChartData data, int channel) {
-    chart_->setData(std::move(data));
+void ChartWindow::saveAs(const QString& title, const QString& suggestion, const QString& filter) {
+    const QString name = QFileDialog::getSaveFileName(this, title, suggestion, filter);
+    if (name.isEmpty()) return;
+    QString error;
+    if (!chart_->saveImage(name, &error))
+        QMessageBox::warning(this, title, QStringLiteral("%1: %2").arg(name, error));
+}
+
+void ChartWindow::setLog(const LogTable& table, int channel) {
+    table_ = table;
+    chart_->setData(buildChartData(table_));
     if (channel < 0) return;
     for (int k = 0; k < chart_->data().channels.size(); ++k)
         chart_->setChannelVisible(k, k == channel);
+}
+
+void ChartWindow::askExport() {
+    const QString name =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Export shown range"),
+                                     QStringLiteral("Shown.csv"), QStringLiteral("CSV (*.csv)"));
+    QString error;
+    if (!name.isEmpty() && !exportShownRange(name, &error))
+        QMessageBox::warning(this, QStringLiteral("Export shown range"),
+                             QStringLiteral("%1: %2").arg(name, error));
+}
+
+bool ChartWindow::exportShownRange(const QString& name, QString* error) const {
+    const ChartData& data = chart_->data();
+    QList<QStringList> rows;
+    for (qsizetype i = 0; i < table_.rows.size() && i < data.rowTimes.size(); ++i) {
+        const qint64 t = data.rowTimes[i];
+        if (t >= chart_->rangeFrom() && t <= chart_->rangeTo()) rows.append(table_.rows[i]);
+    }
+    if (rows.isEmpty()) {
+        *error = QStringLiteral("no records in the range shown");
+        return false;
+    }
+    return writeWholeFile(name, logCsv(table_.captions, rows), error);
+}
+
+void ChartWindow::place(int channel, Placement placement) {
+    chart_->setPlacement(channel, placement);
+    QString error;
+    if (!savePlacements(placementsFile(), chart_->placements(), &error))
+        readout_->setText(
+            QStringLiteral("The axes are not remembered (%1: %2)").arg(placementsFile(), error));
+}
+
+void ChartWindow::fillMenu(QMenu* menu) {
+    const ChartData& data = chart_->data();
+    const std::pair<Placement, QString> choices[] = {
+        {Placement::Automatic, QStringLiteral("By its unit")},
+        {Placement::Left, QStringLiteral("Left axis")},
+        {Placement::Right, QStringLiteral("Right axis")},
+        {Placement::Own, QStringLiteral("Own scale (0 = lowest, 1 = highest)")}};
+    for (int k = 0; k < data.channels.size(); ++k) {
+        if (!data.channels[k].used()) continue;
+        QMenu* sub = menu->addMenu(data.channels[k].caption.trimmed());
+        auto* group = new QActionGroup(sub);
+        for (const auto& [placement, text] : choices) {
+            QAction* action = sub->addAction(text);
+            action->setCheckable(true);
+            action->setChecked(chart_->placement(k) == placement);
+            group->addAction(action);
+            connect(action, &QAction::triggered, this, [this, k, p = placement] { place(k, p); });
+        }
+    }
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Export shown range…")), &QAction::triggered, this,
+            &ChartWindow::askExport);
+    connect(menu->addAction(QStringLiteral("Print…")), &QAction::triggered, this, [this] {
+        saveAs(QStringLiteral("Print"), QStringLiteral("chart.pdf"), QStringLiteral("PDF (*.pdf)"));
+    });
+}
+
+void ChartWindow::showStats() {
+    const ChartData& data = chart_->data();
+    stats_->setRowCount(0);
+    for (int k = 0; k < data.channels.size(); ++k) {
+        if (!data.channels[k].used() || !chart_->channelVisible(k)) continue;
+        const RangeStats s = rangeStats(data.channels[k], chart_->rangeFrom(), chart_->rangeTo());
+        const auto number = [&s](double v) {
+            return s.count > 0 ? QString::number(v, 'g', 7) : QStringLiteral("–");
+        };
+        const int row = stats_->rowCount();
+        stats_->insertRow(row);
+        const QString cells[] = {data.channels[k].caption.trimmed(), number(s.min), number(s.max),
+                                 number(s.mean), QString::number(s.overRange)};
+        for (int c = 0; c < 5; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c > 0) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            item->setForeground(colorOf(k));
+            stats_->setItem(row, c, item);
+        }
+    }
 }
 
 }  // namespace tavrel

@@ -27,6 +27,20 @@ LogTable logTableFromGrid(const FlexGrid& grid) {
     return table;
 }
 
+QByteArray logCsv(const QStringList& captions, const QList<QStringList>& rows) {
+    QByteArray out;
+    const auto line = [&out](const QStringList& fields) {
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (i > 0) out += ',';
+            appendLocal(out, fields[i]);
+        }
+        out += "\r\n";
+    };
+    line(QStringList{kStampHeader} + captions);
+    for (const QStringList& row : rows) line(row);
+    return out;
+}
+
 bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error) {
     const QList<QByteArray> lines = bytes.split('\n');
     const QString header = decodeLocal(lines.value(0)).remove(u'\r');

@@ -28,6 +28,10 @@ LogTable logTableFromGrid(const FlexGrid& grid);
 // for anything else.
 bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error);
 
+// A log in the tool's CSV form (the header, then each row; CR LF, the system code page): what
+// readLogCsv reads.
+QByteArray logCsv(const QStringList& captions, const QList<QStringList>& rows);
+
 // The time a stamp text stands for, read back the way the tool wrote it (the locale's short
 // date and long time; the date alone at midnight). Empty when the text is not such a stamp.
 std::optional<QDateTime> parseStamp(const QString& text);

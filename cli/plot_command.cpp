@@ -47,7 +47,7 @@ int callModule(const PlotRequest& request) {
 void addPlotOptions(QCommandLineParser& parser) {
     parser.addOptions({
         {QStringLiteral("plot"),
-         QStringLiteral("After the download, draw its chart into FILE (.png or .svg) "
+         QStringLiteral("After the download, draw its chart into FILE (.png, .svg or .pdf) "
                         "(download)."),
          QStringLiteral("FILE")},
         {QStringLiteral("channels"),

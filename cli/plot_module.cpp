@@ -40,8 +40,9 @@ std::optional<qint64> timeOption(const QString& text, bool end) {
 int draw(const PlotRequest& request, ChartData data) {
     const QString& out = request.out;
     const QString suffix = QFileInfo(out).suffix().toLower();
-    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg"))
-        return fail(kUsage, QStringLiteral("%1: the image is .png or .svg").arg(out));
+    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg") &&
+        suffix != QStringLiteral("pdf"))
+        return fail(kUsage, QStringLiteral("%1: the image is .png, .svg or .pdf").arg(out));
     QSize size(1200, 600);
     if (!request.size.isEmpty()) {
         const QStringList wh = request.size.toLower().split(u'x');
@@ -117,6 +118,7 @@ int draw(const PlotRequest& request, ChartData data) {
 
     LogChart chart;
     chart.setData(std::move(data));
+    chart.setPlacements(loadPlacements(placementsFile()));  // as the window last left them
     chart.setSubject(QFileInfo(request.csv).completeBaseName());
     for (qsizetype k = 0; k < shown.size(); ++k)
         chart.setChannelVisible(static_cast<int>(k), shown[k]);

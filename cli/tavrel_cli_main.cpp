@@ -3,7 +3,7 @@
 //                       [--trace FILE] [--dial NUMBER]
 //   tavrel-cli panel    [--port DEVICE | --demo] [--baud B] [--slave ID] [--keys TEXT]
 //                       [--polls N] [--trace FILE] [--dial NUMBER]
-//   tavrel-cli plot CSV [--out FILE.png|.svg] [--channels LIST] [--from T] [--to T] [--size WxH]
+//   tavrel-cli plot CSV [--out FILE.png|.svg|.pdf] [--channels LIST] [--from T] [--to T] [--size WxH]
 //   tavrel-cli collect  [--book FILE [--port DEVICE] | --meters FILE] [--out-dir DIR]
 //                       [--parallel N] [--retries R] [--backoff S] [--only NAME,...] [--force]
 //                       [--report FILE] [--keep-traces]

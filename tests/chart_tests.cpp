@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCategoryAxis>
+#include <QMenu>
 #include <QScatterSeries>
+#include <QTableWidget>
 #include <QValueAxis>
 
+#include <QDir>
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -143,6 +147,52 @@ TEST(ChartDecimation, EveryBucketKeepsItsLowestAndHighest) {
     EXPECT_EQ(decimate(few, 0, 1e9, columns), few);
 }
 
+// Ticks on round local times, the step the smallest usual one that fits; the label says what
+// the step needs. Expected ticks are written out by hand.
+TEST(ChartTimeAxis, TicksFallOnRoundTimes) {
+    const auto t = [](int y, int mo, int d, int h = 0, int mi = 0) { return at(y, mo, d, h, mi); };
+    struct Case {
+        qint64 from, to;
+        int most;
+        QList<qint64> ticks;
+        QString firstLabel;
+    };
+    const Case cases[] = {
+        // 50 minutes, at most 6: every 10 minutes.
+        {t(2026, 3, 15, 9, 7),
+         t(2026, 3, 15, 9, 57),
+         6,
+         {t(2026, 3, 15, 9, 10), t(2026, 3, 15, 9, 20), t(2026, 3, 15, 9, 30),
+          t(2026, 3, 15, 9, 40), t(2026, 3, 15, 9, 50)},
+         "03-15 09:10"},
+        // Across midnight, 21 hours, at most 4: every six hours, on the day's own hours.
+        {t(2026, 3, 15, 4, 30),
+         t(2026, 3, 16, 1, 30),
+         4,
+         {t(2026, 3, 15, 6), t(2026, 3, 15, 12), t(2026, 3, 15, 18), t(2026, 3, 16, 0)},
+         "03-15 06:00"},
+        // Five weeks, at most 6: Mondays, one week apart (2026-03-16 is a Monday).
+        {t(2026, 3, 12),
+         t(2026, 4, 16),
+         6,
+         {t(2026, 3, 16), t(2026, 3, 23), t(2026, 3, 30), t(2026, 4, 6), t(2026, 4, 13)},
+         "2026-03-16"},
+        // A year and a half, at most 4: the first days of every sixth month.
+        {t(2025, 11, 20),
+         t(2027, 5, 2),
+         4,
+         {t(2026, 1, 1), t(2026, 7, 1), t(2027, 1, 1)},
+         "2026-01"},
+    };
+    for (const Case& c : cases) {
+        const QList<TimeTick> ticks = timeTicks(c.from, c.to, c.most);
+        QList<qint64> times;
+        for (const TimeTick& tick : ticks) times.append(tick.msecs);
+        EXPECT_EQ(times, c.ticks) << c.firstLabel.toStdString();
+        EXPECT_EQ(ticks.value(0).label, c.firstLabel);
+    }
+}
+
 // The CSV the tool writes in a locale is read back in that locale to the values and times the
 // instrument logged.
 TEST(ChartCsv, ReadsBackTheToolsOwnCsvUnderRealLocales) {
@@ -249,8 +299,103 @@ TEST(ChartView, EightChannelsStayReadable) {
         if (auto* scatter = qobject_cast<QScatterSeries*>(series))
             marks += static_cast<int>(scatter->count());
     EXPECT_EQ(marks, 3);
+    // Their meaning in the read-out, at the record of each.
+    const QRectF area = chart.chart()->plotArea();
+    const auto xOf = [&](int record) {
+        return area.left() + area.width() * record / 199.0;  // the range is the whole log
+    };
+    EXPECT_TRUE(chart.readoutAt(xOf(50)).contains("유량 m3/h: over range (1E+37)"))
+        << chart.readoutAt(xOf(50)).toStdString();
+    EXPECT_TRUE(chart.readoutAt(xOf(90)).contains("적산 m3: negative underflow (-1E-37)"));
+    // Time ticks on round times: 50 hours on some 800 pixels of plot hold seven labels, so
+    // every twelve hours from midnight (six would need eight).
+    auto* timeAxis = qobject_cast<QCategoryAxis*>(chart.chart()->axes(Qt::Horizontal)[0]);
+    ASSERT_NE(timeAxis, nullptr);
+    EXPECT_EQ(timeAxis->categoriesLabels().mid(0, 3),
+              (QStringList{"03-15 12:00", "03-16 00:00", "03-16 12:00"}));
     if (qEnvironmentVariableIsSet("TAVREL_KEEP_CHART_SHOT"))
         image.save(qEnvironmentVariable("TAVREL_KEEP_CHART_SHOT"));
+
+    // The user's placements: "Flow A" to the left joins m3/h there (two kinds: "Value"), "Aux 1"
+    // on a scale of its own has no axis shown; the choices outlive the window by caption.
+    chart.setPlacement(4, Placement::Left);
+    chart.setPlacement(5, Placement::Own);
+    chart.image(QSize(1000, 500));
+    QStringList titles;
+    for (QAbstractAxis* axis : chart.chart()->axes(Qt::Vertical))
+        if (axis->isVisible())
+            titles << QStringLiteral("%1:%2").arg(axis->alignment() == Qt::AlignLeft ? "L" : "R",
+                                                  axis->titleText());
+    EXPECT_EQ(titles, (QStringList{"L:Value", "R:Value"}));
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Tavreldwn.chart");
+    QString error;
+    ASSERT_TRUE(savePlacements(file, chart.placements(), &error)) << error.toStdString();
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), "Aux 1\town\nFlow A\tleft\n");
+    EXPECT_EQ(loadPlacements(file), chart.placements());
+}
+
+// The window over the range on screen: the lowest, highest and mean of each channel, the
+// records of that range exported as a CSV the tool reads back, the chart printed to PDF.
+TEST(ChartView, WindowWorksOnTheRangeShown) {
+    std::setlocale(LC_ALL, "C");
+    QList<QStringList> rows;
+    for (int i = 0; i < 48; ++i) {
+        rows.append({QDateTime(QDate(2026, 3, 15), QTime(0, 0))
+                         .addSecs(i * 3600)
+                         .toString(QStringLiteral("MM/dd/yy HH:mm:ss")),
+                     QStringLiteral(" %1").arg(i), QStringLiteral(" 7")});
+    }
+    rows[15][1] = QStringLiteral(" 1E+37");
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    ChartWindow window;
+    window.setLog(table({"Flow m3/h", "Aux"}, rows));
+    window.chart()->setRange(at(2026, 3, 15, 10, 0), at(2026, 3, 15, 20, 0));
+    // Hours 10..20 less the over-range one: 10..20 without 15, mean 15.
+    QTableWidget* stats = window.statsTable();
+    ASSERT_EQ(stats->rowCount(), 2);
+    QStringList first;
+    for (int c = 0; c < 5; ++c) first << stats->item(0, c)->text();
+    EXPECT_EQ(first, (QStringList{"Flow m3/h", "10", "20", "15", "1"}));
+
+    const QString shown = dir.filePath("shown.csv");
+    QString error;
+    ASSERT_TRUE(window.exportShownRange(shown, &error)) << error.toStdString();
+    QFile csv(shown);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    LogTable back;
+    ASSERT_TRUE(readLogCsv(csv.readAll(), &back, &error)) << error.toStdString();
+    EXPECT_EQ(back.captions, (QStringList{"Flow m3/h", "Aux"}));
+    EXPECT_EQ(back.rows, rows.mid(10, 11));
+    window.chart()->setRange(at(2026, 5, 1, 0, 0), at(2026, 5, 2, 0, 0));
+    EXPECT_FALSE(window.exportShownRange(dir.filePath("none.csv"), &error));
+    EXPECT_EQ(error, "no records in the range shown");
+
+    const QString pdf = dir.filePath("chart.pdf");
+    ASSERT_TRUE(window.chart()->saveImage(pdf, &error)) << error.toStdString();
+    QFile printed(pdf);
+    ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+    const QByteArray bytes = printed.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-")) << bytes.left(8).toStdString();
+    EXPECT_TRUE(bytes.trimmed().endsWith("%%EOF"));
+
+    // A channel moved through the context menu is remembered beside the settings.
+    QMenu menu;
+    window.fillMenu(&menu);
+    QAction* right = nullptr;
+    for (QAction* channel : menu.actions())
+        if (channel->text() == "Aux")
+            for (QAction* choice : channel->menu()->actions())
+                if (choice->text() == "Right axis") right = choice;
+    ASSERT_NE(right, nullptr);
+    right->trigger();
+    ChartWindow again;
+    again.setLog(table({"Flow m3/h", "Aux"}, rows));
+    EXPECT_EQ(again.chart()->placement(1), Placement::Right);
+    QDir::setCurrent(QDir::tempPath());
 }
 
 TEST(ChartView, DrawsTheLinesInsideThePlotArea) {

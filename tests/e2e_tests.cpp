@@ -644,7 +644,7 @@ TEST_F(EndToEnd, CliPlotsTheCsvItWrote) {
          ""},
         {{"plot", "notes.csv", "--out", "notes.png"}, 64, nullptr, "not a log the tool wrote"},
         {{"plot", "missing.csv", "--out", "missing.png"}, 64, nullptr, "cannot read missing.csv"},
-        {{"plot", "log.csv", "--out", "x.jpg"}, 64, nullptr, ".png or .svg"},
+        {{"plot", "log.csv", "--out", "x.jpg"}, 64, nullptr, ".png, .svg or .pdf"},
         {{"plot", "log.csv", "--out", "y.png", "--channels", "9"}, 64, nullptr, "no channel \"9\""},
         {{"plot", "log.csv", "--out", "z.png", "--size", "10x10"}, 64, nullptr, "--size"},
         {{"plot", "log.csv", "--out", "w.png", "--from", "tomorrow"}, 64, nullptr, "--from"},
