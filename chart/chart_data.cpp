@@ -144,6 +144,16 @@ ChartData buildChartData(const LogTable& table) {
     return data;
 }
 
+QString chartNumber(double v) {
+    if (std::fabs(v) < 1e6) return QString::number(v, 'g', 7);
+    QString text = QString::number(v, 'e', 6);
+    const qsizetype e = text.indexOf(u'e');
+    qsizetype end = e;
+    while (text[end - 1] == u'0') --end;
+    if (text[end - 1] == u'.') --end;
+    return text.left(end) + text.mid(e);
+}
+
 QString overRangeMeaning(double mark) {
     if (mark > 0) return QStringLiteral("over range (1E+37)");
     if (mark < -1) return QStringLiteral("over range, negative (-1E+37)");

@@ -58,6 +58,10 @@ QString unitOf(const QString& caption);
 // highest point of the bucket, in their order, so no spike is lost however many points share a
 // pixel. Points outside the range are dropped except the nearest one on each side (the line runs
 // on to the edge).
+// A value for people: as logged (seven significant digits) below a million, in exponent form
+// with the trailing zeros dropped from there ("1.5e+06").
+QString chartNumber(double v);
+
 // What an over-range mark stands for, for the read-out.
 QString overRangeMeaning(double mark);
 

@@ -422,7 +422,7 @@ QString LogChart::readoutAt(double x) const {
         const ChannelLine& line = data_.channels[k];
         QString value;
         for (const QVector<QPointF>& run : line.runs)
-            if (const QPointF* p = at(run)) value = QString::number(p->y(), 'g', 7);
+            if (const QPointF* p = at(run)) value = chartNumber(p->y());
         if (const QPointF* p = at(line.overRange)) value = overRangeMeaning(p->y());
         if (!value.isEmpty())
             text += QStringLiteral("   %1: %2").arg(line.caption.trimmed(), value);
@@ -678,7 +678,7 @@ void ChartWindow::showStats() {
         if (!data.channels[k].used() || !chart_->channelVisible(k)) continue;
         const RangeStats s = rangeStats(data.channels[k], chart_->rangeFrom(), chart_->rangeTo());
         const auto number = [&s](double v) {
-            return s.count > 0 ? QString::number(v, 'g', 7) : QStringLiteral("–");
+            return s.count > 0 ? chartNumber(v) : QStringLiteral("–");
         };
         const int row = stats_->rowCount();
         stats_->insertRow(row);

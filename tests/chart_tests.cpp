@@ -349,6 +349,12 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
                      QStringLiteral(" %1").arg(i), QStringLiteral(" 7")});
     }
     rows[15][1] = QStringLiteral(" 1E+37");
+    // Numbers for people: as logged below a million, exponent form from there.
+    EXPECT_EQ(chartNumber(-0.0123457), "-0.0123457");
+    EXPECT_EQ(chartNumber(999999.5), "999999.5");
+    EXPECT_EQ(chartNumber(1500000), "1.5e+06");
+    EXPECT_EQ(chartNumber(150000000000000010790.0), "1.5e+20");
+    EXPECT_EQ(chartNumber(-1234567), "-1.234567e+06");
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     ChartWindow window;
