@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql postgresql chromium
   libgtest-dev libbenchmark-dev
-  fonts-nanum socat mbpoll xvfb xauth
+  fonts-nanum socat mbpoll xvfb xauth strace
   locales-all appstream libmodbus-dev
 )
 # More packages for one run (its test uses a name that does not exist).

@@ -60,10 +60,15 @@ struct CliRun {
     QByteArray err;
 };
 
-CliRun cli(const QString& dir, const QStringList& args) {
+// `under`: a program to run the CLI under (strace and its options).
+CliRun cli(const QString& dir, const QStringList& args, const QStringList& under = {}) {
     QProcess p;
     p.setWorkingDirectory(dir);
-    p.start(cliPath(), args);
+    if (under.isEmpty()) {
+        p.start(cliPath(), args);
+    } else {
+        p.start(under[0], under.mid(1) + QStringList{cliPath()} + args);
+    }
     CliRun r;
     if (!p.waitForFinished(180000)) p.kill();
     r.exit = p.exitCode();
@@ -246,10 +251,25 @@ TEST(CollectRound, ThePhoneBookThroughOneModem) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(ini);
     file.close();
-    const CliRun r = cli(dir.path(), {"collect", "--book", "Tavreldwn.ini", "--port", modem.device,
-                                      "--retries", "0", "--out-dir", "logs"});
+    // Under strace: the finished log is on the disk (fsync) before its rename, and the rename
+    // is on the disk (the folder's fsync) before the round says so.
+    const QString calls = dir.filePath(QStringLiteral("calls.txt"));
+    const CliRun r = cli(dir.path(),
+                         {"collect", "--book", "Tavreldwn.ini", "--port", modem.device, "--retries",
+                          "0", "--out-dir", "logs"},
+                         {"strace", "-f", "-y", "-e", "trace=fsync,rename", "-o", calls});
     EXPECT_EQ(r.exit, 2) << r.out.constData() << r.err.constData();
-    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Pump_house").size(), 1);
+    const QStringList logs = folder(dir.filePath(QStringLiteral("logs")), "Pump_house");
+    ASSERT_EQ(logs.size(), 1);
+    QFile traced(calls);
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly)) << "strace did not run";
+    QStringList order;
+    for (const QByteArray& line : traced.readAll().split('\n')) {
+        if (line.contains("fsync(") && line.contains(".part>")) order << "fsync part";
+        if (line.contains("rename(") && line.contains(logs[0].toUtf8() + "\"")) order << "rename";
+        if (line.contains("fsync(") && line.contains("/logs/Pump_house>")) order << "fsync dir";
+    }
+    EXPECT_EQ(order, (QStringList{"fsync part", "rename", "fsync dir"}));
     EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Reservoir"), QStringList{});
     EXPECT_TRUE(r.out.contains("Reservoir  failed         0")) << r.out.constData();
     EXPECT_TRUE(r.out.contains("dialing 222: busy")) << r.out.constData();
