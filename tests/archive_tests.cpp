@@ -49,7 +49,7 @@ class ArchiveTest : public ::testing::TestWithParam<const char*> {
             ASSERT_TRUE(why.isEmpty()) << why.toStdString();
             where = pg.freshDatabase();
         } else {
-            where = dir.filePath(QStringLiteral("tavrel.db"));
+            where = dir.filePath("tavrel.db");
         }
         QString error;
         ASSERT_TRUE(archive.open(where, &error)) << error.toStdString();
@@ -60,18 +60,16 @@ class ArchiveTest : public ::testing::TestWithParam<const char*> {
         o.meter.log = shape;
         SimRig rig(o);
         rig.clock = VirtualClock(when.time().msecsSinceStartOfDay() / 1000.0, when.date());
-        rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("Logdata.csv"));
+        rig.state.DownloadSaveFile = dir.filePath("Logdata.csv");
         FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
         QuietDownloadView view;
         DownloadDriver driver(rig.link, grid, view);
-        return archive::visitIntoArchive(archive, driver, rig.link,
-                                         {QStringLiteral("north"), QStringLiteral("COM1"), full});
+        return archive::visitIntoArchive(archive, driver, rig.link, {"north", "COM1", full});
     }
     // Stamp -> values of the whole archive, as the export gives them.
     std::map<QString, std::array<double, 9>> exported() {
         std::map<QString, std::array<double, 9>> out;
-        for (const archive::ExportRow& r :
-             archive.exportRows(QStringLiteral("north"), {}, {}, nullptr))
+        for (const archive::ExportRow& r : archive.exportRows("north", {}, {}, nullptr))
             out[archive::stampKey(r.stamp)] = r.values;
         return out;
     }
@@ -93,13 +91,13 @@ TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndSayWhyWhenNot) {
         int recordsKnown;
     };
     sim::LogShape renamed = logOf(320);
-    renamed.captions[2] = QStringLiteral("Volume m3");
+    renamed.captions[2] = "Volume m3";
     sim::LogShape cleared = logOf(0);
     cleared.empty = true;
     sim::LogShape shrunk = logOf(50);
-    shrunk.captions[2] = QStringLiteral("Volume m3");
+    shrunk.captions[2] = "Volume m3";
     sim::LogShape other = logOf(60, QDateTime(QDate(2026, 10, 1), QTime(0, 0)));
-    other.captions[2] = QStringLiteral("Volume m3");
+    other.captions[2] = "Volume m3";
     const Step steps[] = {
         {"first", logOf(200), 0, "first visit", 600, 0},
         // 96 more records; the overlap is the 256-byte step holding the last one (24 entries).
@@ -137,7 +135,7 @@ TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndSayWhyWhenNot) {
     const QList<archive::MeterSummary> meters = archive.meters();
     ASSERT_EQ(meters.size(), 1);
     EXPECT_EQ(meters[0].records, 380 * 3);
-    EXPECT_EQ(meters[0].lastResult, QStringLiteral("ok"));
+    EXPECT_EQ(meters[0].lastResult, "ok");
 }
 
 // The log has no year: collected in December and again in January, a log that crosses New Year
@@ -147,13 +145,13 @@ TEST_P(ArchiveTest, ALogAcrossNewYearGetsBothYears) {
     visit(logOf(47, start, 60), QDateTime(QDate(2026, 12, 31), QTime(23, 0)));
     const ArchiveVisitResult january =
         visit(logOf(60, start, 60), QDateTime(QDate(2027, 1, 2), QTime(12, 0)));
-    EXPECT_EQ(january.visit.readKind, QStringLiteral("new-only"));
+    EXPECT_EQ(january.visit.readKind, "new-only");
     const auto records = exported();
     ASSERT_EQ(records.size(), 60u);
-    EXPECT_EQ(records.begin()->first, QStringLiteral("2026-12-30 00:00"));
-    EXPECT_EQ(records.rbegin()->first, QStringLiteral("2027-01-01 11:00"));
-    EXPECT_EQ(records.count(QStringLiteral("2027-01-01 00:00")), 1u);
-    EXPECT_EQ(records.count(QStringLiteral("2026-12-31 23:00")), 1u);
+    EXPECT_EQ(records.begin()->first, "2026-12-30 00:00");
+    EXPECT_EQ(records.rbegin()->first, "2027-01-01 11:00");
+    EXPECT_EQ(records.count("2027-01-01 00:00"), 1u);
+    EXPECT_EQ(records.count("2026-12-31 23:00"), 1u);
 }
 
 // The same stamp with another value: the archived value stays, the conflict is kept and told.
@@ -164,7 +162,7 @@ TEST_P(ArchiveTest, AConflictingValueKeepsTheArchivedOne) {
     sim::LogShape other = first;
     other.values[2] = {6.0F};
     const ArchiveVisitResult r = visit(other, night, true);
-    EXPECT_EQ(r.visit.readWhy, QStringLiteral("a whole read was asked for"));
+    EXPECT_EQ(r.visit.readWhy, "a whole read was asked for");
     EXPECT_EQ(r.outcome.conflicts, 10);
     EXPECT_EQ(r.outcome.recordsKnown, 20);
     for (const auto& [stamp, values] : exported()) EXPECT_EQ(values[2], 5.0) << stamp.toStdString();
@@ -182,9 +180,9 @@ TEST_P(ArchiveTest, AKillMidVisitLeavesAllOrNothing) {
             if (done * 2 >= total) ::raise(SIGKILL);
         };
         archive::VisitData v;
-        v.meter = QStringLiteral("north");
+        v.meter = "north";
         v.started = v.ended = night.addDays(1);
-        v.result = QStringLiteral("ok");
+        v.result = "ok";
         v.logBytes = 2000 * 24;
         v.bytes = sim::LogGenerator(logOf(2000)).bytes();
         own.addVisit(v);
@@ -201,9 +199,7 @@ TEST_P(ArchiveTest, AKillMidVisitLeavesAllOrNothing) {
 TEST_P(ArchiveTest, ExportEqualsAWholeDownloadMergedByStamp) {
     const sim::LogShape log = logOf(150);
     visit(log, night);
-    QFile csv(dir.filePath(QStringLiteral("Logdata.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    QList<QByteArray> lines = csv.readAll().split('\n');
+    QList<QByteArray> lines = readFile(dir.filePath("Logdata.csv")).split('\n');
     // A stamp split over two 1024-byte blocks is two rows in the download: merge them.
     QList<QByteArray> merged{lines[0]};
     for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -220,16 +216,13 @@ TEST_P(ArchiveTest, ExportEqualsAWholeDownloadMergedByStamp) {
         }
     }
     // The middle of the log, record 40 to record 99, against the same rows of the download.
-    const QString out = dir.filePath(QStringLiteral("export.csv"));
+    const QString out = dir.filePath("export.csv");
     QString error;
-    ASSERT_EQ(archive.writeCsv(QStringLiteral("north"), log.start.addSecs(40 * 900),
-                               log.start.addSecs(99 * 900), out, &error),
+    ASSERT_EQ(archive.writeCsv("north", log.start.addSecs(40 * 900), log.start.addSecs(99 * 900),
+                               out, &error),
               60)
         << error.toStdString();
-    QFile exportedCsv(out);
-    ASSERT_TRUE(exportedCsv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(exportedCsv.readAll(),
-              (QList<QByteArray>{merged[0]} + merged.mid(41, 60)).join('\n') + '\n');
+    EXPECT_EQ(readFile(out), (QList<QByteArray>{merged[0]} + merged.mid(41, 60)).join('\n') + '\n');
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveTest, ::testing::Values("sqlite", "postgresql"));

@@ -28,8 +28,6 @@
 namespace tavrel::test {
 namespace {
 
-QString cliPath() { return QStringLiteral(TAVREL_BIN_DIR "/cli/tavrel-cli"); }
-
 // tavrel-sim as a device server on a free local TCP port, for as long as the object lives.
 struct TcpSim {
     explicit TcpSim(const QStringList& args, quint16 wanted = 0) {
@@ -40,7 +38,7 @@ struct TcpSim {
             port = probe.serverPort();
         }
         process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
-                      QStringList{QStringLiteral("--tcp"), QString::number(port)} + args);
+                      QStringList{"--tcp", QString::number(port)} + args);
         if (process.waitForReadyRead(5000))
             url = QString::fromLocal8Bit(process.readLine()).trimmed();
     }
@@ -54,38 +52,12 @@ struct TcpSim {
     QString url;
 };
 
-struct CliRun {
-    int exit = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// `under`: a program to run the CLI under (strace and its options).
-CliRun cli(const QString& dir, const QStringList& args, const QStringList& under = {}) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    if (under.isEmpty()) {
-        p.start(cliPath(), args);
-    } else {
-        p.start(under[0], under.mid(1) + QStringList{cliPath()} + args);
-    }
-    CliRun r;
-    if (!p.waitForFinished(180000)) p.kill();
-    r.exit = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
-
 // The CSV a single `tavrel-cli download` writes from the same instrument.
 QByteArray singleDownload(const QString& dir, const QStringList& where) {
-    const QString out = QDir(dir).filePath(QStringLiteral("single.csv"));
+    const QString out = QDir(dir).filePath("single.csv");
     QFile::remove(out);
-    const CliRun r =
-        cli(dir, QStringList{QStringLiteral("download"), QStringLiteral("--out"), out} + where);
-    QFile f(out);
-    if (r.exit != 0 || !f.open(QIODevice::ReadOnly)) return "single download failed: " + r.out;
-    return f.readAll();
+    const CliRun r = runCli(dir, QStringList{"download", "--out", out} + where);
+    return r.exit == 0 ? readFile(out) : "single download failed: " + r.out;
 }
 
 // The meter's folder: its finished CSVs and anything else in it.
@@ -98,14 +70,13 @@ std::map<QString, QJsonObject> reportOf(const QString& file) {
     QFile f(file);
     std::map<QString, QJsonObject> byName;
     if (!f.open(QIODevice::ReadOnly)) return byName;
-    for (const auto& v :
-         QJsonDocument::fromJson(f.readAll()).object()[QStringLiteral("meters")].toArray())
-        byName[v.toObject()[QStringLiteral("name")].toString()] = v.toObject();
+    for (const auto& v : QJsonDocument::fromJson(f.readAll()).object()["meters"].toArray())
+        byName[v.toObject()["name"].toString()] = v.toObject();
     return byName;
 }
 
 TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
-    const QStringList start{QStringLiteral("--start"), QStringLiteral("2026-03-01T00:00")};
+    const QStringList start{"--start", "2026-03-01T00:00"};
     SimProcess wired(QStringList{"--channels", "1,2", "--records", "400"} + start);
     TcpSim server(QStringList{"--channels", "1,3,4", "--records", "300"} + start);
     SimProcess modem(
@@ -120,35 +91,28 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
     ASSERT_FALSE(broken->url.isEmpty());
 
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("logs"));
-    const QString meters = dir.filePath(QStringLiteral("meters.txt"));
-    QFile file(meters);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(
-        QStringLiteral("# the round\n"
-                       "wired   %1\n"
-                       "server  %2 baud=9600\n"
-                       "remote  %3 dial=5551234\n"
-                       "silent  %4\n"
-                       "noisy   %5\n"
-                       "broken  %6\n"
-                       "busy    %3 dial=999\n")
-            .arg(wired.device, server.url, modem.device, silent.device, noisy.device, broken->url)
-            .toUtf8());
-    file.close();
-    const QStringList round{"collect",
-                            "--meters",
-                            meters,
-                            "--out-dir",
-                            out,
-                            "--report",
-                            dir.filePath(QStringLiteral("report.json"))};
+    const QString out = dir.filePath("logs");
+    const QString meters = dir.filePath("meters.txt");
+    ASSERT_TRUE(writeFile(meters, QStringLiteral("# the round\n"
+                                                 "wired   %1\n"
+                                                 "server  %2 baud=9600\n"
+                                                 "remote  %3 dial=5551234\n"
+                                                 "silent  %4\n"
+                                                 "noisy   %5\n"
+                                                 "broken  %6\n"
+                                                 "busy    %3 dial=999\n")
+                                      .arg(wired.device, server.url, modem.device, silent.device,
+                                           noisy.device, broken->url)
+                                      .toUtf8()));
+    const QStringList round{
+        "collect", "--meters", meters, "--out-dir", out, "--report", dir.filePath("report.json")};
 
-    const CliRun first = cli(dir.path(), round + QStringList{"--retries", "1", "--backoff", "0.2"});
+    const CliRun first =
+        runCli(dir.path(), round + QStringList{"--retries", "1", "--backoff", "0.2"});
     EXPECT_EQ(first.exit, 2) << first.out.constData() << first.err.constData();
     auto report = reportOf(dir.filePath(QStringLiteral("report.json")));
     ASSERT_EQ(report.size(), 7u) << first.out.constData();
-    const QRegularExpression finished(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d{4}\\.csv$"));
+    const QRegularExpression finished("^\\d{4}-\\d\\d-\\d\\d_\\d{4}\\.csv$");
     // The same instruments without their faults, for the single downloads.
     SimProcess clean(QStringList{"--records", "200"} + start);
     SimProcess cleanDefault(start);
@@ -164,21 +128,19 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
                           Good{"silent", {"--port", cleanDefault.device}, 1, 38400},
                           Good{"noisy", {"--port", clean.device}, -1, 38400}}) {
         const QJsonObject r = report[QLatin1String(g.name)];
-        EXPECT_EQ(r[QStringLiteral("result")].toString(), QStringLiteral("ok")) << g.name;
-        EXPECT_EQ(r[QStringLiteral("baud")].toInt(), g.baud) << g.name;
+        EXPECT_EQ(r["result"].toString(), "ok") << g.name;
+        EXPECT_EQ(r["baud"].toInt(), g.baud) << g.name;
         // At least every log byte (8 a value) and its request crossed the line.
-        EXPECT_GT(r[QStringLiteral("bytes")].toDouble(), r[QStringLiteral("records")].toInt() * 8)
-            << g.name;
+        EXPECT_GT(r["bytes"].toDouble(), r["records"].toInt() * 8) << g.name;
         if (g.retries >= 0) {
-            EXPECT_EQ(r[QStringLiteral("retries")].toInt(), g.retries) << g.name;
+            EXPECT_EQ(r["retries"].toInt(), g.retries) << g.name;
         }
         const QStringList files = folder(out, g.name);
         ASSERT_EQ(files.size(), 1) << g.name << " " << files.join(u' ').toStdString();
         EXPECT_TRUE(finished.match(files[0]).hasMatch()) << files[0].toStdString();
-        QFile csv(QDir(out).filePath(QLatin1String(g.name) + u'/' + files[0]));
-        ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-        const QByteArray collected = csv.readAll();
-        EXPECT_EQ(r[QStringLiteral("records")].toInt(), collected.count('\n') - 1) << g.name;
+        const QByteArray collected =
+            readFile(QDir(out).filePath(QLatin1String(g.name) + u'/' + files[0]));
+        EXPECT_EQ(r["records"].toInt(), collected.count('\n') - 1) << g.name;
         const QByteArray single = singleDownload(dir.path(), g.where);
         EXPECT_EQ(collected, single) << g.name << single.left(300).constData();
     }
@@ -191,9 +153,9 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
     for (const Bad& b : {Bad{"broken", "reading the set-up of channel 8: bad CRC"},
                          Bad{"busy", "dialing 999: busy"}}) {
         const QJsonObject r = report[QLatin1String(b.name)];
-        EXPECT_EQ(r[QStringLiteral("result")].toString(), QStringLiteral("failed")) << b.name;
-        EXPECT_EQ(r[QStringLiteral("cause")].toString(), QLatin1String(b.cause)) << b.name;
-        EXPECT_EQ(r[QStringLiteral("retries")].toInt(), 1) << b.name;
+        EXPECT_EQ(r["result"].toString(), "failed") << b.name;
+        EXPECT_EQ(r["cause"].toString(), QLatin1String(b.cause)) << b.name;
+        EXPECT_EQ(r["retries"].toInt(), 1) << b.name;
         EXPECT_EQ(folder(out, b.name), QStringList{}) << b.name;  // no CSV, no leftovers
         const QRegularExpression line(
             QStringLiteral("\\n%1 +failed +0 +[0-9.]+ +1 +[0-9]+ +[0-9]+  %2\\n")
@@ -206,33 +168,27 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
     const quint16 port = broken->port;
     broken.reset();
     TcpSim mended(start, port);
-    const CliRun second = cli(dir.path(), round + QStringList{"--retries", "0"});
+    const CliRun second = runCli(dir.path(), round + QStringList{"--retries", "0"});
     EXPECT_EQ(second.exit, 2) << second.out.constData();
-    report = reportOf(dir.filePath(QStringLiteral("report.json")));
+    report = reportOf(dir.filePath("report.json"));
     for (const char* name : {"wired", "server", "remote", "silent", "noisy"})
-        EXPECT_EQ(report[QLatin1String(name)][QStringLiteral("result")].toString(),
-                  QStringLiteral("skipped"))
-            << name;
-    EXPECT_EQ(report[QStringLiteral("broken")][QStringLiteral("result")].toString(),
-              QStringLiteral("ok"));
+        EXPECT_EQ(report[QLatin1String(name)]["result"].toString(), "skipped") << name;
+    EXPECT_EQ(report["broken"]["result"].toString(), "ok");
     EXPECT_EQ(folder(out, "broken").size(), 1);
-    EXPECT_EQ(report[QStringLiteral("busy")][QStringLiteral("result")].toString(),
-              QStringLiteral("failed"));
+    EXPECT_EQ(report["busy"]["result"].toString(), "failed");
 
     // --force visits a collected meter again; --only limits the round.
     const CliRun third =
-        cli(dir.path(), round + QStringList{"--force", "--only", "wired", "--keep-traces"});
+        runCli(dir.path(), round + QStringList{"--force", "--only", "wired", "--keep-traces"});
     EXPECT_EQ(third.exit, 0) << third.out.constData() << third.err.constData();
-    report = reportOf(dir.filePath(QStringLiteral("report.json")));
+    report = reportOf(dir.filePath("report.json"));
     ASSERT_EQ(report.size(), 1u);
-    EXPECT_EQ(report[QStringLiteral("wired")][QStringLiteral("result")].toString(),
-              QStringLiteral("ok"));
+    EXPECT_EQ(report["wired"]["result"].toString(), "ok");
     // Its trace lies beside its CSV, for support.
-    const QStringList traces = folder(out, "wired").filter(QStringLiteral(".trace"));
+    const QStringList traces = folder(out, "wired").filter(".trace");
     ASSERT_EQ(traces.size(), 1) << folder(out, "wired").join(u' ').toStdString();
-    QFile trace(QDir(out).filePath(QStringLiteral("wired/") + traces[0]));
-    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(trace.readLine().startsWith("# tavrel trace 1"));
+    EXPECT_TRUE(readFile(QDir(out).filePath(QStringLiteral("wired/") + traces[0]))
+                    .startsWith("# tavrel trace 1"));
 }
 
 TEST(CollectRound, ThePhoneBookThroughOneModem) {
@@ -247,64 +203,67 @@ TEST(CollectRound, ThePhoneBookThroughOneModem) {
                "\r\n[ItemPhone#]=" + (book[k][0] != nullptr ? book[k][0] : " ") +
                "\r\n[ItemDescription]=" + (book[k][1] != nullptr ? book[k][1] : " ") + "\r\n";
     }
-    QFile file(dir.filePath(QStringLiteral("Tavreldwn.ini")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(ini);
-    file.close();
+    ASSERT_TRUE(writeFile(dir.filePath("Tavreldwn.ini"), ini));
     // Under strace: the finished log is on the disk (fsync) before its rename, and the rename
     // is on the disk (the folder's fsync) before the round says so.
-    const QString calls = dir.filePath(QStringLiteral("calls.txt"));
-    const CliRun r = cli(dir.path(),
-                         {"collect", "--book", "Tavreldwn.ini", "--port", modem.device, "--retries",
-                          "0", "--out-dir", "logs"},
-                         {"strace", "-f", "-y", "-e", "trace=fsync,rename", "-o", calls});
+    const QString calls = dir.filePath("calls.txt");
+    const CliRun r = runCli(dir.path(),
+                            {"collect", "--book", "Tavreldwn.ini", "--port", modem.device,
+                             "--retries", "0", "--out-dir", "logs"},
+                            {}, {"strace", "-f", "-y", "-e", "trace=fsync,rename", "-o", calls});
     EXPECT_EQ(r.exit, 2) << r.out.constData() << r.err.constData();
-    const QStringList logs = folder(dir.filePath(QStringLiteral("logs")), "Pump_house");
+    const QStringList logs = folder(dir.filePath("logs"), "Pump_house");
     ASSERT_EQ(logs.size(), 1);
-    QFile traced(calls);
-    ASSERT_TRUE(traced.open(QIODevice::ReadOnly)) << "strace did not run";
     QStringList order;
-    for (const QByteArray& line : traced.readAll().split('\n')) {
+    for (const QByteArray& line : readFile(calls).split('\n')) {
         if (line.contains("fsync(") && line.contains(".part>")) order << "fsync part";
         if (line.contains("rename(") && line.contains(logs[0].toUtf8() + "\"")) order << "rename";
         if (line.contains("fsync(") && line.contains("/logs/Pump_house>")) order << "fsync dir";
     }
     EXPECT_EQ(order, (QStringList{"fsync part", "rename", "fsync dir"}));
-    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "Reservoir"), QStringList{});
+    EXPECT_EQ(folder(dir.filePath("logs"), "Reservoir"), QStringList{});
     EXPECT_TRUE(r.out.contains("Reservoir  failed         0")) << r.out.constData();
     EXPECT_TRUE(r.out.contains("dialing 222: busy")) << r.out.constData();
 }
 
-// Mistakes in the set-up are said at once as such (exit 64, nothing visited or retried); meter
-// names in Hangul keep the summary's columns in line (two cells a syllable).
+// Mistakes in the set-up and on the command line are said at once as such (exit 64, nothing
+// visited or retried); meter names in Hangul keep the summary's columns in line (two cells a
+// syllable).
 TEST(CollectRound, SetUpMistakesAndWideNames) {
     QTemporaryDir dir;
     struct Case {
         const char* meters;
-        const char* outDir;
+        QStringList args;
         const char* said;
     };
-    for (const Case& c :
-         {Case{"north tcp://host\n", "logs", "m.txt:1: tcp://host is not tcp://HOST:PORT"},
-          Case{"a /dev/null\nnorth tcp://:4001\n", "logs", "m.txt:2: tcp://:4001 is not"},
-          Case{"north tcp://h:70000\n", "logs", "m.txt:1: tcp://h:70000 is not"},
-          Case{"north /dev/null\n", "/sys/kernel", "cannot write into the folder /sys/kernel"}}) {
-        QFile file(dir.filePath(QStringLiteral("m.txt")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(c.meters);
-        file.close();
+    const QStringList round{"collect", "--meters", "m.txt", "--out-dir", "logs"};
+    const std::vector<Case> cases{
+        {"north tcp://host\n", round, "m.txt:1: tcp://host is not tcp://HOST:PORT"},
+        {"a /dev/null\nnorth tcp://:4001\n", round, "m.txt:2: tcp://:4001 is not"},
+        {"north tcp://h:70000\n", round, "m.txt:1: tcp://h:70000 is not"},
+        {"ok /dev/null\nnot-ok /dev/null slave=999\n", round, "m.txt:2: slave=999"},
+        {"north /dev/null\n",
+         {"collect", "--meters", "m.txt", "--out-dir", "/sys/kernel"},
+         "cannot write into the folder /sys/kernel"},
+        {"", {"collect"}, "--book FILE or --meters FILE"},
+        {"", {"collect", "--meters", "missing.txt"}, "cannot read missing.txt"},
+        {"", round + QStringList{"--parallel", "0"}, "--parallel"},
+        {"", round + QStringList{"--book", "Tavreldwn.ini"}, "--book FILE or"},
+        {"", {"collect", "--book", "none.ini"}, "no settings file none.ini"},
+        {"", {"download", "--force"}, "--force go with collect only"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(writeFile(dir.filePath("m.txt"), c.meters));
         QElapsedTimer t;
         t.start();
-        const CliRun r = cli(dir.path(), {"collect", "--meters", "m.txt", "--out-dir", c.outDir});
-        EXPECT_EQ(r.exit, 64) << c.meters;
+        const CliRun r = runCli(dir.path(), c.args);
+        EXPECT_EQ(r.exit, 64) << c.said;
         EXPECT_TRUE(r.err.contains(c.said)) << r.err.constData();
-        EXPECT_LT(t.elapsed(), 10000) << c.meters;
+        EXPECT_LT(t.elapsed(), 10000) << c.said;
     }
-    QFile file(dir.filePath(QStringLiteral("m.txt")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("정수장 /dev/tavrel-none-1\nnorth /dev/tavrel-none-2\n");
-    file.close();
-    const CliRun r = cli(dir.path(), {"collect", "--meters", "m.txt", "--retries", "0"});
+    ASSERT_TRUE(
+        writeFile(dir.filePath("m.txt"), "정수장 /dev/tavrel-none-1\nnorth /dev/tavrel-none-2\n"));
+    const CliRun r = runCli(dir.path(), {"collect", "--meters", "m.txt", "--retries", "0"});
     EXPECT_TRUE(r.out.contains("\n정수장 failed")) << r.out.constData();
     EXPECT_TRUE(r.out.contains("\nnorth  failed")) << r.out.constData();
 }
@@ -314,26 +273,24 @@ TEST(CollectRound, SetUpMistakesAndWideNames) {
 TEST(CollectRound, IntoTheArchiveNewRecordsOnly) {
     SimProcess sim({"--channels", "1,2", "--records", "150"});
     QTemporaryDir dir;
-    QFile meters(dir.filePath(QStringLiteral("meters.txt")));
-    ASSERT_TRUE(meters.open(QIODevice::WriteOnly));
-    meters.write(QStringLiteral("north %1\n").arg(sim.device).toUtf8());
-    meters.close();
+    ASSERT_TRUE(writeFile(dir.filePath("meters.txt"),
+                          QStringLiteral("north %1\n").arg(sim.device).toUtf8()));
     const QStringList round{"collect",  "--meters", "meters.txt", "--archive", "a.db",
                             "--no-csv", "--force",  "--out-dir",  "logs"};
-    const CliRun first = cli(dir.path(), round);
+    const CliRun first = runCli(dir.path(), round);
     EXPECT_EQ(first.exit, 0) << first.out.constData() << first.err.constData();
     EXPECT_TRUE(first.out.contains("300 new, 0 known, full (first visit)"))
         << first.out.constData();
-    const CliRun second = cli(dir.path(), round);
+    const CliRun second = runCli(dir.path(), round);
     EXPECT_TRUE(second.out.contains("0 new, 12 known, new-only")) << second.out.constData();
-    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "north"), QStringList{});
-    const CliRun listed = cli(dir.path(), {"meters", "--archive", "a.db"});
+    EXPECT_EQ(folder(dir.filePath("logs"), "north"), QStringList{});
+    const CliRun listed = runCli(dir.path(), {"meters", "--archive", "a.db"});
     EXPECT_TRUE(listed.out.contains("north")) << listed.out.constData();
     EXPECT_TRUE(listed.out.contains("     300 ")) << listed.out.constData();
     const CliRun drawn =
-        cli(dir.path(), {"plot", "--archive", "a.db", "--meter", "north", "--out", "north.png"});
+        runCli(dir.path(), {"plot", "--archive", "a.db", "--meter", "north", "--out", "north.png"});
     EXPECT_EQ(drawn.exit, 0) << drawn.err.constData();
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("north.png"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath("north.png")));
 }
 
 // The fleet: collectors on other PCs share one PostgreSQL. Each has its own meters file; the six
@@ -346,24 +303,20 @@ class Fleet : public ::testing::Test {
         db = pg.freshDatabase();
     }
     QProcess* collector(const QString& meters, const QString& name) {
-        QFile file(dir.filePath(name + QStringLiteral(".txt")));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(meters.toUtf8());
-        file.close();
+        EXPECT_TRUE(writeFile(dir.filePath(name + ".txt"), meters.toUtf8()));
         auto* p = new QProcess;
         p->setWorkingDirectory(dir.path());
-        p->start(cliPath(), {"collect", "--meters", name + QStringLiteral(".txt"), "--archive", db,
-                             "--no-csv", "--retries", "0", "--out-dir", name});
+        p->start(binary("/cli/tavrel-cli"), {"collect", "--meters", name + ".txt", "--archive", db,
+                                             "--no-csv", "--retries", "0", "--out-dir", name});
         processes.emplace_back(p);
         return p;
     }
     // Visits of each meter with their results, and the records stored per meter.
     std::map<QString, QStringList> visits() {
         std::map<QString, QStringList> out;
-        QSqlDatabase c =
-            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("check"));
+        QSqlDatabase c = QSqlDatabase::addDatabase("QPSQL", "check");
         const QUrl url(db);
-        c.setHostName(QUrlQuery(url).queryItemValue(QStringLiteral("host")));
+        c.setHostName(QUrlQuery(url).queryItemValue("host"));
         c.setUserName(url.userName());
         c.setDatabaseName(url.path().mid(1));
         EXPECT_TRUE(c.open());
@@ -375,7 +328,7 @@ class Fleet : public ::testing::Test {
             out[q.value(0).toString()] << q.value(1).toString() + u'/' + q.value(2).toString();
         c.close();
         c = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+        QSqlDatabase::removeDatabase("check");
         return out;
     }
     PgCluster pg;
@@ -398,26 +351,26 @@ TEST_F(Fleet, TwoCollectorsVisitEachMeterOnce) {
     }
     SimProcess silent(QStringList{"--fault", "silence"});
     a += QStringLiteral("dead %1\n").arg(silent.device);
-    QProcess* first = collector(a, QStringLiteral("a"));
-    QProcess* second = collector(b, QStringLiteral("b"));
+    QProcess* first = collector(a, "a");
+    QProcess* second = collector(b, "b");
     ASSERT_TRUE(first->waitForFinished(120000) && second->waitForFinished(120000));
     EXPECT_EQ(first->exitCode(), 2) << first->readAllStandardOutput().constData();
     EXPECT_EQ(second->exitCode(), 0) << second->readAllStandardOutput().constData();
     auto seen = visits();
-    EXPECT_EQ(seen[QStringLiteral("dead")], QStringList{QStringLiteral("failed/0")});
-    seen.erase(QStringLiteral("dead"));
+    EXPECT_EQ(seen["dead"], QStringList{"failed/0"});
+    seen.erase("dead");
     ASSERT_EQ(seen.size(), 12u);
     for (const auto& [meter, list] : seen)
-        EXPECT_EQ(list, QStringList{QStringLiteral("ok/240")}) << meter.toStdString();
+        EXPECT_EQ(list, QStringList{"ok/240"}) << meter.toStdString();
 
     // The morning's status page, opened in a real browser: the failed meter first, a row and a
     // strip of nights for every meter, tonight green or red.
-    const CliRun status = cli(dir.path(), {"status", "--archive", db, "--html", "status.html"});
+    const CliRun status = runCli(dir.path(), {"status", "--archive", db, "--html", "status.html"});
     EXPECT_EQ(status.exit, 2) << status.out.constData();
-    const QString page = dir.filePath(QStringLiteral("status.html"));
+    const QString page = dir.filePath("status.html");
     QProcess chromium;
     const QStringList headless{"--headless", "--no-sandbox", "--disable-gpu"};
-    chromium.start(QStringLiteral("chromium"),
+    chromium.start("chromium",
                    headless + QStringList{"--dump-dom", QUrl::fromLocalFile(page).toString()});
     ASSERT_TRUE(chromium.waitForFinished(60000));
     const QString dom = QString::fromUtf8(chromium.readAllStandardOutput());
@@ -425,13 +378,12 @@ TEST_F(Fleet, TwoCollectorsVisitEachMeterOnce) {
     QStringList rows;
     for (auto it = name.globalMatch(dom); it.hasNext();) rows << it.next().captured(1);
     ASSERT_EQ(rows.size(), 13) << dom.toStdString();
-    EXPECT_EQ(rows[0], QStringLiteral("dead"));
-    EXPECT_EQ(dom.count(QStringLiteral("<div class=\"strip\">")), 13);
-    const QString shot = dir.filePath(QStringLiteral("status.png"));
-    chromium.start(
-        QStringLiteral("chromium"),
-        headless + QStringList{QStringLiteral("--screenshot=") + shot, "--window-size=1300,560",
-                               QUrl::fromLocalFile(page).toString()});
+    EXPECT_EQ(rows[0], "dead");
+    EXPECT_EQ(dom.count("<div class=\"strip\">"), 13);
+    const QString shot = dir.filePath("status.png");
+    chromium.start("chromium", headless + QStringList{QStringLiteral("--screenshot=") + shot,
+                                                      "--window-size=1300,560",
+                                                      QUrl::fromLocalFile(page).toString()});
     ASSERT_TRUE(chromium.waitForFinished(60000));
     QImage picture(shot);
     ASSERT_FALSE(picture.isNull());
@@ -457,15 +409,15 @@ TEST_F(Fleet, TwoCollectorsVisitEachMeterOnce) {
 TEST_F(Fleet, AKilledCollectorsMeterIsCollectedByTheOther) {
     TcpSim slow(QStringList{"--baud", "1200", "--channels", "1", "--records", "150"});
     const QString meters = QStringLiteral("slow %1 baud=1200\n").arg(slow.url);
-    QProcess* doomed = collector(meters, QStringLiteral("a"));
+    QProcess* doomed = collector(meters, "a");
     ASSERT_TRUE(doomed->waitForStarted());
     QTest::qWait(2500);  // well into its block pass at 1200 baud
-    QProcess* other = collector(meters, QStringLiteral("b"));
+    QProcess* other = collector(meters, "b");
     QTest::qWait(500);
     ::kill(static_cast<pid_t>(doomed->processId()), SIGKILL);
     ASSERT_TRUE(other->waitForFinished(120000));
     EXPECT_EQ(other->exitCode(), 0) << other->readAllStandardOutput().constData();
-    EXPECT_EQ(visits()[QStringLiteral("slow")], QStringList{QStringLiteral("ok/150")});
+    EXPECT_EQ(visits()["slow"], QStringList{"ok/150"});
 }
 
 // A scheduler's stop (SIGTERM) mid-download: the visit closes its port at once, nothing
@@ -473,14 +425,12 @@ TEST_F(Fleet, AKilledCollectorsMeterIsCollectedByTheOther) {
 TEST(CollectRound, StopsCleanlyWhenTerminated) {
     SimProcess slow({"--baud", "1200", "--records", "3000"});
     QTemporaryDir dir;
-    QFile meters(dir.filePath(QStringLiteral("meters.txt")));
-    ASSERT_TRUE(meters.open(QIODevice::WriteOnly));
-    meters.write(
-        QStringLiteral("slow %1 baud=1200\nlater %1 baud=1200\n").arg(slow.device).toUtf8());
-    meters.close();
+    ASSERT_TRUE(writeFile(
+        dir.filePath("meters.txt"),
+        QStringLiteral("slow %1 baud=1200\nlater %1 baud=1200\n").arg(slow.device).toUtf8()));
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start(cliPath(),
+    p.start(binary("/cli/tavrel-cli"),
             {"collect", "--meters", "meters.txt", "--out-dir", "logs", "--report", "report.json"});
     QByteArray err;
     for (int i = 0; i < 100 && !err.contains("slow: visiting"); ++i) {
@@ -499,35 +449,9 @@ TEST(CollectRound, StopsCleanlyWhenTerminated) {
     const QByteArray out = p.readAllStandardOutput();
     EXPECT_TRUE(out.contains("the round was stopped")) << out.constData();
     EXPECT_TRUE(out.contains("not visited: the round was stopped")) << out.constData();
-    EXPECT_EQ(folder(dir.filePath(QStringLiteral("logs")), "slow"), QStringList{});
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("logs/.tavrel-collect.lock"))));
-    EXPECT_EQ(reportOf(dir.filePath(QStringLiteral("report.json"))).size(), 2u);
-}
-
-TEST(CollectRound, UsageErrors) {
-    QTemporaryDir dir;
-    QFile bad(dir.filePath(QStringLiteral("bad.txt")));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("ok /dev/null\nnot-ok /dev/null slave=999\n");
-    bad.close();
-    struct Case {
-        QStringList args;
-        const char* message;
-    };
-    const std::vector<Case> cases{
-        {{"collect", "--meters", "bad.txt"}, "bad.txt:2: slave=999"},
-        {{"collect"}, "--book FILE or --meters FILE"},
-        {{"collect", "--meters", "missing.txt"}, "cannot read missing.txt"},
-        {{"collect", "--meters", "bad.txt", "--parallel", "0"}, "--parallel"},
-        {{"collect", "--book", "Tavreldwn.ini", "--meters", "bad.txt"}, "--book FILE or"},
-        {{"collect", "--book", "none.ini"}, "no settings file none.ini"},
-        {{"download", "--force"}, "--force go with collect only"},
-    };
-    for (const Case& c : cases) {
-        const CliRun r = cli(dir.path(), c.args);
-        EXPECT_EQ(r.exit, 64) << c.args.join(u' ').toStdString();
-        EXPECT_TRUE(r.err.contains(c.message)) << r.err.constData();
-    }
+    EXPECT_EQ(folder(dir.filePath("logs"), "slow"), QStringList{});
+    EXPECT_FALSE(QFile::exists(dir.filePath("logs/.tavrel-collect.lock")));
+    EXPECT_EQ(reportOf(dir.filePath("report.json")).size(), 2u);
 }
 
 }  // namespace

@@ -26,19 +26,18 @@ TEST(MetersFile, ReadsEveryFieldAndSkipsComments) {
         "정수장-2 /dev/ttyS0 dial=0315551234 slave=0\n";
     QList<Meter> meters;
     QString error;
-    ASSERT_TRUE(collect::parseMeters(text, QStringLiteral("m.txt"), &meters, &error))
-        << error.toStdString();
+    ASSERT_TRUE(collect::parseMeters(text, "m.txt", &meters, &error)) << error.toStdString();
     ASSERT_EQ(meters.size(), 3);
-    EXPECT_EQ(meters[0].name, QStringLiteral("north"));
-    EXPECT_EQ(meters[0].where, QStringLiteral("/dev/ttyUSB0"));
-    EXPECT_EQ(meters[0].baud, QStringLiteral("38400"));
+    EXPECT_EQ(meters[0].name, "north");
+    EXPECT_EQ(meters[0].where, "/dev/ttyUSB0");
+    EXPECT_EQ(meters[0].baud, "38400");
     EXPECT_EQ(meters[0].slave, 1);
     EXPECT_TRUE(meters[0].phone.isEmpty());
-    EXPECT_EQ(meters[1].where, QStringLiteral("tcp://10.0.0.5:4001"));
-    EXPECT_EQ(meters[1].baud, QStringLiteral("9600"));
+    EXPECT_EQ(meters[1].where, "tcp://10.0.0.5:4001");
+    EXPECT_EQ(meters[1].baud, "9600");
     EXPECT_EQ(meters[1].slave, 17);
-    EXPECT_EQ(meters[2].name, QStringLiteral("정수장-2"));
-    EXPECT_EQ(meters[2].phone, QStringLiteral("0315551234"));
+    EXPECT_EQ(meters[2].name, "정수장-2");
+    EXPECT_EQ(meters[2].phone, "0315551234");
     EXPECT_EQ(meters[2].slave, 0);
 }
 
@@ -64,35 +63,28 @@ TEST(MetersFile, ErrorsNameTheLine) {
     for (const Case& c : cases) {
         QList<Meter> meters;
         QString error;
-        EXPECT_FALSE(collect::parseMeters(c.text, QStringLiteral("m.txt"), &meters, &error))
-            << c.text;
+        EXPECT_FALSE(collect::parseMeters(c.text, "m.txt", &meters, &error)) << c.text;
         EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.expected))) << error.toStdString();
     }
 }
 
 TEST(MetersFile, FolderNamesAndLines) {
-    EXPECT_EQ(collect::folderName(QStringLiteral(" North pump #2 "), QStringLiteral("x")),
-              QStringLiteral("North_pump__2"));
-    EXPECT_EQ(collect::folderName(QStringLiteral("정수장"), QStringLiteral("x")),
-              QStringLiteral("정수장"));
-    EXPECT_EQ(collect::folderName(QStringLiteral(".."), QStringLiteral("entry-3")),
-              QStringLiteral("entry-3"));
-    EXPECT_EQ(collect::folderName(QStringLiteral("  "), QStringLiteral("entry-4")),
-              QStringLiteral("entry-4"));
+    EXPECT_EQ(collect::folderName(" North pump #2 ", "x"), "North_pump__2");
+    EXPECT_EQ(collect::folderName("정수장", "x"), "정수장");
+    EXPECT_EQ(collect::folderName("..", "entry-3"), "entry-3");
+    EXPECT_EQ(collect::folderName("  ", "entry-4"), "entry-4");
 
-    EXPECT_EQ(collect::lineKey(QStringLiteral("tcp://Server:4001")),
-              collect::lineKey(QStringLiteral("TCP://server:4001")));
-    EXPECT_NE(collect::lineKey(QStringLiteral("tcp://server:4001")),
-              collect::lineKey(QStringLiteral("tcp://server:4002")));
+    EXPECT_EQ(collect::lineKey("tcp://Server:4001"), collect::lineKey("TCP://server:4001"));
+    EXPECT_NE(collect::lineKey("tcp://server:4001"), collect::lineKey("tcp://server:4002"));
 #ifndef _WIN32
     // Two names of one adapter are one line.
     QTemporaryDir dir;
-    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
-    const QString byId = dir.filePath(QStringLiteral("usb-FTDI-if00"));
+    const QString device = dir.filePath("ttyUSB0");
+    const QString byId = dir.filePath("usb-FTDI-if00");
     QFile(device).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QFile::link(device, byId));
     EXPECT_EQ(collect::lineKey(byId), collect::lineKey(device));
-    EXPECT_NE(collect::lineKey(dir.filePath(QStringLiteral("ttyUSB1"))), collect::lineKey(device));
+    EXPECT_NE(collect::lineKey(dir.filePath("ttyUSB1")), collect::lineKey(device));
 #endif
 }
 
@@ -108,11 +100,8 @@ TEST(MetersFile, FromThePhoneBook) {
         ini += "[Item#]= " + QByteArray::number(k + 1) + "\r\n[ItemPhone#]=" + entries[k][0] +
                "\r\n[ItemDescription]=" + entries[k][1] + "\r\n";
     }
-    const QString name = dir.filePath(QStringLiteral("Tavreldwn.ini"));
-    QFile file(name);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(ini);
-    file.close();
+    const QString name = dir.filePath("Tavreldwn.ini");
+    ASSERT_TRUE(writeFile(name, ini));
 
     const QList<Meter> meters = collect::metersFromBook(name, QString());
     ASSERT_EQ(meters.size(), 4);
@@ -122,21 +111,19 @@ TEST(MetersFile, FromThePhoneBook) {
         EXPECT_EQ(meters[i].name, QLatin1String(names[i]));
         EXPECT_EQ(meters[i].phone, QLatin1String(phones[i]));
 #ifdef _WIN32
-        EXPECT_EQ(meters[i].where, QStringLiteral("COM2"));
+        EXPECT_EQ(meters[i].where, "COM2");
 #else
-        EXPECT_EQ(meters[i].where, QStringLiteral("/dev/ttyS1"));  // COM2
+        EXPECT_EQ(meters[i].where, "/dev/ttyS1");  // COM2
 #endif
-        EXPECT_EQ(meters[i].baud, QStringLiteral("9600"));
+        EXPECT_EQ(meters[i].baud, "9600");
         EXPECT_EQ(meters[i].slave, 17);
     }
-    EXPECT_EQ(collect::metersFromBook(name, QStringLiteral("/dev/ttyUSB3")).value(0).where,
-              QStringLiteral("/dev/ttyUSB3"));
+    EXPECT_EQ(collect::metersFromBook(name, "/dev/ttyUSB3").value(0).where, "/dev/ttyUSB3");
 }
 
 TEST(CollectSchedule, OneVisitALineAndNoMoreThanParallel) {
     // Lines: A A B C; at most two at once.
-    Schedule s({QStringLiteral("A"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
-               2, 0, 10);
+    Schedule s({"A", "A", "B", "C"}, 2, 0, 10);
     EXPECT_EQ(s.startNow(0), (QList<int>{0, 2}));
     EXPECT_EQ(s.startNow(1), QList<int>{});  // full
     s.finished(0, false, 2);
@@ -151,7 +138,7 @@ TEST(CollectSchedule, OneVisitALineAndNoMoreThanParallel) {
 
 TEST(CollectSchedule, AFailedMeterIsTriedAgainLaterWithADoublingBackoff) {
     // Two meters on one modem; the first is busy three times.
-    Schedule s({QStringLiteral("modem"), QStringLiteral("modem")}, 4, 2, 10);
+    Schedule s({"modem", "modem"}, 4, 2, 10);
     EXPECT_EQ(s.startNow(0), QList<int>{0});
     s.finished(0, true, 5);
     EXPECT_EQ(s.nextReady(), 0.0);            // the other meter waits only for the line
@@ -173,7 +160,7 @@ TEST(CollectSchedule, AFailedMeterIsTriedAgainLaterWithADoublingBackoff) {
 }
 
 TEST(CollectSchedule, TheMeterWaitingLongestGoesFirst) {
-    Schedule s({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, 1, 1, 5);
+    Schedule s({"A", "B", "C"}, 1, 1, 5);
     EXPECT_EQ(s.startNow(0), QList<int>{0});
     s.finished(0, true, 1);  // meter 0 may go again from 6
     EXPECT_EQ(s.startNow(1), QList<int>{1});
@@ -185,8 +172,7 @@ TEST(CollectSchedule, TheMeterWaitingLongestGoesFirst) {
     EXPECT_EQ(s.startNow(10), QList<int>{1});
     s.finished(1, true, 11);
     EXPECT_TRUE(s.done());
-    EXPECT_EQ(
-        collect::distinctLines({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("A")}), 2);
+    EXPECT_EQ(collect::distinctLines({"A", "B", "A"}), 2);
 }
 
 }  // namespace

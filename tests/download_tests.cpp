@@ -21,6 +21,8 @@
 namespace tavrel::test {
 namespace {
 
+// The instrument's four bytes as a number, and the number's text: seven significant digits,
+// "." whatever the locale, no "0" before the point, exponent form beyond.
 TEST(DecodeFloat, InstrumentNumbersAndTheirText) {
     struct Case {
         const char* bytes;
@@ -35,27 +37,23 @@ TEST(DecodeFloat, InstrumentNumbersAndTheirText) {
           Case{"7E 00 00 00", 1e37F, " 1E+37"} /* 4.25E+37 clamps */,
           Case{"3F 00 00 00", 0.50000006F, " .5000001"},
           Case{"BE 80 00 00", -0.25000003F, "-.25"}}) {
-        const QByteArray b = hex(c.bytes);
-        const float v =
-            DecodeFloat(static_cast<unsigned char>(b[0]), static_cast<unsigned char>(b[1]),
-                        static_cast<unsigned char>(b[2]), static_cast<unsigned char>(b[3]));
+        const QByteArray raw = hex(c.bytes);
+        const auto* b = reinterpret_cast<const unsigned char*>(raw.constData());
+        const float v = DecodeFloat(b[0], b[1], b[2], b[3]);
         EXPECT_EQ(v, c.value) << c.bytes;
-        EXPECT_EQ(numberText(v), QString::fromLatin1(c.text)) << c.bytes;
+        EXPECT_EQ(numberText(v), c.text) << c.bytes;
     }
-}
-
-TEST(NumberText, SevenSignificantDigitsDotAndExponentForm) {
-    struct Case {
-        double value;
-        const char* text;
-    };
-    for (const Case& c :
-         {Case{std::floor(320.9), " 320"}, Case{1234567, " 1234567"},
-          Case{12345678, " 1.234568E+07"}, Case{0.0001, " .0001"}, Case{0.5, " .5"},
-          Case{0.00001234, " 1.234E-05"}, Case{-3.25, "-3.25"}, Case{154000, " 154000"},
-          Case{120.86000061035156, " 120.86"}, Case{1e37, " 1E+37"}, Case{-1e-37, "-1E-37"},
-          Case{-0.0, " 0"}, Case{1e8, " 1E+08"}, Case{100, " 100"}}) {
-        EXPECT_EQ(numberText(c.value), QString::fromLatin1(c.text)) << c.value;
+    for (const auto& [value, text] : {std::pair{std::floor(320.9), " 320"},
+                                      {1234567.0, " 1234567"},
+                                      {12345678.0, " 1.234568E+07"},
+                                      {0.0001, " .0001"},
+                                      {0.00001234, " 1.234E-05"},
+                                      {154000.0, " 154000"},
+                                      {120.86000061035156, " 120.86"},
+                                      {-0.0, " 0"},
+                                      {1e8, " 1E+08"},
+                                      {100.0, " 100"}}) {
+        EXPECT_EQ(numberText(value), text) << value;
     }
 }
 
@@ -114,7 +112,7 @@ TEST(FlexGrid, CellsReadBackTheirLastTextThroughRewritesAndClears) {
             check(step);
         }
     }
-    EXPECT_FALSE(grid.setText(600, 0, QStringLiteral("x")));
+    EXPECT_FALSE(grid.setText(600, 0, "x"));
     EXPECT_FALSE(grid.setText(0, 4, QLatin1StringView("x")));
     EXPECT_TRUE(grid.text(600, 0).isEmpty());
 }
@@ -148,28 +146,27 @@ class DecodeLogBlockTest : public ::testing::Test {
     DecodeLogBlockTest() : grid(kRecordsGridRows, kRecordsGridCols), decoder(grid, row) {
         decoder.setYear(2026);
     }
-    static QString stamp(int month, int day, int hour, int minute) {
-        return cStamp(month, day, hour, minute);
-    }
     FlexGrid grid;
     std::int32_t row = 1;
     LogBlockDecoder decoder;
 };
 
+// Channel code 0 would land in column 1, the time stamp's own: the tool drops its value.
 TEST_F(DecodeLogBlockTest, EntriesBecomeRowsPerTimeStamp) {
     ASSERT_TRUE(
-        decoder.DecodeLogBlock(hex("13 15 09 30 41 20 00 00"
+        decoder.DecodeLogBlock(hex("03 15 09 30 41 20 00 00"
+                                   "13 15 09 30 41 20 00 00"
                                    "23 15 09 30 43 9D 40 00"
                                    "C3 99 99 99 FF FF FF FF"
                                    "13 15 09 31 C2 C8 00 00"
                                    "13 15")));  // a trailing partial entry is ignored
     EXPECT_EQ(row, 3);
-    EXPECT_EQ(grid.text(2, 0), QStringLiteral("1"));
-    EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
-    EXPECT_EQ(grid.text(2, 2), QStringLiteral(" 10"));
-    EXPECT_EQ(grid.text(2, 3), QStringLiteral(" 314.5"));
-    EXPECT_EQ(grid.text(3, 0), QStringLiteral("2"));
-    EXPECT_EQ(grid.text(3, 2), QStringLiteral("-100"));
+    EXPECT_EQ(grid.text(2, 0), "1");
+    EXPECT_EQ(grid.text(2, 1), cStamp(3, 15, 9, 30));
+    EXPECT_EQ(grid.text(2, 2), " 10");
+    EXPECT_EQ(grid.text(2, 3), " 314.5");
+    EXPECT_EQ(grid.text(3, 0), "2");
+    EXPECT_EQ(grid.text(3, 2), "-100");
     EXPECT_TRUE(grid.text(4, 1).isEmpty());
 }
 
@@ -181,20 +178,12 @@ TEST_F(DecodeLogBlockTest, InvalidDatesAndTimesKeepTheLastValidOne) {
             "12 30 25 00 41 20 00 00"     // 30 February, hour 25: both stay
             "14 01 07 00 41 20 00 00"));  // 1 April 07:00
     EXPECT_EQ(row, 4);
-    EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
-    EXPECT_EQ(grid.text(3, 1), stamp(3, 15, 9, 45));
-    EXPECT_EQ(grid.text(4, 1), stamp(4, 1, 7, 0));
+    EXPECT_EQ(grid.text(2, 1), cStamp(3, 15, 9, 30));
+    EXPECT_EQ(grid.text(3, 1), cStamp(3, 15, 9, 45));
+    EXPECT_EQ(grid.text(4, 1), cStamp(4, 1, 7, 0));
     // An invalid time with no valid one before it in the block is midnight: the date alone.
     decoder.DecodeLogBlock(hex("13 16 24 00 41 20 00 00"));
-    EXPECT_EQ(grid.text(5, 1), stamp(3, 16, 0, 0));
-}
-
-// Channel code 0 would land in column 1, the time stamp's own: the tool drops its value instead.
-TEST_F(DecodeLogBlockTest, AChannelCodeZeroValueLeavesTheTimeStampAlone) {
-    decoder.DecodeLogBlock(hex("03 15 09 30 41 20 00 00 13 15 09 30 43 9D 40 00"));
-    EXPECT_EQ(row, 2);
-    EXPECT_EQ(grid.text(2, 1), stamp(3, 15, 9, 30));
-    EXPECT_EQ(grid.text(2, 2), QStringLiteral(" 314.5"));
+    EXPECT_EQ(grid.text(5, 1), cStamp(3, 16, 0, 0));
 }
 
 TEST_F(DecodeLogBlockTest, AStampSplitOverTwoBlocksTakesTwoRowsAndRowsPastTheGridAreDropped) {
@@ -218,7 +207,7 @@ struct RecordingView : DownloadView {
     void setDownloadEnabled(bool enabled) override { enabledChanges.push_back(enabled); }
     void setFailureCause(const QString& text) override { cause = text; }
     QStringList statuses;
-    QString cause = QStringLiteral("never set");
+    QString cause = "never set";
     std::vector<float> progress;
     std::array<QString, 10> counts;
     std::vector<bool> enabledChanges;
@@ -229,7 +218,7 @@ struct DownloadRig {
     // modem in front that connects at that speed.
     explicit DownloadRig(const sim::LogShape& shape, int lineBaud = 0, bool modem = false)
         : rig(options(shape, lineBaud, modem)), grid(kRecordsGridRows, kRecordsGridCols) {
-        rig.state.DownloadSaveFile = dir.filePath(QStringLiteral("Logdata.csv"));
+        rig.state.DownloadSaveFile = dir.filePath("Logdata.csv");
         driver = std::make_unique<DownloadDriver>(rig.link, grid, view);
     }
     static sim::SimulatedLineOptions options(const sim::LogShape& shape, int lineBaud, bool modem) {
@@ -247,10 +236,7 @@ struct DownloadRig {
         }
         return out;
     }
-    QByteArray csv() const {
-        QFile f(rig.state.DownloadSaveFile);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray csv() const { return readFile(rig.state.DownloadSaveFile); }
     QTemporaryDir dir;
     SimRig rig;
     FlexGrid grid;
@@ -271,10 +257,10 @@ TEST(DownloadDriver, AWholeLogLandsInGridBoxesAndCsv) {
     EXPECT_EQ(d.view.statuses,
               QStringList({"Downloading", "Completed Download.", "Finished. Data in File"}));
     EXPECT_EQ(d.view.enabledChanges, std::vector<bool>({false, true}));
-    EXPECT_EQ(d.view.counts[9], QStringLiteral(" 120"));
-    EXPECT_EQ(d.view.counts[8], QStringLiteral(" 123"));
-    EXPECT_EQ(d.view.counts[0], QStringLiteral("Flow m3/h"));
-    EXPECT_EQ(d.view.counts[4], QStringLiteral("Not used"));
+    EXPECT_EQ(d.view.counts[9], " 120");
+    EXPECT_EQ(d.view.counts[8], " 123");
+    EXPECT_EQ(d.view.counts[0], "Flow m3/h");
+    EXPECT_EQ(d.view.counts[4], "Not used");
     EXPECT_EQ(d.rig.state.RecordRow, 121);
     EXPECT_EQ(d.view.progress.back(), 100.0F);
 
@@ -333,7 +319,7 @@ TEST(DownloadDriver, StatusPaths) {
     };
     for (const Case& c : cases) {
         DownloadRig d(c.shape);
-        d.view.counts[9] = QStringLiteral("old");
+        d.view.counts[0] = "earlier";
         for (const QString& rule : QString::fromLatin1(c.faults).split(u';', Qt::SkipEmptyParts)) {
             ASSERT_TRUE(d.rig.faults().add(rule, nullptr)) << c.name;
         }
@@ -343,27 +329,15 @@ TEST(DownloadDriver, StatusPaths) {
         EXPECT_TRUE(d.grid.redraw()) << c.name;
         EXPECT_EQ(d.view.enabledChanges.back(), true) << c.name;
         EXPECT_EQ(d.view.cause, QString::fromLatin1(c.cause)) << c.name;
+        if (c.result == 1) {  // an empty log: one request, grid and boxes left alone
+            EXPECT_EQ(d.rig.sim.meter().requestCount(), 1);
+            EXPECT_TRUE(d.grid.text(1, 0).isEmpty());
+            EXPECT_EQ(d.view.counts[0], "earlier");
+        } else if (c.shape.channels.empty()) {  // one empty block request, then the failure
+            EXPECT_EQ(d.blockRequests(), std::vector<QByteArray>{hex("08 80 00 00 00")});
+            EXPECT_EQ(d.grid.text(1, 0), "Record #");
+        }
     }
-}
-
-TEST(DownloadDriver, EmptyLogLeavesGridAndBoxesAlone) {
-    sim::LogShape shape = shapeOf({1}, 10);
-    shape.empty = true;
-    DownloadRig d(shape);
-    d.view.counts[0] = QStringLiteral("earlier");
-    EXPECT_EQ(d.driver->onDownloadClicked(), 1);
-    EXPECT_TRUE(d.grid.text(1, 0).isEmpty());
-    EXPECT_EQ(d.view.counts[0], QStringLiteral("earlier"));
-    EXPECT_EQ(d.rig.sim.meter().requestCount(), 1);
-}
-
-TEST(DownloadDriver, AllNotUsedSendsOneEmptyBlockRequest) {
-    DownloadRig d(shapeOf({}, 10));
-    d.driver->onDownloadClicked();
-    ASSERT_EQ(d.blockRequests().size(), 1U);
-    EXPECT_EQ(d.blockRequests()[0], hex("08 80 00 00 00"));
-    EXPECT_EQ(d.grid.text(1, 0), QStringLiteral("Record #"));
-    EXPECT_TRUE(d.grid.text(1, 2).isEmpty());
 }
 
 TEST(DownloadDriver, BlockArithmetic) {
@@ -417,7 +391,7 @@ TEST(DownloadDriver, EverySpeedGivesTheSameCsv) {
                 void setHangUpVisible(bool) override {}
                 QString status;
             } modemView;
-            Modem(d.rig.link, modemView).DialModem(QStringLiteral("1"));
+            Modem(d.rig.link, modemView).DialModem("1");
             ASSERT_TRUE(d.rig.sim.modem()->dataMode()) << c.port;
         }
         ASSERT_EQ(d.driver->onDownloadClicked(), 0) << c.port << " " << d.view.cause.toStdString();
@@ -455,10 +429,10 @@ TEST(DownloadDriver, TheLargestLogTheGridHolds) {
 TEST(DownloadDriver, GapsAndLateChannelsStayInStep) {
     // Channels 1 and 3 in use; channel 1's set-up record comes only in the second round.
     DownloadRig d(shapeOf({1, 3}, 40));
-    d.rig.faults().add(QStringLiteral("silence@2-3"), nullptr);
+    d.rig.faults().add("silence@2-3", nullptr);
     EXPECT_EQ(d.driver->onDownloadClicked(), 0);
-    EXPECT_EQ(d.grid.text(1, 2), QStringLiteral("Flow m3/h"));
-    EXPECT_EQ(d.grid.text(1, 3), QStringLiteral("Pressure bar"));
+    EXPECT_EQ(d.grid.text(1, 2), "Flow m3/h");
+    EXPECT_EQ(d.grid.text(1, 3), "Pressure bar");
     EXPECT_TRUE(d.rig.state.ChannelInUse[1] && !d.rig.state.ChannelInUse[2] &&
                 d.rig.state.ChannelInUse[3]);
     const sim::LogGenerator& log = d.rig.sim.meter().log();
@@ -477,7 +451,7 @@ TEST(DownloadDriver, ThePortVanishingMidDownloadKeepsTheRecordsAndTheNextDownloa
         }
     };
     EXPECT_EQ(d.driver->onDownloadClicked(), 2);
-    EXPECT_EQ(d.view.statuses.back(), QStringLiteral("Error in Downloading!!"));
+    EXPECT_EQ(d.view.statuses.back(), "Error in Downloading!!");
     EXPECT_EQ(d.rig.state.RecordRow, 65);  // the first 1024-byte block: 64 records
     EXPECT_FALSE(d.grid.text(65, 1).isEmpty());
     d.rig.pump.onPass = nullptr;
@@ -494,39 +468,30 @@ TEST(WriteCsvFile, FieldLayoutAndFailures) {
     DownloadDriver driver(rig.link, grid, view);
     ProgramState& s = rig.state;
     for (int c = 0; c < 10; ++c) grid.setText(1, c, QStringLiteral("h%1").arg(c));
-    grid.setText(1, 2, QStringLiteral("a,b"));
-    grid.setText(2, 1, QStringLiteral("t"));
-    grid.setText(2, 2, QStringLiteral(" 1"));
+    grid.setText(1, 2, "a,b");
+    grid.setText(2, 1, "t");
+    grid.setText(2, 2, " 1");
     s.ChannelInUse = {false, false, true,  false, false,
                       true,  false, false, false};  // channels 2 and 5
     s.RecordRow = 2;
-    s.DownloadSaveFile = dir.filePath(QStringLiteral("out.csv"));
-    QFile old(s.DownloadSaveFile);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("previous contents that are longer than the new file\r\n");
-    old.close();
+    s.DownloadSaveFile = dir.filePath("out.csv");
+    ASSERT_TRUE(writeFile(s.DownloadSaveFile, "previous contents, longer than the new file\r\n"));
     ASSERT_TRUE(driver.WriteCsvFile());
-    QFile f(s.DownloadSaveFile);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("h1,a,b,h3\r\nt, 1,\r\n"));
-
+    EXPECT_EQ(readFile(s.DownloadSaveFile), QByteArray("h1,a,b,h3\r\nt, 1,\r\n"));
     s.ChannelInUse.fill(false);
     s.RecordRow = 1;
     ASSERT_TRUE(driver.WriteCsvFile());
-    f.seek(0);
-    EXPECT_EQ(f.readAll(), QByteArray("h1\r\n"));
+    EXPECT_EQ(readFile(s.DownloadSaveFile), QByteArray("h1\r\n"));
 
-    for (const QString& bad : {QString(), dir.filePath(QStringLiteral("no/such/folder/x.csv")),
-                               dir.path(), QStringLiteral("/dev/full")}) {
+    for (const QString& bad :
+         {QString(), dir.filePath("no/such/folder/x.csv"), dir.path(), QString("/dev/full")}) {
         s.DownloadSaveFile = bad;
         EXPECT_FALSE(driver.WriteCsvFile()) << bad.toStdString();
     }
-    s.DownloadSaveFile = dir.filePath(QStringLiteral("beyond.csv"));
+    s.DownloadSaveFile = dir.filePath("beyond.csv");
     s.RecordRow = kRecordsGridRows + 5;
     EXPECT_FALSE(driver.WriteCsvFile());
-    QFile beyond(s.DownloadSaveFile);
-    ASSERT_TRUE(beyond.open(QIODevice::ReadOnly));
-    EXPECT_EQ(beyond.readAll().count("\r\n"), kRecordsGridRows - 1);
+    EXPECT_EQ(readFile(s.DownloadSaveFile).count("\r\n"), kRecordsGridRows - 1);
 }
 
 // A disk that fills during the export: the failure is seen (not lost in a buffer), the status
@@ -553,7 +518,7 @@ TEST(WriteCsvFile, TheFileIsTheGridAsItStandsWhenWritten) {
     ASSERT_TRUE(d.driver->WriteCsvFile());
     EXPECT_EQ(d.csv(), whole);
 
-    d.grid.setText(100, 2, QStringLiteral(" 42"));
+    d.grid.setText(100, 2, " 42");
     ASSERT_TRUE(d.driver->WriteCsvFile());
     QList<QByteArray> changed = lines;
     QList<QByteArray> fields = changed[99].split(',');
@@ -571,8 +536,8 @@ TEST(WriteCsvFile, AFullDiskIsAFailureAndKeepsTheLinesWritten) {
     const int verdict =
         onFullDisk([] { return true; },
                    [&] {
-                       d.rig.state.DownloadSaveFile = QStringLiteral("full.csv");
-                       return !d.driver->WriteCsvFile() && whole.startsWith(fileBytes("full.csv"));
+                       d.rig.state.DownloadSaveFile = "full.csv";
+                       return !d.driver->WriteCsvFile() && whole.startsWith(readFile("full.csv"));
                    });
     if (verdict == kNoMount) GTEST_SKIP() << "no tmpfs could be mounted here";
     EXPECT_EQ(verdict, kBodyPassed);

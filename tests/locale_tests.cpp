@@ -26,8 +26,6 @@
 namespace tavrel::test {
 namespace {
 
-QString binary(const char* name) { return QStringLiteral(TAVREL_BIN_DIR) + QLatin1String(name); }
-
 bool localeInstalled(const char* name) {
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     const bool ok = std::setlocale(LC_ALL, name) != nullptr;
@@ -96,16 +94,11 @@ TEST_P(LocaleMatrix, TheDownloadedCsvIsByteForByteTheLocalesText) {
                     "3=Pressure bar", "--caption-code-page", c.codePage});
     ASSERT_FALSE(sim.device.isEmpty());
     QTemporaryDir dir;
-    QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("LANGUAGE"));
-    env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(c.locale));
-    cli.setProcessEnvironment(env);
-    cli.setWorkingDirectory(dir.path());
-    cli.start(binary("/cli/tavrel-cli"), {"download", "--port", sim.device, "--out", "log.csv"});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    const QByteArray out = cli.readAllStandardOutput();
-    EXPECT_EQ(cli.exitCode(), 0) << out.constData() << cli.readAllStandardError().constData();
+    const CliRun cli =
+        runCli(dir.path(), {"download", "--port", sim.device, "--out", "log.csv"},
+               {"LANGUAGE=", QStringLiteral("LC_ALL=") + QString::fromLatin1(c.locale)});
+    const QByteArray& out = cli.out;
+    EXPECT_EQ(cli.exit, 0) << out.constData() << cli.err.constData();
 
     // The year is the PC's at download time.
     const int year = QDate::currentDate().year();
@@ -119,9 +112,7 @@ TEST_P(LocaleMatrix, TheDownloadedCsvIsByteForByteTheLocalesText) {
     const QByteArray utf8 = "Date / Time,유량 m3/h,Pressure bar\r\n" + stamp(c.stamps[0]) +
                             ", 2.5, 154000\r\n" + stamp(c.stamps[1]) + ",-.125, .0001\r\n" +
                             stamp(c.stamps[2]) + ", 1234567, 1.234568E+07\r\n";
-    QFile csv(dir.filePath(QStringLiteral("log.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(csv.readAll(), inCodePage(utf8, c.codePage));
+    EXPECT_EQ(readFile(dir.filePath("log.csv")), inCodePage(utf8, c.codePage));
     // The console speaks the locale's code page too, and the counts keep their ".".
     EXPECT_TRUE(out.contains(inCodePage("Channel 1: 유량 m3/h", c.codePage))) << out.constData();
     EXPECT_TRUE(out.contains("Data records: 3\n")) << out.constData();
@@ -137,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Installed, LocaleMatrix, ::testing::ValuesIn(kLocales),
 
 TEST(EveryInstalledLocale, StampsHaveNoStrayCharactersAndNumbersKeepTheirDot) {
     QProcess list;
-    list.start(QStringLiteral("locale"), {QStringLiteral("-a")});
+    list.start("locale", {"-a"});
     ASSERT_TRUE(list.waitForFinished(10000));
     const QList<QByteArray> names = list.readAllStandardOutput().split('\n');
     ASSERT_GT(names.size(), 100) << "install locales-all";
@@ -159,8 +150,8 @@ TEST(EveryInstalledLocale, StampsHaveNoStrayCharactersAndNumbersKeepTheirDot) {
             const QString date = dateTimeText(QDate(2026, 3, 15), QTime(0, 0));
             EXPECT_EQ(t == QTime(0, 0), s == date) << name.constData();
         }
-        EXPECT_EQ(numberText(2.5), QStringLiteral(" 2.5")) << name.constData();
-        EXPECT_EQ(numberText(-15000000), QStringLiteral("-1.5E+07")) << name.constData();
+        EXPECT_EQ(numberText(2.5), " 2.5") << name.constData();
+        EXPECT_EQ(numberText(-15000000), "-1.5E+07") << name.constData();
     }
     std::setlocale(LC_ALL, previous.c_str());
     EXPECT_GT(checked, 100);
@@ -172,56 +163,40 @@ TEST(LocalText, AKoreanCodePageRoundTripsAndDecodesToHangul) {
     std::setlocale(LC_ALL, "ko_KR.EUC-KR");
     const QByteArray euc = inCodePage("유량 A", "EUC-KR");
     EXPECT_EQ(localCodePage(), QByteArray("EUC-KR"));
-    EXPECT_EQ(decodeLocal(euc), QStringLiteral("유량 A"));
-    EXPECT_EQ(encodeLocal(QStringLiteral("유량 A")), euc);
+    EXPECT_EQ(decodeLocal(euc), "유량 A");
+    EXPECT_EQ(encodeLocal("유량 A"), euc);
     const QByteArray broken = euc.left(1) + "x\xFF";  // a cut lead byte and a stray byte
     EXPECT_EQ(encodeLocal(decodeLocal(broken)), broken);
     std::setlocale(LC_ALL, previous.c_str());
 }
 
-// The terminal as the driver left it: speed and 8N1, read back with tcgetattr on the far side.
+// The terminal as the driver left it: speed and 8N1, read back on the far side through the
+// kernel's arbitrary-rate call and its own layout (flags, line discipline, 19 control
+// characters, then input and output speed): 14400 is no classic speed and goes that way.
 TEST(SerialLineSettings, EverySpeedIsReallySetAnd8N1) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
     const QString device = QString::fromLocal8Bit(::ptsname(master));
-    const struct {
-        const char* baud;
-        speed_t code;
-    } speeds[] = {{"1200", B1200}, {"2400", B2400},   {"4800", B4800},
-                  {"9600", B9600}, {"19200", B19200}, {"38400", B38400}};
-    for (const auto& s : speeds) {
-        RealLink real(device, QString::fromLatin1(s.baud));
+    for (const std::uint32_t baud : {1200U, 2400U, 4800U, 9600U, 14400U, 19200U, 38400U}) {
+        RealLink real(device, QString::number(baud));
         ASSERT_TRUE(real.link.OpenCommPort()) << real.port.errorText().toStdString();
         const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
         ASSERT_GE(fd, 0);
-        termios t{};
-        ASSERT_EQ(tcgetattr(fd, &t), 0);
-        EXPECT_EQ(cfgetospeed(&t), s.code) << s.baud;
-        EXPECT_EQ(cfgetispeed(&t), s.code) << s.baud;
-        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8)) << s.baud;
-        EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB), 0U) << s.baud;
+        struct {
+            std::uint32_t flags[4];
+            unsigned char line, cc[19];
+            std::uint32_t ispeed, ospeed;
+        } t2{};
+        static_assert(sizeof t2 == 44);
+        ASSERT_EQ(::ioctl(fd, _IOR('T', 0x2A, decltype(t2)), &t2), 0);
+        EXPECT_EQ(t2.ospeed, baud);
+        EXPECT_EQ(t2.ispeed, baud);
+        EXPECT_EQ(t2.flags[2] & CSIZE, static_cast<tcflag_t>(CS8)) << baud;
+        EXPECT_EQ(t2.flags[2] & (PARENB | CSTOPB), 0U) << baud;
         ::close(fd);
     }
-    // 14400 is no classic speed: it goes through the kernel's arbitrary-rate call, read back
-    // here with that call's own layout (flags, line discipline, 19 control characters, then
-    // input and output speed).
-    RealLink real(device, QStringLiteral("14400"));
-    ASSERT_TRUE(real.link.OpenCommPort()) << real.port.errorText().toStdString();
-    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(fd, 0);
-    struct {
-        std::uint32_t flags[4];
-        unsigned char line, cc[19];
-        std::uint32_t ispeed, ospeed;
-    } t2{};
-    static_assert(sizeof t2 == 44);
-    ASSERT_EQ(::ioctl(fd, _IOR('T', 0x2A, decltype(t2)), &t2), 0);
-    EXPECT_EQ(t2.ospeed, 14400U);
-    EXPECT_EQ(t2.ispeed, 14400U);
-    EXPECT_EQ(t2.flags[2] & CSIZE, static_cast<tcflag_t>(CS8));
-    ::close(fd);
     ::close(master);
 }
 

@@ -17,28 +17,24 @@ class PgCluster {
   public:
     // Empty when it runs; else why not (no PostgreSQL installed, initdb or pg_ctl failed).
     QString start() {
-        const QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql"))
-                                         .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-        if (versions.isEmpty()) return QStringLiteral("no PostgreSQL under /usr/lib/postgresql");
+        const QStringList versions =
+            QDir("/usr/lib/postgresql").entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        if (versions.isEmpty()) return "no PostgreSQL under /usr/lib/postgresql";
         bin_ = QStringLiteral("/usr/lib/postgresql/%1/bin/").arg(versions.last());
-        if (!dir_.isValid()) return QStringLiteral("no temporary folder");
+        if (!dir_.isValid()) return "no temporary folder";
         if (::geteuid() == 0) {
             // initdb refuses root: the cluster belongs to the package's own system user.
-            if (run(QStringLiteral("chown"), {QStringLiteral("postgres"), dir_.path()}) != 0)
-                return QStringLiteral("cannot give the folder to postgres");
+            if (run("chown", {"postgres", dir_.path()}) != 0)
+                return "cannot give the folder to postgres";
         }
-        const QString data = dir_.filePath(QStringLiteral("data"));
-        if (run(bin_ + QStringLiteral("initdb"),
-                {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("trust"),
-                 QStringLiteral("-U"), QStringLiteral("tavrel"), QStringLiteral("--no-sync"),
-                 QStringLiteral("-E"), QStringLiteral("UTF8")},
-                true) != 0)
+        const QString data = dir_.filePath("data");
+        if (run(bin_ + "initdb",
+                {"-D", data, "-A", "trust", "-U", "tavrel", "--no-sync", "-E", "UTF8"}, true) != 0)
             return QStringLiteral("initdb failed: ") + output_;
-        if (run(bin_ + QStringLiteral("pg_ctl"),
-                {QStringLiteral("-D"), data, QStringLiteral("-w"), QStringLiteral("-l"),
-                 dir_.filePath(QStringLiteral("log")), QStringLiteral("-o"),
+        if (run(bin_ + "pg_ctl",
+                {"-D", data, "-w", "-l", dir_.filePath("log"), "-o",
                  QStringLiteral("-k %1 -c listen_addresses= -c fsync=off").arg(dir_.path()),
-                 QStringLiteral("start")},
+                 "start"},
                 true) != 0)
             return QStringLiteral("pg_ctl start failed: ") + output_;
         running_ = true;
@@ -46,19 +42,16 @@ class PgCluster {
     }
     ~PgCluster() {
         if (running_)
-            run(bin_ + QStringLiteral("pg_ctl"),
-                {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-m"),
-                 QStringLiteral("immediate"), QStringLiteral("stop")},
-                true);
+            run(bin_ + "pg_ctl", {"-D", dir_.filePath("data"), "-m", "immediate", "stop"}, true);
     }
     // A new, empty database; its archive address.
     QString freshDatabase() {
         const QString name = QStringLiteral("t%1").arg(++databases_);
         {
-            QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", name);
             admin.setHostName(dir_.path());
-            admin.setUserName(QStringLiteral("tavrel"));
-            admin.setDatabaseName(QStringLiteral("postgres"));
+            admin.setUserName("tavrel");
+            admin.setDatabaseName("postgres");
             if (admin.open()) QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + name);
         }
         QSqlDatabase::removeDatabase(name);
@@ -70,11 +63,7 @@ class PgCluster {
         QProcess p;
         p.setWorkingDirectory(QDir::tempPath());
         if (asOwner && ::geteuid() == 0) {
-            args.prepend(program);
-            args.prepend(QStringLiteral("--"));
-            args.prepend(QStringLiteral("postgres"));
-            args.prepend(QStringLiteral("-u"));
-            p.start(QStringLiteral("runuser"), args);
+            p.start("runuser", QStringList{"-u", "postgres", "--", program} + args);
         } else {
             p.start(program, args);
         }

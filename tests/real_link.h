@@ -10,6 +10,7 @@
 #include "gui_pump.h"
 #include "link.h"
 #include "port_map.h"
+#include "sim_rig.h"
 #include "tcp_comm_port.h"
 
 namespace tavrel::test {
@@ -17,7 +18,7 @@ namespace tavrel::test {
 struct SimProcess {
     explicit SimProcess(const QStringList& args) {
         process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
-                      QStringList{QStringLiteral("--pty")} + args);
+                      QStringList{"--pty"} + args);
         if (process.waitForReadyRead(5000))
             device = QString::fromLocal8Bit(process.readLine()).trimmed();
     }
@@ -31,7 +32,7 @@ struct SimProcess {
 };
 
 struct RealLink {
-    explicit RealLink(const QString& device, const QString& baud = QStringLiteral("38400"))
+    explicit RealLink(const QString& device, const QString& baud = "38400")
         : port(map(device)), pump(port), link(state, port, clock, pump) {
         state.CommPort = 1;
         state.CommBaud = baud;
@@ -48,5 +49,34 @@ struct RealLink {
     GuiPump pump;
     Link link;
 };
+
+// A program of the build (TAVREL_BIN_DIR + "/cli/tavrel-cli").
+inline QString binary(const char* name) {
+    return QStringLiteral(TAVREL_BIN_DIR) + QLatin1String(name);
+}
+
+// tavrel-cli run to its end in `dir` as a user runs it, with `env` ("NAME=value") added and
+// optionally `under` another program (strace and its options).
+struct CliRun {
+    int exit = -1;
+    QByteArray out;
+    QByteArray err;
+};
+inline CliRun runCli(const QString& dir, const QStringList& args, const QStringList& env = {},
+                     const QStringList& under = {}) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString& pair : env) e.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    p.setProcessEnvironment(e);
+    const QString cli = binary("/cli/tavrel-cli");
+    if (under.isEmpty()) {
+        p.start(cli, args);
+    } else {
+        p.start(under[0], under.mid(1) + QStringList{cli} + args);
+    }
+    if (!p.waitForFinished(180000)) p.kill();
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
 
 }  // namespace tavrel::test

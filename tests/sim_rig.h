@@ -1,6 +1,7 @@
 #pragma once
 // A link wired to the simulated instrument on the virtual clock: what most suites run against.
 
+#include <QFile>
 #include <QString>
 #include <memory>
 #include <ostream>
@@ -20,7 +21,7 @@ struct SimRig {
           pump(clock, step),
           link(state, sim.port(), clock, pump) {
         state.CommPort = 1;
-        state.CommBaud = QStringLiteral("38400");
+        state.CommBaud = "38400";
         state.CommSlaveID = 1;
     }
 
@@ -38,6 +39,17 @@ struct SimRig {
 };
 
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+inline bool writeFile(const QString& name, const QByteArray& bytes) {
+    QFile f(name);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// The file's bytes, or a text that no test expects when it cannot be read.
+inline QByteArray readFile(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : "<cannot read " + name.toUtf8() + '>';
+}
 
 }  // namespace tavrel::test
 

@@ -65,32 +65,27 @@ TEST(SimInstrument, NumberFormatRoundTripsThroughTheToolsDecoder) {
     }
 }
 
+// The log's bytes (channel and month, then BCD day, hour, minute) and the size registers that
+// describe it.
 TEST(SimInstrument, SizeRegistersDescribeTheLog) {
     sim::LogShape shape;
-    shape.channels = {1, 3};
+    shape.channels = {2, 3};
     shape.records = 320;
+    shape.start = QDateTime(QDate(2026, 3, 15), QTime(9, 30));
     const sim::LogGenerator log(shape);
     EXPECT_EQ(log.bytes().size(), 2 * 8 * 320);
+    EXPECT_EQ(log.bytes().left(4), hex("23 15 09 30"));
+    EXPECT_EQ(log.bytes().mid(16, 4), hex("23 15 09 45"));
     const auto r = log.sizeRegisters();
     const int first = r[0] * 16384 + r[2] * 256 + r[3];
     const int second = r[4] * 16384 + r[6] * 256 + r[7];
     EXPECT_EQ(second + 8 - first, 5120);
     EXPECT_EQ(DecodeFloat(r[8], r[9], r[10], r[11]), 320.0F);
-    EXPECT_EQ(log.caption(2), QStringLiteral("Not used"));
+    EXPECT_EQ(log.caption(1), "Not used");
 
     shape.empty = true;
     const auto e = sim::LogGenerator(shape).sizeRegisters();
     EXPECT_EQ(e[4] * 16384 + e[6] * 256 + e[7] + 8 - (e[0] * 16384 + e[2] * 256 + e[3]), 0);
-}
-
-TEST(SimInstrument, LogEntriesCarryChannelMonthAndBcdTime) {
-    sim::LogShape shape;
-    shape.channels = {2};
-    shape.records = 2;
-    shape.start = QDateTime(QDate(2026, 3, 15), QTime(9, 30));
-    const sim::LogGenerator log(shape);
-    EXPECT_EQ(log.bytes().left(4), hex("23 15 09 30"));
-    EXPECT_EQ(log.bytes().mid(8, 4), hex("23 15 09 45"));
 }
 
 TEST(SimFaults, EachFaultDoesWhatItSays) {
@@ -144,16 +139,44 @@ std::array<QByteArray, 4> press(sim::PanelSim& panel, const char* keys) {
     return panel.lines(0);
 }
 
-TEST(SimFrontPanel, KeysMoveThroughTheMenuAndTheSecondLayer) {
-    const sim::LogGenerator log;
+// Through the menu and the second layer; the settings page shows the simulator's real settings
+// and takes a value with decimals; the channel page agrees with the log (the whole caption, the
+// latest record's value to the digits shown) for every channel.
+TEST(SimFrontPanel, MenuSettingsAndChannelsAgreeWithTheInstrument) {
+    sim::LogShape shape;
+    shape.channels = {1, 2, 3, 4, 5, 6, 7, 8};
+    shape.records = 40;
+    shape.intervalMinutes = 5;
+    const sim::LogGenerator log(shape);
     sim::PanelSim panel(log, 17);
     auto lines = press(panel, "M");
     EXPECT_EQ(lines[0], QByteArray("\x02"
                                    "FLOW RATE          "));
     EXPECT_EQ(lines[3], QByteArray(" SETTINGS           "));  // blanks, not unlit 0x00 cells
-    lines = press(panel, "LLE");
+    lines = press(panel, "NE");
+    EXPECT_EQ(lines[1], QByteArray("\x02SLAVE ID         17"));
+    EXPECT_EQ(lines[2], QByteArray(" INTERVAL      5 MIN"));
+    press(panel, "E12E");  // the slave ID is shown only: Enter starts no entry
+    EXPECT_EQ(panel.setting(0), 17.0);
+    lines = press(panel, "LE30");
+    EXPECT_EQ(lines[2], QByteArray("\x02INTERVAL    30_ MIN"));
+    press(panel, "ELE1.7.5E");  // one point only, one decimal kept
+    EXPECT_EQ(panel.setting(1), 30.0);
+    EXPECT_EQ(panel.setting(2), 1.8);
+    press(panel, "E9FE");  // 2nd Enter leaves an entry unchanged
+    EXPECT_EQ(panel.setting(2), 1.8);
+    press(panel, "FM");  // 2nd Menu: home
+    EXPECT_EQ(panel.page(), sim::PanelSim::Page::Main);
+    lines = press(panel, "MLLE");
     EXPECT_EQ(panel.page(), sim::PanelSim::Page::Channels);
-    EXPECT_EQ(lines[1], QByteArray("Flow m3/h           "));
+    for (int k = 1; k <= 8; ++k) {
+        EXPECT_EQ(lines[1].trimmed(), log.caption(k).toUtf8()) << k;
+        const QByteArray shown = lines[2].mid(5).trimmed();
+        EXPECT_NEAR(shown.toDouble(), log.value(k, 39), 0.005) << k << " " << shown.constData();
+        EXPECT_TRUE(lines[3].endsWith(log.stamp(39).toString("dd/MM HH:mm").toLatin1()));
+        for (const QByteArray& line : lines) EXPECT_EQ(line.size(), 20);
+        lines = press(panel, "L");
+    }
     lines = press(panel, "F");  // the second-function layer shows until its key
     EXPECT_TRUE(panel.secondFunction());
     EXPECT_TRUE(lines[0].endsWith("2nd"));
@@ -161,60 +184,16 @@ TEST(SimFrontPanel, KeysMoveThroughTheMenuAndTheSecondLayer) {
     EXPECT_EQ(lines[0], QByteArray("CHANNEL 8/8    Up/Dn"));
     press(panel, "FE");  // 2nd Enter: back to the menu
     EXPECT_EQ(panel.page(), sim::PanelSim::Page::Menu);
-    press(panel, "FM");  // 2nd Menu: home
-    EXPECT_EQ(panel.page(), sim::PanelSim::Page::Main);
-    lines = press(panel, "M.");  // outside an entry "." is Help
+    press(panel, "FMM.");  // outside an entry "." is Help
     EXPECT_EQ(panel.page(), sim::PanelSim::Page::Help);
 }
 
-// The settings page shows the simulator's real settings; a value with decimals takes ".".
-TEST(SimFrontPanel, SettingsShowTheRealValuesAndTakeDecimals) {
-    sim::LogShape shape;
-    shape.intervalMinutes = 5;
-    const sim::LogGenerator log(shape);
-    sim::PanelSim panel(log, 17);
-    auto lines = press(panel, "MNE");
-    EXPECT_EQ(lines[1], QByteArray("\x02SLAVE ID         17"));
-    EXPECT_EQ(lines[2], QByteArray(" INTERVAL      5 MIN"));
-    EXPECT_EQ(lines[3], QByteArray(" DAMPING       2.5 S"));
-    press(panel, "E12E");  // the slave ID is shown only: Enter starts no entry
-    EXPECT_EQ(panel.setting(0), 17.0);
-    lines = press(panel, "LE30");
-    EXPECT_EQ(lines[2], QByteArray("\x02INTERVAL    30_ MIN"));
-    press(panel, "E");
-    EXPECT_EQ(panel.setting(1), 30.0);
-    press(panel, "LE1.7.5E");  // one point only, one decimal kept
-    EXPECT_EQ(panel.setting(2), 1.8);
-    press(panel, "E9FE");  // 2nd Enter leaves an entry unchanged
-    EXPECT_EQ(panel.setting(2), 1.8);
-}
-
-// The channel page agrees with the log: the whole caption, the latest record's value to the
-// digits shown, for every channel.
-TEST(SimFrontPanel, ChannelValuesAgreeWithTheLog) {
-    sim::LogShape shape;
-    shape.channels = {1, 2, 3, 4, 5, 6, 7, 8};
-    shape.records = 40;
-    const sim::LogGenerator log(shape);
-    sim::PanelSim panel(log);
-    auto lines = press(panel, "MLLE");
-    for (int k = 1; k <= 8; ++k) {
-        EXPECT_EQ(lines[1].trimmed(), log.caption(k).toUtf8()) << k;
-        const QByteArray shown = lines[2].mid(5).trimmed();
-        EXPECT_NEAR(shown.toDouble(), log.value(k, 39), 0.005) << k << " " << shown.constData();
-        EXPECT_TRUE(
-            lines[3].endsWith(log.stamp(39).toString(QStringLiteral("dd/MM HH:mm")).toLatin1()));
-        for (const QByteArray& line : lines) EXPECT_EQ(line.size(), 20);
-        lines = press(panel, "L");
-    }
-}
-
-// The modem in front of the instrument, driven byte by byte over the virtual line.
-TEST(SimModem, CommandModeDataModeAndEscape) {
+// The modem in front of the instrument: "+++" inside the escape's guard time of silence is
+// data; after it, the modem leaves data mode and takes commands again.
+TEST(SimModem, TheEscapeWantsItsGuardTime) {
     sim::SimulatedLineOptions options;
     options.modem = true;
-    options.modemConfig.connectDelay = 3.0;
-    options.modemConfig.busyNumbers = {QStringLiteral("555")};
+    options.modemConfig.connectDelay = 0.5;
     SimRig rig(options);
     ASSERT_TRUE(rig.link.OpenCommPort());
     auto say = [&](const QByteArray& text, double seconds) {
@@ -223,14 +202,9 @@ TEST(SimModem, CommandModeDataModeAndEscape) {
         rig.sim.port().setInputLen(0);
         return rig.sim.port().input();
     };
-    EXPECT_EQ(say("AT\r", 0.1), QByteArray("AT\r\r\nOK\r\n"));
-    EXPECT_EQ(say("ATDT 555\r", 3.5), QByteArray("ATDT 555\r\r\nBUSY\r\n"));
-    EXPECT_EQ(say("ATDT 1234\r", 1.0), QByteArray("ATDT 1234\r"));
-    EXPECT_EQ(say("", 2.5), QByteArray("\r\nCONNECT 38400\r\n"));
-    ASSERT_TRUE(rig.sim.modem()->dataMode());
-    // Modbus passes through the connection.
-    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 76, 8));
-    EXPECT_EQ(say("", 1.2), QByteArray());  // the guard time before the escape
+    EXPECT_EQ(say("ATDT 1234\r", 1.0), QByteArray("ATDT 1234\r\r\nCONNECT 38400\r\n"));
+    EXPECT_EQ(say("+++", 1.5), QByteArray());  // right after the dial's bytes: data
+    EXPECT_TRUE(rig.sim.modem()->dataMode());
     EXPECT_EQ(say("+++", 1.5), QByteArray("\r\nOK\r\n"));
     EXPECT_FALSE(rig.sim.modem()->dataMode());
     EXPECT_EQ(say("ATH0\r", 0.1), QByteArray("ATH0\r\r\nOK\r\n"));

@@ -75,9 +75,4 @@ inline int onFullDisk(const std::function<bool()>& prepare, const std::function<
     return WIFEXITED(status) ? WEXITSTATUS(status) : kBodyFailed;
 }
 
-inline QByteArray fileBytes(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 }  // namespace tavrel::test

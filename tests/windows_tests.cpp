@@ -21,17 +21,17 @@ namespace tavrel::test {
 namespace {
 
 TEST(Windows, TheCodePageIsTheSystemsAnsiCodePage) {
-    const QString korean = QStringLiteral("유량 m3/h");
+    const QString korean = "유량 m3/h";
     // The Korean run says which code page it started wine with.
     const unsigned expected = qEnvironmentVariableIntValue("TAVREL_EXPECT_ACP");
     ASSERT_EQ(GetACP(), expected != 0 ? expected : 1252U);
     if (GetACP() == 949) {
         EXPECT_EQ(encodeLocal(korean), QByteArray("\xC0\xAF\xB7\xAE m3/h"));
-        EXPECT_EQ(decodeLocal(QByteArray("\xC0\xFB\xBB\xEA m3")), QStringLiteral("적산 m3"));
+        EXPECT_EQ(decodeLocal(QByteArray("\xC0\xFB\xBB\xEA m3")), "적산 m3");
     } else {
-        EXPECT_EQ(encodeLocal(QStringLiteral("Débit °C")), QByteArray("D\xE9"
-                                                                      "bit \xB0"
-                                                                      "C"));
+        EXPECT_EQ(encodeLocal("Débit °C"), QByteArray("D\xE9"
+                                                      "bit \xB0"
+                                                      "C"));
     }
     // Bytes the code page cannot decode come back unchanged.
     const QByteArray odd("\x81\xFF caption");
@@ -68,12 +68,12 @@ TEST(Windows, TimeOfDayIsTheLocalClock) {
 }
 
 TEST(Windows, ComPortsAndDeviceServers) {
-    EXPECT_EQ(Win32SerialCommPort::devicePath(QStringLiteral("COM1")), "\\\\.\\COM1");
-    EXPECT_EQ(Win32SerialCommPort::devicePath(QStringLiteral("COM12")), "\\\\.\\COM12");
-    EXPECT_EQ(Win32SerialCommPort::devicePath(QStringLiteral("\\\\.\\COM3")), "\\\\.\\COM3");
+    EXPECT_EQ(Win32SerialCommPort::devicePath("COM1"), "\\\\.\\COM1");
+    EXPECT_EQ(Win32SerialCommPort::devicePath("COM12"), "\\\\.\\COM12");
+    EXPECT_EQ(Win32SerialCommPort::devicePath("\\\\.\\COM3"), "\\\\.\\COM3");
     Win32SerialCommPort absent;
     absent.setCommPort(199);
-    absent.setSettings(QStringLiteral("9600,N,8,1"));
+    absent.setSettings("9600,N,8,1");
     absent.setPortOpen(true);
     EXPECT_FALSE(absent.portOpen());
     EXPECT_EQ(absent.errorText(), "COM199: no such device");
@@ -86,14 +86,13 @@ TEST(Windows, SettingsAreCrLfLinesInTheCodePage) {
     ProgramState state;
     PlainSettingsWidgets widgets(state);
     startUpSettings(state, widgets);
-    widgets.phoneBook().grid().setText(1, 3, QStringLiteral("정수장"));
+    widgets.phoneBook().grid().setText(1, 3, "정수장");
     ASSERT_TRUE(SaveSettings(widgets));
     QFile f(kSettingsFileName);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     EXPECT_EQ(bytes.count("\r\n"), 35);
-    EXPECT_TRUE(
-        bytes.contains("[ItemDescription]=" + encodeLocal(QStringLiteral("정수장")) + "\r\n"));
+    EXPECT_TRUE(bytes.contains("[ItemDescription]=" + encodeLocal("정수장") + "\r\n"));
     QDir::setCurrent(previous);
 }
 
