@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -13,8 +15,8 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "files.h"
 #include "leading_number.h"
-#include "local_text.h"
 #include "settings_file.h"
 #ifndef _WIN32
 #include "small_disk.h"
@@ -24,39 +26,26 @@ namespace tavrel::test {
 namespace {
 
 TEST(LeadingNumber, ReadsLikeTheToolAlwaysHas) {
-    struct Case {
-        const char* text;
-        double value;
-    };
-    for (const Case& c :
+    using Case = std::tuple<const char*, double>;
+    for (const auto& [text, value] :
          {Case{"001", 1},     Case{" 7", 7},        Case{"12abc", 12},    Case{"", 0},
           Case{"abc", 0},     Case{"2.5", 2.5},     Case{"-3", -3},       Case{"1 2 3", 123},
           Case{"1.5E2", 150}, Case{"1.5d2", 150},   Case{"&H1F", 31},     Case{"&HFFFF", -1},
           Case{"&O17", 15},   Case{"9600.0", 9600}, Case{"\t\n 42x", 42}, Case{"1.2.3", 1.2},
           Case{"+5", 5},      Case{".5", 0.5},      Case{"1e", 1},        Case{"- 4", -4}}) {
-        EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+        EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(text)), value) << text;
     }
 }
 
 TEST(LeadingNumber, SixteenBitConversionRoundsHalvesToEven) {
-    struct Case {
-        double value;
-        std::optional<std::int16_t> expected;
-    };
-    for (const Case& c : {Case{2.5, 2}, Case{3.5, 4}, Case{-2.5, -2}, Case{2.4999, 2},
-                          Case{32767.4, 32767}, Case{32767.5, std::nullopt}, Case{-32768.0, -32768},
-                          Case{1e300, std::nullopt}, Case{HUGE_VAL, std::nullopt}}) {
-        EXPECT_EQ(toInt16(c.value), c.expected) << c.value;
+    using Case = std::tuple<double, std::optional<std::int16_t>>;
+    for (const auto& [value, expected] :
+         {Case{2.5, 2}, Case{3.5, 4}, Case{-2.5, -2}, Case{2.4999, 2}, Case{32767.4, 32767},
+          Case{32767.5, std::nullopt}, Case{-32768.0, -32768}, Case{1e300, std::nullopt},
+          Case{HUGE_VAL, std::nullopt}}) {
+        EXPECT_EQ(toInt16(value), expected) << value;
     }
     EXPECT_EQ(leadingNumberText(" 9600.0"), "9600");
-}
-
-TEST(LocalText, UndecodableBytesSurviveARoundTrip) {
-    for (const QByteArray& bytes :
-         {QByteArray("plain"), QByteArray("\xED\x95\x9C\xEA\xB8\x80"),
-          QByteArray("bad \xFF\xFE bytes \xC3"), QByteArray("\xB1\xBC\xB8\xB2")}) {
-        EXPECT_EQ(encodeLocal(decodeLocal(bytes)), bytes) << bytes.toHex().constData();
-    }
 }
 
 class SettingsFileTest : public ::testing::Test {
@@ -67,15 +56,8 @@ class SettingsFileTest : public ::testing::Test {
         QDir::setCurrent(dir.path());
     }
     void TearDown() override { QDir::setCurrent(previous); }
-    static QByteArray read() {
-        QFile f(kSettingsFileName);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void write(const QByteArray& bytes) {
-        QFile f(kSettingsFileName);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
+    static QByteArray read() { return readFile(kSettingsFileName); }
+    static void write(const QByteArray& bytes) { ASSERT_TRUE(writeFile(kSettingsFileName, bytes)); }
     static QByteArray withLine(int number, const QByteArray& line) {
         QList<QByteArray> lines = defaultSettingsBytes().split('\n');
         lines[number - 1] = line + "\r";
@@ -92,10 +74,7 @@ TEST_F(SettingsFileTest, FirstStartCreatesTheDefaultFileAndLoadsIt) {
     startUpSettings(state, widgets);
     EXPECT_EQ(read(), defaultSettingsBytes());
     EXPECT_EQ(read().count("\r\n"), 35);
-    EXPECT_EQ(state.CommPort, 1);
-    EXPECT_EQ(state.CommBaud, "38400");
-    EXPECT_EQ(state.CommSlaveID, 1);
-    EXPECT_EQ(state.DownloadSaveFile, "Logdata.csv");
+    EXPECT_EQ(state.CommSlaveID, 1);  // port, speed and file: the window's start-up test
     EXPECT_EQ(widgets.phoneBook().grid().text(10, 1), " 10");
     EXPECT_EQ(widgets.phoneBook().phoneText(), " ");
     EXPECT_EQ(widgets.phoneBook().grid().row(), 1);

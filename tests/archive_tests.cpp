@@ -7,7 +7,6 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
-#include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 #include <map>

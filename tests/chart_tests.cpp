@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QCategoryAxis>
 #include <QMenu>
 #include <QScatterSeries>
@@ -30,10 +32,6 @@ qint64 at(int year, int month, int day, int hour, int minute) {
     return QDateTime(QDate(year, month, day), QTime(hour, minute)).toMSecsSinceEpoch();
 }
 
-LogTable table(const QStringList& captions, const QList<QStringList>& rows) {
-    return LogTable{captions, rows};
-}
-
 // The y values of a run, and its x values as times.
 QList<double> ys(const QVector<QPointF>& run) {
     QList<double> out;
@@ -48,15 +46,15 @@ class ChartData_ : public ::testing::Test {
 
 TEST_F(ChartData_, GapsSplitStampsAndUnusedChannels) {
     const ChartData d =
-        buildChartData(table({"Flow m3/h", "Total m3", "Spare"},
-                             {
-                                 {"03/15/26 09:30:00", " 1", " 10", ""},
-                                 {"03/15/26 09:45:00", "", " 11", ""},  // Flow missing: a gap
-                                 {"03/15/26 10:00:00", " 3", "", ""},   // a record split over two
-                                 {"03/15/26 10:00:00", "", " 12", ""},  //   blocks: one record
-                                 {"not a stamp", " 99", " 99", " 99"},  // skipped
-                                 {"03/15/26 10:15:00", " 4", " 13", ""},
-                             }));
+        buildChartData(LogTable{{"Flow m3/h", "Total m3", "Spare"},
+                                {
+                                    {"03/15/26 09:30:00", " 1", " 10", ""},
+                                    {"03/15/26 09:45:00", "", " 11", ""},  // Flow missing: a gap
+                                    {"03/15/26 10:00:00", " 3", "", ""},  // a record split over two
+                                    {"03/15/26 10:00:00", "", " 12", ""},  //   blocks: one record
+                                    {"not a stamp", " 99", " 99", " 99"},  // skipped
+                                    {"03/15/26 10:15:00", " 4", " 13", ""},
+                                }});
     EXPECT_EQ(d.records, 4);
     ASSERT_EQ(d.channels.size(), 3);
     EXPECT_EQ(d.channels[0].unit, "m3/h");
@@ -78,10 +76,11 @@ TEST_F(ChartData_, TimeSteppingBackIsDrawnInOrderAndMarked) {
     // The log has no year: a log over New Year, dated in the download's year, shows December
     // before January. The December records move back a year; the line runs on.
     const ChartData newYear =
-        buildChartData(table({"Flow m3/h"}, {{"12/31/26 23:30:00", " 1"},
-                                             {"12/31/26 23:45:00", " 2"},
-                                             {"01/01/26", " 3"},  // midnight: the date alone
-                                             {"01/01/26 00:15:00", " 4"}}));
+        buildChartData(LogTable{{"Flow m3/h"},
+                                {{"12/31/26 23:30:00", " 1"},
+                                 {"12/31/26 23:45:00", " 2"},
+                                 {"01/01/26", " 3"},  // midnight: the date alone
+                                 {"01/01/26 00:15:00", " 4"}}});
     ASSERT_EQ(newYear.breaks.size(), 1);
     EXPECT_TRUE(newYear.breaks[0].newYear);
     EXPECT_EQ(newYear.breaks[0].row, 3);
@@ -94,10 +93,11 @@ TEST_F(ChartData_, TimeSteppingBackIsDrawnInOrderAndMarked) {
 
     // The instrument's clock set back an hour: the records stay in their order, the line
     // breaks and the step is marked where the later records start.
-    const ChartData setBack = buildChartData(table({"Flow m3/h"}, {{"03/15/26 10:00:00", " 1"},
-                                                                   {"03/15/26 10:15:00", " 2"},
-                                                                   {"03/15/26 09:20:00", " 3"},
-                                                                   {"03/15/26 09:35:00", " 4"}}));
+    const ChartData setBack = buildChartData(LogTable{{"Flow m3/h"},
+                                                      {{"03/15/26 10:00:00", " 1"},
+                                                       {"03/15/26 10:15:00", " 2"},
+                                                       {"03/15/26 09:20:00", " 3"},
+                                                       {"03/15/26 09:35:00", " 4"}}});
     ASSERT_EQ(setBack.breaks.size(), 1);
     EXPECT_FALSE(setBack.breaks[0].newYear);
     EXPECT_EQ(setBack.breaks[0].msecs, at(2026, 3, 15, 9, 20));
@@ -207,11 +207,9 @@ TEST(ChartCsv, ReadsBackTheToolsOwnCsvUnderRealLocales) {
         const QString name = dir.filePath("log.csv");
         FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
         ASSERT_EQ(driverDownload(options, QDate(2026, 6, 1), name, &grid), 0) << locale;
-        QFile csv(name);
-        ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
         LogTable table;
         QString error;
-        ASSERT_TRUE(readLogCsv(csv.readAll(), &table, &error)) << locale << error.toStdString();
+        ASSERT_TRUE(readLogCsv(readFile(name), &table, &error)) << locale << error.toStdString();
         const ChartData d = buildChartData(table);
         ASSERT_EQ(d.channels.size(), 2) << locale;
         ASSERT_EQ(d.channels[0].runs.size(), 1) << locale;
@@ -231,20 +229,18 @@ TEST(ChartCsv, ReadsBackTheToolsOwnCsvUnderRealLocales) {
 
 TEST(ChartCsv, RefusesWhatTheToolDidNotWrite) {
     std::setlocale(LC_ALL, "C");
-    struct Case {
-        QByteArray bytes;
-        const char* error;
-    };
-    for (const Case& c : {Case{"", "not a log the tool wrote"},
-                          Case{"name,phone\r\nx,y\r\n", "not a log the tool wrote"},
-                          Case{"Date / Time,Flow\r\n", "the log holds no records"},
-                          Case{"Date / Time,Flow\r\nyesterday, 1\r\n", "line 2: \"yesterday\""},
-                          Case{"Date / Time,Flow\r\n03/15/26 09:30:00, 1, 2\r\n",
-                               "line 2 has 3 fields, the header 2"}}) {
+    using Case = std::tuple<QByteArray, const char*>;
+    for (const auto& [bytes, wanted] :
+         {Case{"", "not a log the tool wrote"},
+          Case{"name,phone\r\nx,y\r\n", "not a log the tool wrote"},
+          Case{"Date / Time,Flow\r\n", "the log holds no records"},
+          Case{"Date / Time,Flow\r\nyesterday, 1\r\n", "line 2: \"yesterday\""},
+          Case{"Date / Time,Flow\r\n03/15/26 09:30:00, 1, 2\r\n",
+               "line 2 has 3 fields, the header 2"}}) {
         LogTable table;
         QString error;
-        EXPECT_FALSE(readLogCsv(c.bytes, &table, &error)) << c.bytes.constData();
-        EXPECT_TRUE(error.startsWith(QLatin1String(c.error))) << error.toStdString();
+        EXPECT_FALSE(readLogCsv(bytes, &table, &error)) << bytes.constData();
+        EXPECT_TRUE(error.startsWith(QLatin1String(wanted))) << error.toStdString();
     }
 }
 
@@ -269,7 +265,7 @@ TEST(ChartView, EightChannelsStayReadable) {
     EXPECT_EQ(unitOf("Aux 1"), QString());
     EXPECT_EQ(unitOf("유량 m3/h"), "m3/h");
     LogChart chart;
-    chart.setData(buildChartData(table(captions, rows)));
+    chart.setData(buildChartData(LogTable{captions, rows}));
     chart.setSubject("north");
     const QImage image = chart.image(QSize(1000, 500));
     // The visible axes, by side and title; the value axes' ranges and label format.
@@ -327,9 +323,7 @@ TEST(ChartView, EightChannelsStayReadable) {
     const QString file = dir.filePath("Tavreldwn.chart");
     QString error;
     ASSERT_TRUE(savePlacements(file, chart.placements(), &error)) << error.toStdString();
-    QFile saved(file);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), "Aux 1\town\nFlow A\tleft\n");
+    EXPECT_EQ(readFile(file), "Aux 1\town\nFlow A\tleft\n");
     EXPECT_EQ(loadPlacements(file), chart.placements());
 }
 
@@ -354,7 +348,7 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     ChartWindow window;
-    window.setLog(table({"Flow m3/h", "Aux"}, rows));
+    window.setLog(LogTable{{"Flow m3/h", "Aux"}, rows});
     window.chart()->setRange(at(2026, 3, 15, 10, 0), at(2026, 3, 15, 20, 0));
     // Hours 10..20 less the over-range one: 10..20 without 15, mean 15.
     QTableWidget* stats = window.statsTable();
@@ -366,10 +360,8 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     const QString shown = dir.filePath("shown.csv");
     QString error;
     ASSERT_TRUE(window.exportShownRange(shown, &error)) << error.toStdString();
-    QFile csv(shown);
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     LogTable back;
-    ASSERT_TRUE(readLogCsv(csv.readAll(), &back, &error)) << error.toStdString();
+    ASSERT_TRUE(readLogCsv(readFile(shown), &back, &error)) << error.toStdString();
     EXPECT_EQ(back.captions, (QStringList{"Flow m3/h", "Aux"}));
     EXPECT_EQ(back.rows, rows.mid(10, 11));
     window.chart()->setRange(at(2026, 5, 1, 0, 0), at(2026, 5, 2, 0, 0));
@@ -378,9 +370,7 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
 
     const QString pdf = dir.filePath("chart.pdf");
     ASSERT_TRUE(window.chart()->saveImage(pdf, &error)) << error.toStdString();
-    QFile printed(pdf);
-    ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
-    const QByteArray bytes = printed.readAll();
+    const QByteArray bytes = readFile(pdf);
     EXPECT_TRUE(bytes.startsWith("%PDF-")) << bytes.left(8).toStdString();
     EXPECT_TRUE(bytes.trimmed().endsWith("%%EOF"));
 
@@ -395,7 +385,7 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     ASSERT_NE(right, nullptr);
     right->trigger();
     ChartWindow again;
-    again.setLog(table({"Flow m3/h", "Aux"}, rows));
+    again.setLog(LogTable{{"Flow m3/h", "Aux"}, rows});
     EXPECT_EQ(again.chart()->placement(1), Placement::Right);
     QDir::setCurrent(QDir::tempPath());
 }
@@ -409,35 +399,29 @@ TEST(ChartView, DrawsTheLinesInsideThePlotArea) {
             {t.toString("MM/dd/yy HH:mm:ss"), QString::number(100 + 50 * std::sin(i / 20.0))});
     }
     LogChart chart;
-    chart.setData(buildChartData(table({"Flow m3/h"}, rows)));
+    chart.setData(buildChartData(LogTable{{"Flow m3/h"}, rows}));
     const QImage image = chart.image(QSize(800, 400));
     const QRectF area = chart.chart()->plotArea();
     ASSERT_GT(area.width(), 400);
     ASSERT_GT(area.height(), 200);
-    // The first channel's blue, inside the plot area only.
-    auto blue = [](QRgb p) { return qBlue(p) > 150 && qRed(p) < 120 && qGreen(p) < 160; };
-    int inside = 0;
-    int columnsHit = 0;
-    for (int x = static_cast<int>(area.left()) + 1; x < static_cast<int>(area.right()); ++x) {
-        bool hit = false;
-        for (int y = static_cast<int>(area.top()); y < static_cast<int>(area.bottom()); ++y) {
-            if (blue(image.pixel(x, y))) {
-                ++inside;
-                hit = true;
+    // The first channel's blue inside the plot area: pixels, and columns holding any.
+    const auto blue = [&area](const QImage& image) {
+        std::pair<int, int> found{0, 0};
+        for (int x = static_cast<int>(area.left()) + 1; x < static_cast<int>(area.right()); ++x) {
+            int column = 0;
+            for (int y = static_cast<int>(area.top()); y < static_cast<int>(area.bottom()); ++y) {
+                const QRgb p = image.pixel(x, y);
+                column += qBlue(p) > 150 && qRed(p) < 120 && qGreen(p) < 160 ? 1 : 0;
             }
+            found = {found.first + column, found.second + (column > 0 ? 1 : 0)};
         }
-        columnsHit += hit ? 1 : 0;
-    }
+        return found;
+    };
+    const auto [inside, columnsHit] = blue(image);
     EXPECT_GT(inside, 500);
     EXPECT_GT(columnsHit, area.width() * 0.9);  // the line crosses the whole width
-    // Hidden, the channel draws nothing.
-    chart.setChannelVisible(0, false);
-    const QImage hidden = chart.image(QSize(800, 400));
-    int left = 0;
-    for (int x = static_cast<int>(area.left()) + 1; x < static_cast<int>(area.right()); ++x)
-        for (int y = static_cast<int>(area.top()); y < static_cast<int>(area.bottom()); ++y)
-            left += blue(hidden.pixel(x, y)) ? 1 : 0;
-    EXPECT_EQ(left, 0);
+    chart.setChannelVisible(0, false);          // hidden, the channel draws nothing
+    EXPECT_EQ(blue(chart.image(QSize(800, 400))).first, 0);
     // Zoom and pan keep the range's length and move it.
     chart.setChannelVisible(0, true);
     const qint64 span = chart.rangeTo() - chart.rangeFrom();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,35 +24,19 @@
 #include <csignal>
 #include <map>
 
+#include "driver_download.h"
 #include "pg_cluster.h"
 #include "real_link.h"
 
 namespace tavrel::test {
 namespace {
 
-// tavrel-sim as a device server on a free local TCP port, for as long as the object lives.
-struct TcpSim {
-    explicit TcpSim(const QStringList& args, quint16 wanted = 0) {
-        port = wanted;
-        if (port == 0) {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            port = probe.serverPort();
-        }
-        process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
-                      QStringList{"--tcp", QString::number(port)} + args);
-        if (process.waitForReadyRead(5000))
-            url = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~TcpSim() {
-        process.terminate();
-        if (!process.waitForFinished(2000)) process.kill();
-        process.waitForFinished(2000);
-    }
-    QProcess process;
-    quint16 port = 0;
-    QString url;
-};
+// A local TCP port nobody listens on, for tavrel-sim as a device server.
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
 
 // The CSV a single `tavrel-cli download` writes from the same instrument.
 QByteArray singleDownload(const QString& dir, const QStringList& where) {
@@ -67,10 +53,8 @@ QStringList folder(const QString& out, const char* meter) {
 }
 
 std::map<QString, QJsonObject> reportOf(const QString& file) {
-    QFile f(file);
     std::map<QString, QJsonObject> byName;
-    if (!f.open(QIODevice::ReadOnly)) return byName;
-    for (const auto& v : QJsonDocument::fromJson(f.readAll()).object()["meters"].toArray())
+    for (const auto& v : QJsonDocument::fromJson(readFile(file)).object()["meters"].toArray())
         byName[v.toObject()["name"].toString()] = v.toObject();
     return byName;
 }
@@ -78,17 +62,18 @@ std::map<QString, QJsonObject> reportOf(const QString& file) {
 TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
     const QStringList start{"--start", "2026-03-01T00:00"};
     SimProcess wired(QStringList{"--channels", "1,2", "--records", "400"} + start);
-    TcpSim server(QStringList{"--channels", "1,3,4", "--records", "300"} + start);
+    SimProcess server(QStringList{"--channels", "1,3,4", "--records", "300"} + start, freePort());
     SimProcess modem(
         QStringList{"--modem", "--connect-delay", "0", "--busy", "999", "--records", "150"} +
         start);
     // Silent for the four sends of the first log block: the first visit fails, the next works.
     SimProcess silent(QStringList{"--fault", "silence@10-13"} + start);
     SimProcess noisy(QStringList{"--fault", "corrupt-crc/3", "--records", "200"} + start);
-    auto broken = std::make_unique<TcpSim>(QStringList{"--fault", "corrupt-crc:96@10"} + start);
+    auto broken = std::make_unique<SimProcess>(QStringList{"--fault", "corrupt-crc:96@10"} + start,
+                                               freePort());
     ASSERT_FALSE(wired.device.isEmpty());
-    ASSERT_FALSE(server.url.isEmpty());
-    ASSERT_FALSE(broken->url.isEmpty());
+    ASSERT_FALSE(server.device.isEmpty());
+    ASSERT_FALSE(broken->device.isEmpty());
 
     QTemporaryDir dir;
     const QString out = dir.filePath("logs");
@@ -101,8 +86,8 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
                                                  "noisy   %5\n"
                                                  "broken  %6\n"
                                                  "busy    %3 dial=999\n")
-                                      .arg(wired.device, server.url, modem.device, silent.device,
-                                           noisy.device, broken->url)
+                                      .arg(wired.device, server.device, modem.device, silent.device,
+                                           noisy.device, broken->device)
                                       .toUtf8()));
     const QStringList round{
         "collect", "--meters", meters, "--out-dir", out, "--report", dir.filePath("report.json")};
@@ -116,58 +101,59 @@ TEST(CollectRound, GoodMetersMatchSingleDownloadsAndBadOnesSayWhy) {
     // The same instruments without their faults, for the single downloads.
     SimProcess clean(QStringList{"--records", "200"} + start);
     SimProcess cleanDefault(start);
-    struct Good {
-        const char* name;
-        QStringList where;
-        int retries;
-        int baud;
-    };
-    for (const Good& g : {Good{"wired", {"--port", wired.device}, 0, 38400},
-                          Good{"server", {"--port", server.url}, 0, 9600},
-                          Good{"remote", {"--port", modem.device, "--dial", "5551234"}, 0, 38400},
-                          Good{"silent", {"--port", cleanDefault.device}, 1, 38400},
-                          Good{"noisy", {"--port", clean.device}, -1, 38400}}) {
-        const QJsonObject r = report[QLatin1String(g.name)];
-        EXPECT_EQ(r["result"].toString(), "ok") << g.name;
-        EXPECT_EQ(r["baud"].toInt(), g.baud) << g.name;
+    using Good = std::tuple<const char*, QStringList, int, int>;
+    for (const auto& [name, where, retries, baud] :
+         {Good{"wired", {"--port", wired.device}, 0, 38400},
+          Good{"server", {"--port", server.device}, 0, 9600},
+          Good{"remote", {"--port", modem.device, "--dial", "5551234"}, 0, 38400},
+          Good{"silent", {"--port", cleanDefault.device}, 1, 38400},
+          Good{"noisy", {"--port", clean.device}, -1, 38400}}) {
+        const QJsonObject r = report[QLatin1String(name)];
+        EXPECT_EQ(r["result"].toString(), "ok") << name;
+        EXPECT_EQ(r["baud"].toInt(), baud) << name;
         // At least every log byte (8 a value) and its request crossed the line.
-        EXPECT_GT(r["bytes"].toDouble(), r["records"].toInt() * 8) << g.name;
-        if (g.retries >= 0) {
-            EXPECT_EQ(r["retries"].toInt(), g.retries) << g.name;
+        EXPECT_GT(r["bytes"].toDouble(), r["records"].toInt() * 8) << name;
+        if (retries >= 0) {
+            EXPECT_EQ(r["retries"].toInt(), retries) << name;
         }
-        const QStringList files = folder(out, g.name);
-        ASSERT_EQ(files.size(), 1) << g.name << " " << files.join(u' ').toStdString();
+        const QStringList files = folder(out, name);
+        ASSERT_EQ(files.size(), 1) << name << " " << files.join(u' ').toStdString();
         EXPECT_TRUE(finished.match(files[0]).hasMatch()) << files[0].toStdString();
         const QByteArray collected =
-            readFile(QDir(out).filePath(QLatin1String(g.name) + u'/' + files[0]));
-        EXPECT_EQ(r["records"].toInt(), collected.count('\n') - 1) << g.name;
-        const QByteArray single = singleDownload(dir.path(), g.where);
-        EXPECT_EQ(collected, single) << g.name << single.left(300).constData();
+            readFile(QDir(out).filePath(QLatin1String(name) + u'/' + files[0]));
+        EXPECT_EQ(r["records"].toInt(), collected.count('\n') - 1) << name;
+        const QByteArray single = singleDownload(dir.path(), where);
+        EXPECT_EQ(collected, single) << name << single.left(300).constData();
     }
-    struct Bad {
-        const char* name;
-        const char* cause;
-    };
+    // The wired meter's log through the driver the window uses: the same bytes again.
+    sim::SimulatedLineOptions window;
+    window.meter.log.channels = {1, 2};
+    window.meter.log.records = 400;
+    window.meter.log.start = QDateTime(QDate(2026, 3, 1), QTime(0, 0));
+    ASSERT_EQ(driverDownload(window, QDate::currentDate(), dir.filePath("window.csv")), 0);
+    EXPECT_EQ(readFile(dir.filePath("window.csv")),
+              readFile(QDir(out).filePath("wired/" + folder(out, "wired").value(0))));
+    using Bad = std::tuple<const char*, const char*>;
     // The instrument counts requests over both visits: the second meets bad CRCs from its
     // channel pass on.
-    for (const Bad& b : {Bad{"broken", "reading the set-up of channel 8: bad CRC"},
-                         Bad{"busy", "dialing 999: busy"}}) {
-        const QJsonObject r = report[QLatin1String(b.name)];
-        EXPECT_EQ(r["result"].toString(), "failed") << b.name;
-        EXPECT_EQ(r["cause"].toString(), QLatin1String(b.cause)) << b.name;
-        EXPECT_EQ(r["retries"].toInt(), 1) << b.name;
-        EXPECT_EQ(folder(out, b.name), QStringList{}) << b.name;  // no CSV, no leftovers
+    for (const auto& [name, cause] : {Bad{"broken", "reading the set-up of channel 8: bad CRC"},
+                                      Bad{"busy", "dialing 999: busy"}}) {
+        const QJsonObject r = report[QLatin1String(name)];
+        EXPECT_EQ(r["result"].toString(), "failed") << name;
+        EXPECT_EQ(r["cause"].toString(), QLatin1String(cause)) << name;
+        EXPECT_EQ(r["retries"].toInt(), 1) << name;
+        EXPECT_EQ(folder(out, name), QStringList{}) << name;  // no CSV, no leftovers
         const QRegularExpression line(
             QStringLiteral("\\n%1 +failed +0 +[0-9.]+ +1 +[0-9]+ +[0-9]+  %2\\n")
-                .arg(QLatin1String(b.name), QLatin1String(b.cause)));
+                .arg(QLatin1String(name), QLatin1String(cause)));
         EXPECT_TRUE(line.match(QString::fromUtf8(first.out)).hasMatch()) << first.out.constData();
-        EXPECT_TRUE(first.err.contains(QByteArray(b.name) + ": failed (")) << first.err.constData();
+        EXPECT_TRUE(first.err.contains(QByteArray(name) + ": failed (")) << first.err.constData();
     }
 
     // The broken instrument is mended; a plain rerun visits only the meters that failed.
     const quint16 port = broken->port;
     broken.reset();
-    TcpSim mended(start, port);
+    SimProcess mended(start, port);
     const CliRun second = runCli(dir.path(), round + QStringList{"--retries", "0"});
     EXPECT_EQ(second.exit, 2) << second.out.constData();
     report = reportOf(dir.filePath("report.json"));
@@ -231,11 +217,7 @@ TEST(CollectRound, ThePhoneBookThroughOneModem) {
 // syllable).
 TEST(CollectRound, SetUpMistakesAndWideNames) {
     QTemporaryDir dir;
-    struct Case {
-        const char* meters;
-        QStringList args;
-        const char* said;
-    };
+    using Case = std::tuple<const char*, QStringList, const char*>;
     const QStringList round{"collect", "--meters", "m.txt", "--out-dir", "logs"};
     const std::vector<Case> cases{
         {"north tcp://host\n", round, "m.txt:1: tcp://host is not tcp://HOST:PORT"},
@@ -252,14 +234,14 @@ TEST(CollectRound, SetUpMistakesAndWideNames) {
         {"", {"collect", "--book", "none.ini"}, "no settings file none.ini"},
         {"", {"download", "--force"}, "--force go with collect only"},
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(writeFile(dir.filePath("m.txt"), c.meters));
+    for (const auto& [meters, args, said] : cases) {
+        ASSERT_TRUE(writeFile(dir.filePath("m.txt"), meters));
         QElapsedTimer t;
         t.start();
-        const CliRun r = runCli(dir.path(), c.args);
-        EXPECT_EQ(r.exit, 64) << c.said;
-        EXPECT_TRUE(r.err.contains(c.said)) << r.err.constData();
-        EXPECT_LT(t.elapsed(), 10000) << c.said;
+        const CliRun r = runCli(dir.path(), args);
+        EXPECT_EQ(r.exit, 64) << said;
+        EXPECT_TRUE(r.err.contains(said)) << r.err.constData();
+        EXPECT_LT(t.elapsed(), 10000) << said;
     }
     ASSERT_TRUE(
         writeFile(dir.filePath("m.txt"), "정수장 /dev/tavrel-none-1\nnorth /dev/tavrel-none-2\n"));
@@ -338,14 +320,14 @@ class Fleet : public ::testing::Test {
 };
 
 TEST_F(Fleet, TwoCollectorsVisitEachMeterOnce) {
-    std::vector<std::unique_ptr<TcpSim>> shared;
+    std::vector<std::unique_ptr<SimProcess>> shared;
     std::vector<std::unique_ptr<SimProcess>> own;
     QString a;
     QString b;
     for (int i = 0; i < 6; ++i) {
-        shared.push_back(std::make_unique<TcpSim>(QStringList{"--records", "60"}));
-        a += QStringLiteral("shared%1 %2\n").arg(i).arg(shared.back()->url);
-        b += QStringLiteral("shared%1 %2\n").arg(i).arg(shared.back()->url);
+        shared.push_back(std::make_unique<SimProcess>(QStringList{"--records", "60"}, freePort()));
+        a += QStringLiteral("shared%1 %2\n").arg(i).arg(shared.back()->device);
+        b += QStringLiteral("shared%1 %2\n").arg(i).arg(shared.back()->device);
         own.push_back(std::make_unique<SimProcess>(QStringList{"--records", "60"}));
         (i < 3 ? a : b) += QStringLiteral("own%1 %2\n").arg(i).arg(own.back()->device);
     }
@@ -387,15 +369,11 @@ TEST_F(Fleet, TwoCollectorsVisitEachMeterOnce) {
     ASSERT_TRUE(chromium.waitForFinished(60000));
     QImage picture(shot);
     ASSERT_FALSE(picture.isNull());
-    int red = 0;
-    int green = 0;
-    for (int y = 0; y < picture.height(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            const QRgb c = picture.pixel(x, y) & 0xFFFFFF;
-            red += c == 0xD63B30 ? 1 : 0;
-            green += c == 0x2E9D4F ? 1 : 0;
-        }
-    }
+    std::map<QRgb, int> colours;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) ++colours[picture.pixel(x, y) & 0xFFFFFF];
+    const int red = colours[0xD63B30];
+    const int green = colours[0x2E9D4F];
     // Tonight's cell of twelve meters is green, one red (plus the legend's sample of each).
     EXPECT_GT(green, 12 * 10 * 18 / 2);
     EXPECT_GT(red, 10 * 18 / 2);
@@ -407,8 +385,9 @@ TEST_F(Fleet, TwoCollectorsVisitEachMeterOnce) {
 // A collector killed with SIGKILL in the middle of a visit: its claim goes with it, nothing of
 // that visit is stored, and the other collector, waiting for the claim, collects the meter.
 TEST_F(Fleet, AKilledCollectorsMeterIsCollectedByTheOther) {
-    TcpSim slow(QStringList{"--baud", "1200", "--channels", "1", "--records", "150"});
-    const QString meters = QStringLiteral("slow %1 baud=1200\n").arg(slow.url);
+    SimProcess slow(QStringList{"--baud", "1200", "--channels", "1", "--records", "150"},
+                    freePort());
+    const QString meters = QStringLiteral("slow %1 baud=1200\n").arg(slow.device);
     QProcess* doomed = collector(meters, "a");
     ASSERT_TRUE(doomed->waitForStarted());
     QTest::qWait(2500);  // well into its block pass at 1200 baud

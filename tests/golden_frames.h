@@ -3,8 +3,6 @@
 // tests check that it builds these requests and accepts these replies; the simulator's tests
 // check that it answers these requests with these replies.
 
-#include <QByteArray>
-
 namespace tavrel::test {
 
 struct GoldenFrame {

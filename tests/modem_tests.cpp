@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "driver_download.h"
 #include "front_panel.h"
 #include "modem.h"
@@ -41,16 +43,14 @@ struct ModemRig {
 };
 
 TEST(DialModem, ModemCheckReplyForms) {
-    struct Case {
-        const char* reply;
-        bool passes;
-    };
-    for (const Case& c : {Case{"AT\r\r\nOK\r\n", true}, Case{"ok", true}, Case{"Ok", true},
-                          Case{"oK", false}, Case{"ERROR\r\n", false}}) {
+    using Case = std::tuple<const char*, bool>;
+    for (const auto& [reply, passes] :
+         {Case{"AT\r\r\nOK\r\n", true}, Case{"ok", true}, Case{"Ok", true}, Case{"oK", false},
+          Case{"ERROR\r\n", false}}) {
         SimRig rig;
         ScriptedDevice device;
         device.terminator = '\r';  // first the lone CR, then "AT" CR
-        device.scripts = {{}, {{0.05, QByteArray(c.reply)}}, {}};
+        device.scripts = {{}, {{0.05, QByteArray(reply)}}, {}};
         device.setOutput(
             [&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
         rig.sim.line().attachDevice(&device);
@@ -59,10 +59,10 @@ TEST(DialModem, ModemCheckReplyForms) {
         const double start = rig.now();
         modem.DialModem("1234");
         const bool dialed = view.history.contains("Dialing 1234");
-        EXPECT_EQ(dialed, c.passes) << c.reply;
-        if (!c.passes) {
-            EXPECT_EQ(view.status, "Could not connect") << c.reply;
-            EXPECT_NEAR(rig.now() - start, 1.0 + 90.0, 0.1) << c.reply;
+        EXPECT_EQ(dialed, passes) << reply;
+        if (!passes) {
+            EXPECT_EQ(view.status, "Could not connect") << reply;
+            EXPECT_NEAR(rig.now() - start, 1.0 + 90.0, 0.1) << reply;
         }
     }
 }
@@ -137,15 +137,12 @@ TEST(DialModem, StopAtRefusalEndsTheDialAtTheModemsWord) {
         const QString reply = m.view.history.value(m.view.history.size() - 2);
         EXPECT_EQ(Modem::refusal(reply), QLatin1String(number[0] == '1' ? "busy" : "no carrier"));
     }
-    struct Case {
-        const char* reply;
-        const char* refusal;
-    };
-    for (const Case& c : {Case{"\r\nBUSY\r\n", "busy"}, Case{"NO DIALTONE", "no dial tone"},
-                          Case{"NO ANSWER", "no answer"}, Case{"CONNECT 9600", ""},
-                          Case{"busy", ""}, Case{"ATDT 5551234\r", ""}}) {
-        EXPECT_EQ(Modem::refusal(QString::fromLatin1(c.reply)), QLatin1String(c.refusal))
-            << c.reply;
+    using Case = std::tuple<const char*, const char*>;
+    for (const auto& [reply, refusal] :
+         {Case{"\r\nBUSY\r\n", "busy"}, Case{"NO DIALTONE", "no dial tone"},
+          Case{"NO ANSWER", "no answer"}, Case{"CONNECT 9600", ""}, Case{"busy", ""},
+          Case{"ATDT 5551234\r", ""}}) {
+        EXPECT_EQ(Modem::refusal(QString::fromLatin1(reply)), QLatin1String(refusal)) << reply;
     }
 }
 
@@ -176,20 +173,17 @@ TEST(HangUp, TimingGuardTimeAndClosedPort) {
 // does not run up the bill: the operation ends at its next pass with its own failure and the
 // line is hung up. On a closed port it is harmless.
 TEST(HangUp, CutsIntoAnyOperation) {
-    struct Case {
-        const char* name;
-        bool silentModem;
-        bool connectFirst;  // dial, then make the meter silent and run the operation
-        double after;
-    };
-    for (const Case& c : {Case{"modem check", true, false, 5.0}, Case{"dial", false, false, 1.6},
-                          Case{"download", false, true, 10.0}, Case{"poll", false, true, 10.0},
-                          Case{"closed port", false, false, -1.0}}) {
-        sim::SimulatedLineOptions options = withModem(c.connectFirst ? 2.0 : 30.0);
-        options.modemConfig.silent = c.silentModem;
+    // connectFirst: dial, then make the meter silent and run the operation
+    using Case = std::tuple<const char*, bool, bool, double>;
+    for (const auto& [title, silentModem, connectFirst, after] :
+         {Case{"modem check", true, false, 5.0}, Case{"dial", false, false, 1.6},
+          Case{"download", false, true, 10.0}, Case{"poll", false, true, 10.0},
+          Case{"closed port", false, false, -1.0}}) {
+        sim::SimulatedLineOptions options = withModem(connectFirst ? 2.0 : 30.0);
+        options.modemConfig.silent = silentModem;
         ModemRig m(options);
-        const QString name = QString::fromLatin1(c.name);
-        if (c.connectFirst) {
+        const QString name = QString::fromLatin1(title);
+        if (connectFirst) {
             m.modem.DialModem("1");
             ASSERT_TRUE(m.rig.sim.modem()->dataMode());
             m.rig.faults().add(sim::FaultRule{sim::FaultKind::Silence});
@@ -197,9 +191,9 @@ TEST(HangUp, CutsIntoAnyOperation) {
         bool hung = false;
         const double start = m.rig.now();
         m.rig.pump.onPass = [&] {
-            if (!hung && c.after >= 0 && m.rig.now() - start > c.after) {
+            if (!hung && after >= 0 && m.rig.now() - start > after) {
                 hung = true;
-                EXPECT_TRUE(m.modem.HangUp()) << c.name;
+                EXPECT_TRUE(m.modem.HangUp()) << title;
             }
         };
         QuietDownloadView downloadView;
@@ -220,15 +214,15 @@ TEST(HangUp, CutsIntoAnyOperation) {
         } else {
             m.modem.DialModem("1");
         }
-        EXPECT_EQ(hung, c.after >= 0) << c.name;
-        EXPECT_EQ(m.view.status, "Okay") << c.name;
-        EXPECT_FALSE(m.rig.sim.port().portOpen()) << c.name;
-        EXPECT_FALSE(m.rig.link.portLock().operationBusy()) << c.name;
+        EXPECT_EQ(hung, after >= 0) << title;
+        EXPECT_EQ(m.view.status, "Okay") << title;
+        EXPECT_FALSE(m.rig.sim.port().portOpen()) << title;
+        EXPECT_FALSE(m.rig.link.portLock().operationBusy()) << title;
         // At most the 1.2 s escape guard after the last byte, then the 6 s hang-up.
-        EXPECT_LT(m.rig.now() - start, std::max(c.after, 0.0) + 1.2 + 6.5) << c.name;
-        if (c.after >= 0 && !c.silentModem) {
+        EXPECT_LT(m.rig.now() - start, std::max(after, 0.0) + 1.2 + 6.5) << title;
+        if (after >= 0 && !silentModem) {
             m.rig.sim.line().deliver();
-            EXPECT_FALSE(m.rig.sim.modem()->online()) << c.name;
+            EXPECT_FALSE(m.rig.sim.modem()->online()) << title;
         }
     }
 }

@@ -62,11 +62,9 @@ class PgCluster {
     int run(const QString& program, QStringList args, bool asOwner = false) {
         QProcess p;
         p.setWorkingDirectory(QDir::tempPath());
-        if (asOwner && ::geteuid() == 0) {
-            p.start("runuser", QStringList{"-u", "postgres", "--", program} + args);
-        } else {
-            p.start(program, args);
-        }
+        const bool owner = asOwner && ::geteuid() == 0;  // initdb refuses root
+        p.start(owner ? "runuser" : program,
+                owner ? QStringList{"-u", "postgres", "--", program} + args : args);
         if (!p.waitForFinished(60000)) return -1;
         output_ = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

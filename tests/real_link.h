@@ -15,10 +15,13 @@
 
 namespace tavrel::test {
 
+// On a pty, or as a device server on local TCP port `tcp`; `device` is the pty or the tcp://
+// address.
 struct SimProcess {
-    explicit SimProcess(const QStringList& args) {
-        process.start(QStringLiteral(TAVREL_BIN_DIR "/sim/tavrel-sim"),
-                      QStringList{"--pty"} + args);
+    explicit SimProcess(const QStringList& args, quint16 tcp = 0) : port(tcp) {
+        process.start(
+            TAVREL_BIN_DIR "/sim/tavrel-sim",
+            (tcp == 0 ? QStringList{"--pty"} : QStringList{"--tcp", QString::number(tcp)}) + args);
         if (process.waitForReadyRead(5000))
             device = QString::fromLocal8Bit(process.readLine()).trimmed();
     }
@@ -29,6 +32,7 @@ struct SimProcess {
     }
     QProcess process;
     QString device;
+    quint16 port;
 };
 
 struct RealLink {

@@ -1,12 +1,12 @@
 #pragma once
 // A link wired to the simulated instrument on the virtual clock: what most suites run against.
 
-#include <QFile>
 #include <QString>
 #include <memory>
 #include <ostream>
 
 #include "clock.h"
+#include "files.h"
 #include "link.h"
 #include "simulated_line.h"
 #include "virtual_pump.h"
@@ -26,6 +26,12 @@ struct SimRig {
     }
 
     sim::FaultPlan& faults() { return sim.meter().faults(); }
+    // Fault rules separated by ";" (none for an empty text); false when one does not parse.
+    bool addFaults(const char* rules) {
+        for (const QString& rule : QString::fromLatin1(rules).split(u';', Qt::SkipEmptyParts))
+            if (!faults().add(rule, nullptr)) return false;
+        return true;
+    }
     long requests() const { return const_cast<SimRig*>(this)->sim.meter().requestCount(); }
     // Times the tool put a request on the line (repeats included), whether answered or not.
     long sends() const { return link.counters().sends; }
@@ -39,17 +45,6 @@ struct SimRig {
 };
 
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
-
-inline bool writeFile(const QString& name, const QByteArray& bytes) {
-    QFile f(name);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// The file's bytes, or a text that no test expects when it cannot be read.
-inline QByteArray readFile(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : "<cannot read " + name.toUtf8() + '>';
-}
 
 }  // namespace tavrel::test
 

@@ -12,7 +12,6 @@
 #include <unistd.h>
 #include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QString>
 #include <cerrno>
 #include <functional>
