@@ -91,7 +91,8 @@ while IFS='|' read -r id file old new suites; do
   fi
   if [[ "$result" == caught* ]]; then
     # The first test ctest lists as failed.
-    result="$result: $(sed -n '/tests FAILED:/{n;p;q}' "$log" | sed -E 's/^[[:space:]]*[0-9]+ - //')"
+    result="$result: $(sed -n '/tests FAILED:/{n;p;q}' "$log" |
+      sed -E 's/^[[:space:]]*[0-9]+ - //; s/ +# GetParam\(\).*//; s/ \((Failed|Timeout)\)$//')"
   else
     missed=$((missed + 1))
   fi
