@@ -334,7 +334,7 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     QList<QStringList> rows;
     for (int i = 0; i < 48; ++i) {
         rows.append({QDateTime(QDate(2026, 3, 15), QTime(0, 0))
-                         .addSecs(i * 3600)
+                         .addSecs(qint64{i} * 3600)
                          .toString("MM/dd/yy HH:mm:ss"),
                      QStringLiteral(" %1").arg(i), " 7"});
     }

@@ -324,9 +324,9 @@ TEST_F(EndToEnd, CliDialHangsUpSoTheNextDialConnects) {
 // A dial the modem refused still hangs up (a CONNECT may come late), and Ctrl+C ends a
 // download or a poll of a silent meter with exit 130, the port closed, the old CSV kept.
 TEST_F(EndToEnd, CliLeavesNoLineOpenAndStopsAtCtrlC) {
-    // said: on stderr, or stdout for the dial
+    // wanted: said on stderr, or stdout for the dial
     using Case = std::tuple<QStringList, QStringList, int, const char*>;
-    for (const auto& [simArgs, cliArgs, code, said] :
+    for (const auto& [simArgs, cliArgs, code, wanted] :
          {Case{{"--modem", "--busy", "5"}, {"download", "--dial", "5"}, 2, "Could not connect"},
           Case{{"--fault", "silence"}, {"download"}, 130, "download interrupted"},
           Case{{"--fault", "silence"}, {"panel", "--polls", "9"}, 130, "panel interrupted"}}) {
@@ -345,7 +345,7 @@ TEST_F(EndToEnd, CliLeavesNoLineOpenAndStopsAtCtrlC) {
         ASSERT_TRUE(cli.waitForFinished(60000));
         const QByteArray said = cli.readAllStandardOutput() + cli.readAllStandardError();
         EXPECT_EQ(cli.exitCode(), code) << said.constData();
-        EXPECT_TRUE(said.contains(said)) << said.constData();
+        EXPECT_TRUE(said.contains(wanted)) << said.constData();
         EXPECT_EQ(readFile(dir.filePath("Logdata.csv")), QByteArray("old\r\n"));
         if (code == 2) {
             EXPECT_TRUE(readFile(dir.filePath("trace.txt")).contains(" MTX 41 54 48 30 0D\n"));

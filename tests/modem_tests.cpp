@@ -190,7 +190,7 @@ TEST(HangUp, CutsIntoAnyOperation) {
         }
         bool hung = false;
         const double start = m.rig.now();
-        m.rig.pump.onPass = [&] {
+        m.rig.pump.onPass = [&, after = after, title = title] {
             if (!hung && after >= 0 && m.rig.now() - start > after) {
                 hung = true;
                 EXPECT_TRUE(m.modem.HangUp()) << title;
