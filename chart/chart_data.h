@@ -54,10 +54,6 @@ ChartData buildChartData(const LogTable& table);
 // "Flow A" or "Aux 1", whose last word names no unit.
 QString unitOf(const QString& caption);
 
-// At most two points for each of `columns` equal buckets across [x0, x1]: the lowest and the
-// highest point of the bucket, in their order, so no spike is lost however many points share a
-// pixel. Points outside the range are dropped except the nearest one on each side (the line runs
-// on to the edge).
 // A value for people: as logged (seven significant digits) below a million, in exponent form
 // with the trailing zeros dropped from there ("1.5e+06").
 QString chartNumber(double v);
@@ -86,6 +82,10 @@ struct RangeStats {
 };
 RangeStats rangeStats(const ChannelLine& line, qint64 from, qint64 to);
 
+// At most two points for each of `columns` equal buckets across [x0, x1]: the lowest and the
+// highest point of the bucket, in their order, so no spike is lost however many points share a
+// pixel. Points outside the range are dropped except the nearest one on each side (the line runs
+// on to the edge).
 QVector<QPointF> decimate(const QVector<QPointF>& points, double x0, double x1, int columns);
 
 }  // namespace tavrel

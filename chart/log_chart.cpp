@@ -5,7 +5,6 @@
 #include <QBuffer>
 #include <QCategoryAxis>
 #include <QCheckBox>
-#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -173,12 +172,13 @@ void LogChart::rebuild() {
             channel.overRange = nullptr;
         }
     }
+    ownAxis_ = nullptr;
     for (auto& [side, axis] : sides) {
         if (side == Placement::Own) {
             // Only the window's "Normalised" shows it; one channel moved there is read from
             // the read-out.
             axis.first->setTitleText(QStringLiteral("0 = lowest, 1 = highest of each channel"));
-            axis.first->setProperty("own", true);
+            ownAxis_ = axis.first;
         } else {
             axis.first->setTitleText(axis.second.size() == 1 ? axis.second[0] : plain);
         }
@@ -225,7 +225,7 @@ void LogChart::refill() {
         const ChannelLine& line = data_.channels[k];
         Channel& channel = channels_[k];
         const double span = line.max - line.min;
-        const bool own = channel.axis != nullptr && channel.axis->property("own").toBool();
+        const bool own = channel.axis != nullptr && channel.axis == ownAxis_;
         for (qsizetype r = 0; r < channel.runs.size(); ++r) {
             QVector<QPointF> points = decimate(line.runs[r], static_cast<double>(from_),
                                                static_cast<double>(to_), columns);
@@ -244,10 +244,10 @@ void LogChart::refill() {
     for (const Channel& channel : channels_) {
         if (channel.axis == nullptr) continue;
         channel.axis->setVisible(ranges.count(channel.axis) > 0 &&
-                                 (normalised_ || !channel.axis->property("own").toBool()));
+                                 (normalised_ || channel.axis != ownAxis_));
     }
     for (auto& [axis, range] : ranges) {
-        if (axis->property("own").toBool()) {
+        if (axis == ownAxis_) {
             axis->setRange(-0.05, 1.05);
             continue;
         }

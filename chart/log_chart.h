@@ -99,6 +99,7 @@ class LogChart final : public QChartView {
     QList<Channel> channels_;
     QCategoryAxis* timeAxis_ = nullptr;
     QValueAxis* breakAxis_ = nullptr;
+    QValueAxis* ownAxis_ = nullptr;  // the 0..1 scale of the channels placed on their own
     QHash<QString, Placement> placements_;
     bool normalised_ = false;
     qint64 from_ = 0;

@@ -117,8 +117,8 @@ int draw(const PlotRequest& request, ChartData data) {
     }
 
     LogChart chart;
-    chart.setData(std::move(data));
     chart.setPlacements(loadPlacements(placementsFile()));  // as the window last left them
+    chart.setData(std::move(data));
     chart.setSubject(QFileInfo(request.csv).completeBaseName());
     for (qsizetype k = 0; k < shown.size(); ++k)
         chart.setChannelVisible(static_cast<int>(k), shown[k]);
