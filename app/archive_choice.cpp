@@ -39,7 +39,7 @@ QString addDownloadToArchive(const DownloadDriver& driver, const ArchiveChoice& 
     v.place = place;
     v.slave = slave;
     v.captions = driver.shape().captionList();
-    v.started = v.ended = QDateTime::currentDateTime();
+    v.started = v.ended = archive::wallNow();
     v.result = QStringLiteral("ok");
     v.readKind = QStringLiteral("full");
     v.readWhy = QStringLiteral("added from the window");

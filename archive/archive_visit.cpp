@@ -1,5 +1,7 @@
 #include "archive_visit.h"
 
+#include <QTimeZone>
+
 #include "clock.h"
 #include "download_driver.h"
 #include "link.h"
@@ -10,11 +12,13 @@ namespace {
 qint64 wireBytes(const Link& link) {
     return link.counters().bytesSent + link.counters().bytesReceived;
 }
-// Now on the link's clock (the simulated instrument's virtual one in tests).
+// Now on the link's clock (the simulated instrument's virtual one in tests), as the PC's wall
+// clock: the night the clocks go forward has no 02:30 in local time, but a visit can start then.
 QDateTime now(const Link& link) {
-    return QDateTime(link.clock().today(),
-                     QTime::fromMSecsSinceStartOfDay(
-                         static_cast<int>(link.clock().timeOfDay() * 1000.0) % 86400000));
+    return asWall(QDateTime(link.clock().today(),
+                            QTime::fromMSecsSinceStartOfDay(
+                                static_cast<int>(link.clock().timeOfDay() * 1000.0) % 86400000),
+                            QTimeZone::utc()));
 }
 }  // namespace
 
@@ -28,6 +32,14 @@ ArchiveVisitResult visitIntoArchive(Archive& archive, DownloadDriver& driver, Li
     v.started = now(link);
     const qint64 bytesBefore = wireBytes(link);
     const MeterLog known = archive.meterLog(options.meter);
+    // The visit is in the archive before the line is used: a collector killed during it
+    // leaves it as "interrupted", and an archive that cannot be written costs no call.
+    v.captions = known.captions;
+    if (!archive.beginVisit(v)) {
+        r.status = kDownloadFailed;
+        r.outcome.error = archive.errorText();
+        return r;
+    }
 
     bool newOnly = false;
     driver.setStartChooser([&](const LogShape& shape) -> std::int32_t {
@@ -55,12 +67,14 @@ ArchiveVisitResult visitIntoArchive(Archive& archive, DownloadDriver& driver, Li
         driver.setStartChooser([](const LogShape&) { return 0; });
         r.status = driver.onDownloadClicked();
         v.readWhy = QStringLiteral("the bytes at the last archived record differ");
+        v.newSeries = QStringLiteral("the log differs where it was last read: another instrument");
     }
     driver.setStartChooser({});
     v.ended = now(link);
     v.lineBaud = link.lineBaud();
     v.wireBytes = wireBytes(link) - bytesBefore;
-    v.captions = driver.shape().captionList();
+    if (!driver.shape().captionList().join(QString()).isEmpty())
+        v.captions = driver.shape().captionList();
     v.readKind = newOnly ? QStringLiteral("new-only") : QStringLiteral("full");
     if (r.status == kDownloadOk || r.status == 3) {
         v.result = QStringLiteral("ok");
@@ -70,10 +84,18 @@ ArchiveVisitResult visitIntoArchive(Archive& archive, DownloadDriver& driver, Li
         v.stateAtRead = newOnly ? known.lastBlockState : StreamState{};
         r.outcome = archive.addVisit(v);
         r.stored = r.outcome.error.isEmpty();
+        if (!r.stored) {
+            // The records could not be stored: the night is a failed visit on the status page.
+            VisitData failed = v;
+            failed.result = QStringLiteral("failed");
+            failed.cause = QStringLiteral("archiving: ") + r.outcome.error;
+            failed.newSeries.clear();
+            archive.addFailedVisit(failed);
+        }
     } else {
         v.result = r.status == kDownloadEmpty ? QStringLiteral("empty") : QStringLiteral("failed");
         v.cause = driver.failureCause();
-        if (v.captions.join(QString()).isEmpty()) v.captions = known.captions;
+        v.newSeries.clear();
         r.stored = archive.addFailedVisit(v);
         if (!r.stored) r.outcome.error = archive.errorText();
     }

@@ -1,8 +1,10 @@
 #include "log_stream.h"
 
 #include <QStringList>
+#include <cstdlib>
 
 #include "record_decoding.h"
+#include "wall_clock.h"
 
 namespace tavrel::archive {
 
@@ -63,19 +65,26 @@ QList<Entry> decodeStream(const QByteArray& bytes, StreamState& state) {
 
 QList<Record> assignYears(const QList<Entry>& entries, const QDateTime& visit) {
     QList<Record> out(entries.size());
-    const QDate today = visit.date();
-    int year = today.year();
-    long long after = key(today.month(), today.day(), visit.time().hour(), visit.time().minute());
+    if (entries.isEmpty()) return out;
+    const QDateTime pc = asWall(visit);
+    const Entry& last = entries.last();
+    int year = pc.date().year();
+    qint64 nearest = -1;
+    for (const int y : {pc.date().year() - 1, pc.date().year(), pc.date().year() + 1}) {
+        const qint64 off =
+            std::abs(pc.secsTo(wallStamp(y, last.month, last.day, last.hour, last.minute)));
+        if (nearest < 0 || off < nearest) {
+            nearest = off;
+            year = y;
+        }
+    }
+    long long after = key(last.month, last.day, last.hour, last.minute);
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
         const Entry& e = entries[i];
         const long long k = key(e.month, e.day, e.hour, e.minute);
         if (k > after) --year;  // later in the year than what follows it: the year before
         after = k;
-        // 29 February in a year without one: the leap year before, so the stamp is a real day.
-        int y = year;
-        while (!QDate(y, e.month, e.day).isValid()) --y;
-        out[i] = Record{e.channel, QDateTime(QDate(y, e.month, e.day), QTime(e.hour, e.minute)),
-                        e.value};
+        out[i] = Record{e.channel, wallStamp(year, e.month, e.day, e.hour, e.minute), e.value};
     }
     return out;
 }

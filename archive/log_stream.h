@@ -3,8 +3,10 @@
 // BCD day, hour and minute, value), where the last valid date and time carry over from entry to
 // entry across block boundaries (the grid decoder starts afresh with every 1024-byte block; one
 // history must not depend on where a visit's reads happened to be cut). The log has no year:
-// `assignYears` gives each record the year that puts it at or before the visit's date and in
-// order after the record before it, so a log that crosses New Year gets both years.
+// `assignYears` gives the last record the year that puts it nearest the visit's time (an
+// instrument's clock may run hours or weeks ahead of the PC's, or behind it), and each record
+// before it the year of the one after it, or the year before when its day of the year comes
+// later, so a log that crosses New Year gets both years.
 
 #include <QByteArray>
 #include <QDate>
@@ -42,12 +44,13 @@ QList<Entry> decodeStream(const QByteArray& bytes, StreamState& state);
 
 struct Record {
     int channel = 0;
-    QDateTime stamp;  // local time, seconds 0
+    QDateTime stamp;  // the instrument's wall clock (wall_clock.h), seconds 0
     float value = 0;
 };
 
-// Years for entries in log order: the last is at or before `visit`, and going back each one is
-// in the year of the one after it, or the year before when its day of the year comes later.
+// Years for entries in log order: the last is in the year that puts it nearest `visit` (the
+// PC's wall clock), and going back each one is in the year of the one after it, or the year
+// before when its day of the year comes later.
 QList<Record> assignYears(const QList<Entry>& entries, const QDateTime& visit);
 
 }  // namespace tavrel::archive

@@ -9,6 +9,7 @@
 
 #include "cli_views.h"
 #include "collector.h"
+#include "local_text.h"
 #include "settings_file.h"
 #include "whole_file.h"
 
@@ -58,25 +59,6 @@ class ConsoleProgress final : public collect::CollectProgress {
     bool shown_ = false;
     QString status_;
 };
-
-// Columns on a terminal: a Hangul syllable or any other wide character takes two cells.
-qsizetype displayWidth(const QString& text) {
-    qsizetype width = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
-                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
-                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
-                          (u >= 0xFFE0 && u <= 0xFFE6);
-        width += wide ? 2 : 1;
-    }
-    return width;
-}
-
-QString padded(const QString& text, qsizetype width, bool right = false) {
-    const QString fill(std::max<qsizetype>(0, width - displayWidth(text)), u' ');
-    return right ? fill + text : text + fill;
-}
 
 void printSummary(const QList<collect::MeterReport>& reports) {
     qsizetype nameWidth = 5;
@@ -209,7 +191,11 @@ int runCollectCommand(const QCommandLineParser& parser) {
         // A wrong address is said now, before any meter is called.
         archive::Archive check;
         QString error;
-        if (!check.open(options.archive, &error)) return usageError(error);
+        if (!check.open(options.archive, &error)) {
+            // Unreachable, a refused login, read-only: the night failed, the command line did not.
+            std::fprintf(stderr, "tavrel-cli: %s\n", console(error).constData());
+            return 2;
+        }
     }
 
     QList<collect::Meter> meters;

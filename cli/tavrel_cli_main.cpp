@@ -114,6 +114,10 @@ int runDownload(tavrel::Link& link, const QCommandLineParser& parser,
                 console(options.meter).constData(), r.outcome.recordsNew, r.outcome.recordsKnown,
                 r.outcome.conflicts, console(read).constData(),
                 static_cast<long long>(r.visit.wireBytes));
+            if (!r.outcome.newSeries.isEmpty())
+                std::printf("Kept apart as series %d of %s: %s\n", r.outcome.series,
+                            console(options.meter).constData(),
+                            console(r.outcome.newSeries).constData());
         }
     }
     if (result == 0 && parser.isSet(QStringLiteral("plot")))
@@ -143,14 +147,20 @@ int plotFromArchive(const QCommandLineParser& parser) {
     if (!parser.isSet(QStringLiteral("meter")))
         return usageError(QStringLiteral("plot --archive wants --meter NAME"));
     tavrel::archive::Archive archive;
-    if (!tavrel::cli::openArchive(parser, archive)) return tavrel::cli::kUsageExit;
+    if (!tavrel::cli::openArchive(parser, archive, tavrel::archive::Archive::Mode::ReadOnly))
+        return 3;
     const QString meter = parser.value(QStringLiteral("meter"));
     QTemporaryDir dir;
-    const QString csv = dir.filePath(meter + QStringLiteral(".csv"));
+    // The meter's name is any text ("FT-101/A"): the file between export and chart is ours.
+    const QString csv = dir.filePath(QStringLiteral("history.csv"));
     QString error;
-    const int rows = tavrel::cli::exportCsv(archive, meter, parser.value(QStringLiteral("from")),
-                                            parser.value(QStringLiteral("to")), csv, &error);
-    if (rows < 0) return usageError(error);
+    bool usage = false;
+    const int rows = tavrel::cli::exportCsv(archive, parser, csv, &error, &usage);
+    if (rows < 0 && usage) return usageError(error);
+    if (rows < 0) {
+        std::fprintf(stderr, "tavrel-cli: %s\n", console(error).constData());
+        return 3;
+    }
     if (rows == 0) {
         std::fprintf(stderr, "tavrel-cli: no records of %s in that range\n",
                      console(meter).constData());
@@ -161,7 +171,7 @@ int plotFromArchive(const QCommandLineParser& parser) {
     whole.addOption({QStringLiteral("out"), QString(), QStringLiteral("FILE")});
     QStringList args{QStringLiteral("tavrel-cli"), QStringLiteral("--out"),
                      parser.isSet(QStringLiteral("out")) ? parser.value(QStringLiteral("out"))
-                                                         : meter + QStringLiteral(".png")};
+                                                         : QStringLiteral("history.png")};
     for (const char* option : {"channels", "size"}) {
         if (parser.isSet(QLatin1String(option)))
             args << QStringLiteral("--") + QLatin1String(option)
@@ -207,17 +217,20 @@ int main(int argc, char* argv[]) {
         "  collect   download from every meter of a meters file or phone book\n"
         "  export    the archive's records of a meter as the tool's CSV\n"
         "  meters    what the archive holds\n"
+        "  conflicts stamps the archive was offered again with another value\n"
         "  status    the fleet's status from the archive (exit 2 when a meter failed)\n"
         "  find      which port, speed and slave ID the instrument answers on\n"
         "Exit codes: 0 done (\"Finished. Data in File\"; panel: last poll read all\n"
         "lines; collect: every meter collected), 1 \"0 Records Available\", 2 \"Error in\n"
-        "Downloading!!\" or a failed dial, poll or meter, 3 \"Error putting into file!!\"\n"
-        "or a chart not written, 64 usage (plot: also a file that is not a log)."));
+        "Downloading!!\" or a failed dial, poll or meter, or an archive that cannot be\n"
+        "reached or written, 3 \"Error putting into file!!\", or an export or chart not\n"
+        "written, 64 usage (plot: also a file that is not a log)."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("download, panel, plot, collect, export, meters, status or find"));
+        QStringLiteral("download, panel, plot, collect, export, meters, conflicts, status or "
+                       "find"));
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("Serial device (or tcp://HOST:PORT) to use."),
          QStringLiteral("DEVICE")},
@@ -270,6 +283,8 @@ int main(int argc, char* argv[]) {
         return tavrel::cli::runExportCommand(parser);
     if (args.size() == 1 && command == QStringLiteral("meters"))
         return tavrel::cli::runMetersCommand(parser);
+    if (args.size() == 1 && command == QStringLiteral("conflicts"))
+        return tavrel::cli::runConflictsCommand(parser);
     if (args.size() == 1 && command == QStringLiteral("status"))
         return tavrel::cli::runStatusCommand(parser);
     if (args.size() == 1 && command == QStringLiteral("find"))
@@ -343,11 +358,12 @@ int main(int argc, char* argv[]) {
         if (command != QStringLiteral("download"))
             return usageError(
                 QStringLiteral("--archive goes with download, collect, export, "
-                               "meters and plot"));
+                               "meters, conflicts, status and plot"));
         if (!parser.isSet(QStringLiteral("meter")))
             return usageError(QStringLiteral("download --archive wants --meter NAME"));
         archive = std::make_unique<tavrel::archive::Archive>();
-        if (!tavrel::cli::openArchive(parser, *archive)) return tavrel::cli::kUsageExit;
+        if (!tavrel::cli::openArchive(parser, *archive, tavrel::archive::Archive::Mode::ReadWrite))
+            return 2;
     }
     tavrel::Session session(options);
     if (!session.traceError().isEmpty()) return usageError(session.traceError());

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -34,6 +35,7 @@ namespace tavrel::collect {
 namespace {
 
 constexpr const char* kPartSuffix = ".part";
+constexpr double kClaimWaitSeconds = 5.0;
 
 #ifndef _WIN32
 void syncPath(const QString& path, int flags) {
@@ -44,8 +46,9 @@ void syncPath(const QString& path, int flags) {
 }
 #endif
 
-// The finished log under its final name: on disk first, then renamed in one step (replacing a
-// file of the same minute from a forced rerun), so a reader never sees half a log.
+// The finished log under its final name: on disk first, then renamed in one step, so a reader
+// never sees half a log. The name is free (a second log of the same minute has a name of its
+// own), so the rename replaces nothing.
 bool publish(const QString& part, const QString& final, QString* error) {
 #ifndef _WIN32
     syncPath(part, O_RDONLY);
@@ -144,9 +147,13 @@ class Round {
         const int index = todo_[k];
         const Meter& meter = meters_[index];
         MeterReport& report = reports_[index];
-        const QString dir = QDir(options_.outDir).filePath(meter.name);
-        const QString stamp =
+        const QString dir = QDir(options_.outDir).filePath(meterFolder(meter.name));
+        // A forced rerun in the same minute, or a retry: never over the log already there.
+        const QString minute =
             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmm"));
+        QString stamp = minute;
+        for (int n = 2; QFile::exists(QDir(dir).filePath(stamp + QStringLiteral(".csv"))); ++n)
+            stamp = minute + QStringLiteral("-%1").arg(n);
         auto r = std::make_unique<Running>();
         r->meter = k;
         r->final = QDir(dir).filePath(stamp + QStringLiteral(".csv"));
@@ -166,10 +173,13 @@ class Round {
             options_.trace
                 ? QDir(dir).filePath(QStringLiteral("%1-%2.trace").arg(stamp).arg(attempt))
                 : QString();
-        progress_.event(
-            QStringLiteral("%1: visiting%2")
-                .arg(meter.name,
-                     attempt > 1 ? QStringLiteral(" again (attempt %1)").arg(attempt) : QString()));
+        // A meter waiting for another collector's claim is asked again quietly.
+        if (!waiting_.contains(k)) {
+            progress_.event(QStringLiteral("%1: visiting%2")
+                                .arg(meter.name, attempt > 1
+                                                     ? QStringLiteral(" again (attempt %1)").arg(attempt)
+                                                     : QString()));
+        }
         const ArchiveTarget archive{options_.archive, options_.full, options_.force};
         r->thread =
             QThread::create([meter, part = options_.noCsv ? QString() : r->part, trace,
@@ -215,8 +225,13 @@ class Round {
         }
         if (visit.result != Visit::Ok) QFile::remove(r.part);
         if (visit.result == Visit::Busy) {
-            // Not this collector's turn: back to the end of the round, asked again in a second.
-            schedule_->later(k, now(), 1.0);
+            // Not this collector's turn: back to the end of the round, asked again in a while
+            // (the other one's visit takes seconds to minutes), said once.
+            if (!waiting_.contains(k))
+                progress_.event(
+                    QStringLiteral("%1: another collector is visiting it; waiting").arg(meter.name));
+            waiting_.insert(k);
+            schedule_->later(k, now(), kClaimWaitSeconds);
             if (r.thread != nullptr) r.thread->deleteLater();
             running_.erase(k);
             QTimer::singleShot(0, &loop_, [this] { step(); });
@@ -284,6 +299,7 @@ class Round {
     QTimer wake_;
     QElapsedTimer clock_;
     bool stopping_ = false;
+    QSet<int> waiting_;  // meters whose claim another collector holds
 
   public:
     void requestStop() { stop(); }
@@ -325,7 +341,7 @@ bool runCollect(const QList<Meter>& meters, const CollectOptions& options,
     for (qsizetype i = 0; i < meters.size(); ++i) {
         MeterReport report;
         report.name = meters[i].name;
-        const QString dir = QDir(options.outDir).filePath(meters[i].name);
+        const QString dir = QDir(options.outDir).filePath(meterFolder(meters[i].name));
         // What a round cut short (power, a kill) left behind is never a finished log.
         for (const QString& part : QDir(dir).entryList(
                  {QStringLiteral(".*") + QLatin1String(kPartSuffix)}, QDir::Files | QDir::Hidden))

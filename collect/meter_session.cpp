@@ -129,7 +129,7 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
                 failed.meter = meter.name;
                 failed.place = meter.where;
                 failed.slave = meter.slave;
-                failed.started = failed.ended = QDateTime::currentDateTime();
+                failed.started = failed.ended = archive::wallNow();
                 failed.result = QStringLiteral("failed");
                 failed.cause = visit.cause;
                 failed.lineBaud = visit.lineBaud;
@@ -159,13 +159,18 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
         status = r.status;
         // No CSV wanted: the export's refusal of an empty file name is no failure.
         if (status == 3 && csvPath.isEmpty()) status = kDownloadOk;
+        // Counts of a visit the archive did not take would be a lie: addVisit left them 0.
         visit.recordsNew = r.outcome.recordsNew;
         visit.recordsKnown = r.outcome.recordsKnown;
         visit.conflicts = r.outcome.conflicts;
         visit.read = r.visit.readKind == QStringLiteral("full")
                          ? QStringLiteral("full (%1)").arg(r.visit.readWhy)
                          : r.visit.readKind;
-        if (!r.stored && status == kDownloadOk) {
+        if (!r.outcome.newSeries.isEmpty())
+            visit.read += QStringLiteral("; kept apart as series %1: %2")
+                              .arg(r.outcome.series)
+                              .arg(r.outcome.newSeries);
+        if (!r.stored && (status == kDownloadOk || !r.outcome.error.isEmpty())) {
             tally();
             visit.cause = QStringLiteral("archiving: ") + r.outcome.error;
             return visit;

@@ -19,12 +19,37 @@ namespace {
 
 bool nameChar(QChar c) { return c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u'.'; }
 
+// A name is any text a technician can write on one line.
 bool validName(const QString& name) {
-    if (name.isEmpty() || name.startsWith(u'.')) return false;
-    for (const QChar c : name) {
-        if (!nameChar(c)) return false;
-    }
+    if (name.trimmed().isEmpty()) return false;
+    for (const QChar c : name)
+        if (c.category() == QChar::Other_Control) return false;
     return true;
+}
+
+// The first field of a meters line: a word, or a text in double quotes with \" and \\ inside.
+// Empty `name` (and `rest` untouched) when a quote is not closed.
+void splitName(const QString& line, QString* name, QString* rest) {
+    name->clear();
+    if (!line.startsWith(u'"')) {
+        const qsizetype end = line.indexOf(QRegularExpression(QStringLiteral("\\s")));
+        *name = end < 0 ? line : line.left(end);
+        *rest = end < 0 ? QString() : line.mid(end).trimmed();
+        return;
+    }
+    QString out;
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == u'\\' && i + 1 < line.size()) {
+            out += line[++i];
+        } else if (c == u'"') {
+            *name = out;
+            *rest = line.mid(i + 1).trimmed();
+            return;
+        } else {
+            out += c;
+        }
+    }
 }
 
 }  // namespace
@@ -35,12 +60,24 @@ QString lineKey(const QString& where) {
     return resolved.isEmpty() ? where : resolved;
 }
 
-QString folderName(const QString& text, const QString& fallback) {
-    QString name = text.trimmed();
-    for (QChar& c : name) {
-        if (!nameChar(c)) c = u'_';
+QString meterFolder(const QString& name) {
+    QString out;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        const bool edgeDot = c == u'.' && (i == 0 || i + 1 == name.size());
+        // A pair of UTF-16 halves is one character of its own: kept whole or encoded whole.
+        const qsizetype n = c.isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
+        const QString one = name.mid(i, n);
+        if (n == 1 && nameChar(c) && !edgeDot && !c.isSurrogate()) {
+            out += c;
+        } else {
+            for (const char b : one.toUtf8())
+                out += QStringLiteral("%%1").arg(static_cast<unsigned char>(b), 2, 16, QChar(u'0'))
+                           .toUpper();
+        }
+        i += n - 1;
     }
-    return validName(name) ? name : fallback;
+    return out;
 }
 
 namespace {
@@ -65,7 +102,12 @@ bool parseMeters(const QByteArray& text, const QString& fileName, QList<Meter>* 
         const QString line = metersLineText(lines[i]).trimmed();
         if (line.isEmpty() || line.startsWith(u'#')) continue;
         static const QRegularExpression blanks(QStringLiteral("\\s+"));
-        const QStringList fields = line.split(blanks, Qt::SkipEmptyParts);
+        QString name;
+        QString rest;
+        splitName(line, &name, &rest);
+        if (line.startsWith(u'"') && name.isNull())
+            return fail(QStringLiteral("the quoted name is not closed"));
+        const QStringList fields = QStringList{name} + rest.split(blanks, Qt::SkipEmptyParts);
         if (fields.size() < 2)
             return fail(
                 QStringLiteral("want NAME WHERE [baud=B] [slave=ID] "
@@ -73,11 +115,8 @@ bool parseMeters(const QByteArray& text, const QString& fileName, QList<Meter>* 
         Meter m;
         m.name = fields[0];
         m.where = fields[1];
-        if (!validName(m.name)) {
-            return fail(QStringLiteral("\"%1\" cannot name a folder (letters, digits, - _ . "
-                                       "only, not starting with .)")
-                            .arg(m.name));
-        }
+        if (!validName(m.name))
+            return fail(QStringLiteral("a meter's name cannot be blank or hold control characters"));
         if (names.contains(m.name)) return fail(QStringLiteral("a second \"%1\"").arg(m.name));
         if (m.where.contains(u'='))
             return fail(QStringLiteral("WHERE is missing before \"%1\"").arg(m.where));
@@ -131,8 +170,9 @@ QList<Meter> metersFromBook(const QString& fileName, const QString& where) {
         const QString phone = grid.text(k, 2).trimmed();
         if (phone.isEmpty()) continue;
         Meter m;
-        const QString fallback = QStringLiteral("entry-%1").arg(k);
-        m.name = folderName(grid.text(k, 3), fallback);
+        // The description is the meter's name, as the technician wrote it.
+        const QString described = grid.text(k, 3).trimmed();
+        m.name = validName(described) ? described : QStringLiteral("entry-%1").arg(k);
         if (names.contains(m.name)) m.name += QStringLiteral("-%1").arg(k);
         names.insert(m.name);
         m.where = where.isEmpty() ? PortMap::defaultDevice(state.CommPort) : where;

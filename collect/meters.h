@@ -5,8 +5,10 @@
 // Meters file: one meter a line, blank lines and lines starting with '#' ignored:
 //   NAME  WHERE  [baud=B] [slave=ID] [dial=NUMBER]
 // WHERE is a serial device (/dev/ttyUSB0, COM3) or tcp://HOST:PORT of a device server; with
-// dial=NUMBER the meter is reached through the modem on WHERE. NAME names the meter's folder:
-// letters, digits, '-', '_' and '.', not starting with '.'.
+// dial=NUMBER the meter is reached through the modem on WHERE. NAME is any text: in double
+// quotes when it holds blanks or starts with a quote ("FT-101/A \"old\"", with \" and \\ inside).
+// It is the meter's name in the archive and on the status page as written; its folder is
+// meterFolder(NAME).
 
 #include <QByteArray>
 #include <QList>
@@ -36,8 +38,9 @@ bool parseMeters(const QByteArray& text, const QString& fileName, QList<Meter>* 
 // port). Names come from the descriptions, made fit for a folder name and unique.
 QList<Meter> metersFromBook(const QString& fileName, const QString& where);
 
-// A text made fit for a folder name: characters outside letters, digits, '-', '_' and '.'
-// become '_'; empty or dot-led texts fall back to `fallback`.
-QString folderName(const QString& text, const QString& fallback);
+// The folder (and file) name of a meter: letters of any script, digits, '-', '_' and '.' as
+// they are; every other character, a leading or trailing '.' and '%' itself as %XX of its UTF-8
+// bytes ("FT-101/A" -> "FT-101%2FA"), so two names never share a folder and none leaves it.
+QString meterFolder(const QString& name);
 
 }  // namespace tavrel::collect

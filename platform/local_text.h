@@ -22,4 +22,9 @@ void appendLocal(QByteArray& out, QStringView text);
 // locale's plain ASCII is taken as UTF-8, as Qt itself does.
 QByteArray localCodePage();
 
+// Columns on a terminal: a Hangul syllable or any other wide character takes two cells.
+qsizetype displayWidth(const QString& text);
+// The text filled with blanks to `width` columns, on the right or (numbers) on the left.
+QString padded(const QString& text, qsizetype width, bool right = false);
+
 }  // namespace tavrel

@@ -1,5 +1,7 @@
 #include "log_generator.h"
 
+#include <QTimeZone>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -79,7 +81,9 @@ QString LogGenerator::caption(int channel) const {
 }
 
 QDateTime LogGenerator::stamp(int index) const {
-    return shape_.start.addSecs(static_cast<qint64>(index) * shape_.intervalMinutes * 60);
+    // The instrument keeps its own wall clock: no daylight-saving rule of the PC moves it.
+    const QDateTime start(shape_.start.date(), shape_.start.time(), QTimeZone::utc());
+    return start.addSecs(static_cast<qint64>(index) * shape_.intervalMinutes * 60);
 }
 
 QByteArray LogGenerator::captionBytes(int channel) const {

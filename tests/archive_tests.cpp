@@ -1,13 +1,16 @@
 // The archive, the same cases on SQLite and on a real PostgreSQL (a throwaway cluster): visits
 // whole and new-only on the simulated line with their bytes counted, a cleared or shrunk log,
-// changed captions, New Year, conflicting values, a collector killed mid-visit, and the export
-// against a whole download.
+// another instrument at a known name, clocks ahead and behind, New Year, a leap day, a night
+// the clocks change (this suite runs in Europe/Berlin), conflicting values, a collector killed
+// mid-visit, the export against a whole download, and an archive of the first schema upgraded.
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <csignal>
 #include <map>
 
@@ -28,8 +31,11 @@ PgCluster& cluster(QString* why) {
     return pg;
 }
 
-sim::LogShape logOf(int records, QDateTime start = {QDate(2026, 11, 1), QTime(0, 0)},
-                    int interval = 15) {
+QDateTime wall(int y, int mo, int d, int h, int mi) {
+    return QDateTime(QDate(y, mo, d), QTime(h, mi), QTimeZone::utc());
+}
+
+sim::LogShape logOf(int records, QDateTime start = wall(2026, 11, 1, 0, 0), int interval = 15) {
     sim::LogShape s;
     s.channels = {1, 2, 3};
     s.records = records;
@@ -42,7 +48,7 @@ class ArchiveTest : public ::testing::TestWithParam<const char*> {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        if (QByteArray(GetParam()) == "postgresql") {
+        if (postgres()) {
             QString why;
             PgCluster& pg = cluster(&why);
             ASSERT_TRUE(why.isEmpty()) << why.toStdString();
@@ -50,10 +56,13 @@ class ArchiveTest : public ::testing::TestWithParam<const char*> {
         } else {
             where = dir.filePath("tavrel.db");
         }
+    }
+    bool postgres() const { return QByteArray(GetParam()) == "postgresql"; }
+    void open() {
         QString error;
         ASSERT_TRUE(archive.open(where, &error)) << error.toStdString();
     }
-    // A visit on the simulated line to a meter with this log, on this date and time.
+    // A visit on the simulated line to a meter with this log, on this date and time of the PC.
     ArchiveVisitResult visit(const sim::LogShape& shape, const QDateTime& when, bool full = false) {
         sim::SimulatedLineOptions o;
         o.meter.log = shape;
@@ -65,22 +74,26 @@ class ArchiveTest : public ::testing::TestWithParam<const char*> {
         DownloadDriver driver(rig.link, grid, view);
         return archive::visitIntoArchive(archive, driver, rig.link, {"north", "COM1", full});
     }
-    // Stamp -> values of the whole archive, as the export gives them.
-    std::map<QString, std::array<double, 9>> exported() {
-        std::map<QString, std::array<double, 9>> out;
-        for (const archive::ExportRow& r : archive.exportRows("north", {}, {}, nullptr))
-            out[archive::stampKey(r.stamp)] = r.values;
+    // Stamp key -> values by column, and the columns' captions, as the export gives them.
+    std::map<QString, QList<double>> exported(QStringList* captions = nullptr, int series = 0) {
+        const archive::ExportTable t = archive.exportTable("north", {}, {}, series);
+        if (captions != nullptr)
+            for (const auto& c : t.columns) captions->append(c.caption);
+        std::map<QString, QList<double>> out;
+        for (const archive::ExportRow& r : t.rows) out[archive::stampKey(r.stamp)] = r.values;
         return out;
     }
 
     QTemporaryDir dir;
     QString where;
     Archive archive;
-    const QDateTime night{QDate(2026, 12, 1), QTime(2, 0)};
+    const QDateTime night = wall(2026, 12, 1, 2, 0);
 };
 
-// What each visit read and added, visit after visit, against the log the instrument holds.
-TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndSayWhyWhenNot) {
+// What each visit read and added, visit after visit, against the log the instrument holds; an
+// instrument with other captions or other bytes is a series of its own, never conflicts.
+TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndKeepAnotherInstrumentApart) {
+    ASSERT_NO_FATAL_FAILURE(open());
     struct Step {
         const char* name;
         sim::LogShape log;
@@ -88,26 +101,27 @@ TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndSayWhyWhenNot) {
         const char* read;  // "new-only", or the reason of a whole read
         int recordsNew;
         int recordsKnown;
+        int series;
     };
     sim::LogShape renamed = logOf(320);
-    renamed.captions[2] = "Volume m3";
+    renamed.captions[3] = "Volume m3";
     sim::LogShape cleared = logOf(0);
     cleared.empty = true;
-    sim::LogShape shrunk = logOf(50);
-    shrunk.captions[2] = "Volume m3";
-    sim::LogShape other = logOf(60, QDateTime(QDate(2026, 10, 1), QTime(0, 0)));
-    other.captions[2] = "Volume m3";
+    sim::LogShape shrunk = renamed;
+    shrunk.records = 50;
+    sim::LogShape other = logOf(60, wall(2026, 10, 1, 0, 0));
+    other.captions[3] = "Volume m3";
     const Step steps[] = {
-        {"first", logOf(200), 0, "first visit", 600, 0},
+        {"first", logOf(200), 0, "first visit", 600, 0, 1},
         // 96 more records; the overlap is the 256-byte step holding the last one (24 entries).
-        {"second", logOf(296), 0, "new-only", 288, 24},
-        {"nothing new", logOf(296), 0, "new-only", 0, 24},
-        {"captions", renamed, 0, "captions changed", 72, 888},
-        {"cleared", cleared, 1, "", 0, 0},
+        {"second", logOf(296), 0, "new-only", 288, 24, 1},
+        {"nothing new", logOf(296), 0, "new-only", 0, 24, 1},
+        {"captions", renamed, 0, "captions changed", 960, 0, 2},
+        {"cleared", cleared, 1, "", 0, 0, 0},
         {"shrank", shrunk, 0, "the log shrank (1200 bytes, were 7680): cleared or restarted", 0,
-         150},
+         150, 2},
         // Same captions, a log as long, other bytes at the last record: another instrument.
-        {"another", other, 0, "the bytes at the last archived record differ", 180, 0},
+        {"another", other, 0, "the bytes at the last archived record differ", 180, 0, 3},
     };
     qint64 wholeBytes = 0;
     for (const Step& s : steps) {
@@ -120,6 +134,8 @@ TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndSayWhyWhenNot) {
             << s.name;
         EXPECT_EQ(r.outcome.recordsNew, s.recordsNew) << s.name;
         EXPECT_EQ(r.outcome.recordsKnown, s.recordsKnown) << s.name;
+        EXPECT_EQ(r.outcome.conflicts, 0) << s.name;
+        EXPECT_EQ(r.outcome.series, s.series) << s.name;
         if (QByteArray(s.name) == "first") wholeBytes = r.visit.wireBytes;
         if (QByteArray(s.name) == "second") {
             // The fixed requests (size registers, eight set-up records) plus the new records'
@@ -129,46 +145,97 @@ TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndSayWhyWhenNot) {
             EXPECT_LT(r.visit.wireBytes, wholeBytes);
         }
     }
-    const auto records = exported();
-    EXPECT_EQ(records.size(), 380u);  // 296 stamps, the renamed log's 24 more, 60 in October
+    // The whole history: the three instruments' channels, one column per caption.
+    QStringList captions;
+    const auto records = exported(&captions);
+    EXPECT_EQ(captions, (QStringList{"Flow m3/h", "Total m3", "Pressure bar", "Volume m3"}));
+    EXPECT_EQ(records.size(), 380u);  // 320 stamps from November, 60 in October
+    // 1 November 00:00: the first instrument's pressure and the second's volume side by side.
+    const QList<double> first = records.at("2026-11-01 00:00:00");
+    EXPECT_FALSE(std::isnan(first[2]));
+    EXPECT_FALSE(std::isnan(first[3]));
+    // The first instrument alone has its own captions only.
+    QStringList own;
+    EXPECT_EQ(exported(&own, 1).size(), 296u);
+    EXPECT_EQ(own, (QStringList{"Flow m3/h", "Total m3", "Pressure bar"}));
     const QList<archive::MeterSummary> meters = archive.meters();
     ASSERT_EQ(meters.size(), 1);
-    EXPECT_EQ(meters[0].records, 380 * 3);
+    EXPECT_EQ(meters[0].records, (296 + 320 + 60) * 3);
+    EXPECT_EQ(meters[0].series, 3);
     EXPECT_EQ(meters[0].lastResult, "ok");
 }
 
 // The log has no year: collected in December and again in January, a log that crosses New Year
 // gets both years, each record once.
 TEST_P(ArchiveTest, ALogAcrossNewYearGetsBothYears) {
-    const QDateTime start(QDate(2026, 12, 30), QTime(0, 0));
-    visit(logOf(47, start, 60), QDateTime(QDate(2026, 12, 31), QTime(23, 0)));
-    const ArchiveVisitResult january =
-        visit(logOf(60, start, 60), QDateTime(QDate(2027, 1, 2), QTime(12, 0)));
+    ASSERT_NO_FATAL_FAILURE(open());
+    const QDateTime start = wall(2026, 12, 30, 0, 0);
+    visit(logOf(47, start, 60), wall(2026, 12, 31, 23, 0));
+    const ArchiveVisitResult january = visit(logOf(60, start, 60), wall(2027, 1, 2, 12, 0));
     EXPECT_EQ(january.visit.readKind, "new-only");
     const auto records = exported();
     ASSERT_EQ(records.size(), 60u);
-    EXPECT_EQ(records.begin()->first, "2026-12-30 00:00");
-    EXPECT_EQ(records.rbegin()->first, "2027-01-01 11:00");
-    EXPECT_EQ(records.count("2027-01-01 00:00"), 1u);
-    EXPECT_EQ(records.count("2026-12-31 23:00"), 1u);
+    EXPECT_EQ(records.begin()->first, "2026-12-30 00:00:00");
+    EXPECT_EQ(records.rbegin()->first, "2027-01-01 11:00:00");
+    EXPECT_EQ(records.count("2027-01-01 00:00:00"), 1u);
+    EXPECT_EQ(records.count("2026-12-31 23:00:00"), 1u);
 }
 
-// The same stamp with another value: the archived value stays, the conflict is kept and told.
+// The instrument keeps its own wall clock: 02:30 on the night Berlin's clocks go forward and
+// both 02:30s of the night they go back are ordinary stamps, archived and exported as logged.
+// A clock minutes ahead of the PC's files the visit in this year, not the last.
+TEST_P(ArchiveTest, TheInstrumentsWallClockWhateverThePcsZoneOrClock) {
+    ASSERT_NO_FATAL_FAILURE(open());
+    ASSERT_EQ(QTimeZone::systemTimeZoneId(), "Europe/Berlin");
+    // Logged to 03:30 on 29 March; the PC reads it at 03:20 its time: ten minutes ahead.
+    const ArchiveVisitResult spring =
+        visit(logOf(15, wall(2026, 3, 29, 0, 0)), wall(2026, 3, 29, 3, 20));
+    ASSERT_TRUE(spring.stored) << spring.outcome.error.toStdString();
+    EXPECT_EQ(spring.outcome.recordsNew, 45);
+    EXPECT_EQ(spring.outcome.clockLead, 600);
+    const auto records = exported();
+    EXPECT_EQ(records.begin()->first, "2026-03-29 00:00:00");
+    EXPECT_EQ(records.count("2026-03-29 02:30:00"), 1u);
+    EXPECT_EQ(records.rbegin()->first, "2026-03-29 03:30:00");
+    const QString csv = dir.filePath("spring.csv");
+    QString error;
+    ASSERT_EQ(archive.writeCsv("north", wall(2026, 3, 29, 2, 0), wall(2026, 3, 29, 2, 59), csv,
+                               &error),
+              4)
+        << error.toStdString();
+    // The C locale's short date and long time, as the download writes them.
+    EXPECT_TRUE(readFile(csv).contains("\r\n03/29/26 02:30:00,")) << readFile(csv).constData();
+}
+
+// The same stamp with another value, where the log still ends as the archive has it (the
+// same instrument): the archived value stays, the conflict is kept and told.
 TEST_P(ArchiveTest, AConflictingValueKeepsTheArchivedOne) {
-    sim::LogShape first = logOf(10);
+    ASSERT_NO_FATAL_FAILURE(open());
+    sim::LogShape first = logOf(40);
     first.values[2] = {5.0F};
     visit(first, night);
+    // Records 0..31 now say 6; the last 256-byte step (records 32..39) is as it was.
     sim::LogShape other = first;
-    other.values[2] = {6.0F};
+    other.values[2] = std::vector<float>(32, 6.0F);
+    other.values[2].resize(40, 5.0F);
     const ArchiveVisitResult r = visit(other, night, true);
     EXPECT_EQ(r.visit.readWhy, "a whole read was asked for");
-    EXPECT_EQ(r.outcome.conflicts, 10);
-    EXPECT_EQ(r.outcome.recordsKnown, 20);
-    for (const auto& [stamp, values] : exported()) EXPECT_EQ(values[2], 5.0) << stamp.toStdString();
+    EXPECT_EQ(r.outcome.conflicts, 32);
+    EXPECT_EQ(r.outcome.recordsKnown, 40 * 3 - 32);
+    EXPECT_EQ(r.outcome.series, 1);
+    for (const auto& [stamp, values] : exported()) EXPECT_EQ(values[1], 5.0) << stamp.toStdString();
+    const QList<archive::ConflictRow> conflicts = archive.conflicts("north");
+    ASSERT_EQ(conflicts.size(), 32);
+    EXPECT_EQ(conflicts[0].stamp, wall(2026, 11, 1, 0, 0));
+    EXPECT_EQ(conflicts[0].caption, "Total m3");
+    EXPECT_EQ(conflicts[0].archived, 5.0);
+    EXPECT_EQ(conflicts[0].offered, 6.0);
 }
 
-// A collector killed with SIGKILL in the middle of storing a visit leaves all of it or none.
-TEST_P(ArchiveTest, AKillMidVisitLeavesAllOrNothing) {
+// A collector killed with SIGKILL in the middle of storing a visit leaves all of its records or
+// none, and the visit on the status page as a failure.
+TEST_P(ArchiveTest, AKillMidVisitLeavesAllOrNothingAndSaysSo) {
+    ASSERT_NO_FATAL_FAILURE(open());
     visit(logOf(100), night);
     const pid_t child = ::fork();
     if (child == 0) {
@@ -184,6 +251,7 @@ TEST_P(ArchiveTest, AKillMidVisitLeavesAllOrNothing) {
         v.result = "ok";
         v.logBytes = 2000 * 24;
         v.bytes = sim::LogGenerator(logOf(2000)).bytes();
+        if (!own.beginVisit(v)) ::_exit(5);
         own.addVisit(v);
         ::_exit(4);  // never reached: the kill comes first
     }
@@ -192,10 +260,17 @@ TEST_P(ArchiveTest, AKillMidVisitLeavesAllOrNothing) {
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
     EXPECT_EQ(exported().size(), 100u);  // the first visit, and nothing of the killed one
     EXPECT_EQ(archive.meters().value(0).records, 300);
+    const QList<archive::MeterStatus> st = archive.status(3, night.date().addDays(1));
+    ASSERT_EQ(st.size(), 1);
+    EXPECT_EQ(st[0].lastResult, "failed");
+    EXPECT_TRUE(st[0].lastCause.startsWith("the visit never finished"))
+        << st[0].lastCause.toStdString();
+    EXPECT_EQ(st[0].nights, (QStringList{"", "ok", "failed"}));
 }
 
 // The export is the tool's own CSV: a whole download's rows merged by stamp, for any range.
 TEST_P(ArchiveTest, ExportEqualsAWholeDownloadMergedByStamp) {
+    ASSERT_NO_FATAL_FAILURE(open());
     const sim::LogShape log = logOf(150);
     visit(log, night);
     QList<QByteArray> lines = readFile(dir.filePath("Logdata.csv")).split('\n');
@@ -224,7 +299,123 @@ TEST_P(ArchiveTest, ExportEqualsAWholeDownloadMergedByStamp) {
     EXPECT_EQ(readFile(out), (QList<QByteArray>{merged[0]} + merged.mid(41, 60)).join('\n') + '\n');
 }
 
+// An archive of the first schema, made by the tool before stamps were wall-clock stamps and
+// before series (a caption change on "north", conflicts, a Korean name with a "/"), is brought
+// up to date when opened: nothing lost, the channel the instrument stopped using exportable.
+TEST_P(ArchiveTest, AnArchiveOfTheFirstSchemaIsUpgraded) {
+    const QString data = QStringLiteral(TAVREL_TEST_DATA);
+    if (postgres()) {
+        QString why;
+        const QString loaded = cluster(&why).load(where, data + "/archive-v1.sql");
+        ASSERT_TRUE(loaded.isEmpty()) << loaded.toStdString();
+    } else {
+        ASSERT_TRUE(QFile::copy(data + "/archive-v1.db", where));
+        QFile::setPermissions(where, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    ASSERT_NO_FATAL_FAILURE(open());
+    const QList<archive::MeterSummary> meters = archive.meters();
+    ASSERT_EQ(meters.size(), 2);
+    EXPECT_EQ(meters[0].name, "north");
+    EXPECT_EQ(meters[0].records, 700);
+    EXPECT_EQ(meters[0].firstRecord, wall(2026, 11, 20, 0, 0));
+    EXPECT_EQ(meters[0].lastRecord, wall(2026, 11, 22, 14, 15));
+    EXPECT_EQ(meters[1].name, QString::fromUtf8("남쪽 FT-101/A"));
+    EXPECT_EQ(meters[1].records, 60);
+    QStringList captions;
+    const auto rows = exported(&captions);
+    EXPECT_EQ(captions, (QStringList{"Flow m3/h", "Pressure bar", "Temp C"}));
+    EXPECT_EQ(rows.size(), 250u);
+    EXPECT_FALSE(std::isnan(rows.at("2026-11-20 00:00:00")[2]));  // the temperature, still there
+    EXPECT_EQ(archive.conflicts("north").size(), 250);
+    // The next visit goes on where the first schema left off: only what is new.
+    const ArchiveVisitResult next = visit(
+        [] {
+            sim::LogShape s = logOf(260, wall(2026, 11, 20, 0, 0));
+            s.channels = {1, 2};
+            s.captions[1] = "Flow m3/h";
+            s.captions[2] = "Pressure bar";
+            s.values[1] = {5.0F, 6.0F};
+            return s;
+        }(),
+        wall(2026, 12, 7, 14, 30));
+    EXPECT_EQ(next.visit.readKind, "new-only");
+    EXPECT_EQ(next.outcome.recordsNew, 20);
+    EXPECT_EQ(next.outcome.series, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveTest, ::testing::Values("sqlite", "postgresql"));
+
+// Years, worked out by hand: the last record lands in the year nearest the visit, whatever the
+// instrument's clock; 29 February of a year without one stays between its neighbours.
+TEST(LogYears, NearestTheVisitAndALeapDayInPlace) {
+    using archive::Entry;
+    struct Case {
+        const char* name;
+        QDateTime visit;
+        QList<Entry> entries;
+        QStringList keys;   // stamp keys, in log order
+        QStringList texts;  // "yyyy-MM-dd HH:mm" as the instrument had it
+    };
+    const auto e = [](int month, int day, int hour, int minute) {
+        return Entry{1, month, day, hour, minute, 1.0F};
+    };
+    const Case cases[] = {
+        {"five minutes ahead", wall(2026, 12, 7, 10, 0), {e(12, 7, 9, 45), e(12, 7, 10, 5)},
+         {"2026-12-07 09:45:00", "2026-12-07 10:05:00"}, {}},
+        {"nine hours ahead over New Year", wall(2026, 12, 31, 23, 30),
+         {e(12, 31, 23, 45), e(1, 1, 9, 0)}, {"2026-12-31 23:45:00", "2027-01-01 09:00:00"}, {}},
+        {"behind over New Year", wall(2027, 1, 1, 0, 30), {e(12, 31, 23, 45)},
+         {"2026-12-31 23:45:00"}, {}},
+        {"three weeks behind", wall(2027, 1, 10, 2, 0), {e(12, 19, 23, 0), e(12, 20, 1, 0)},
+         {"2026-12-19 23:00:00", "2026-12-20 01:00:00"}, {}},
+        {"a day ahead", wall(2026, 6, 30, 23, 0), {e(7, 1, 22, 0)}, {"2026-07-01 22:00:00"}, {}},
+        {"leap year", wall(2028, 3, 1, 1, 0), {e(2, 28, 23, 45), e(2, 29, 0, 0), e(3, 1, 0, 0)},
+         {"2028-02-28 23:45:00", "2028-02-29 00:00:00", "2028-03-01 00:00:00"}, {}},
+        {"29 February of 2027", wall(2027, 3, 1, 1, 0),
+         {e(2, 28, 23, 59), e(2, 29, 0, 0), e(2, 29, 23, 59), e(3, 1, 0, 0)},
+         {"2027-02-28 23:59:00", "2027-02-28 23:59:00.041", "2027-02-28 23:59:59.040",
+          "2027-03-01 00:00:00"},
+         {"2027-02-28 23:59", "2027-02-29 00:00", "2027-02-29 23:59", "2027-03-01 00:00"}},
+    };
+    for (const Case& c : cases) {
+        const QList<archive::Record> records = archive::assignYears(c.entries, c.visit);
+        QStringList keys;
+        QStringList texts;
+        for (const archive::Record& r : records) {
+            keys << archive::stampKey(r.stamp);
+            texts << archive::instrumentText(r.stamp);
+        }
+        EXPECT_EQ(keys, c.keys) << c.name;
+        if (!c.texts.isEmpty()) {
+            EXPECT_EQ(texts, c.texts) << c.name;
+        }
+        for (qsizetype i = 1; i < records.size(); ++i)
+            EXPECT_LT(records[i - 1].stamp, records[i].stamp) << c.name;
+    }
+    // The CSV text of the stand-in names the instrument's own day.
+    EXPECT_EQ(archive::stampText(archive::wallStamp(2027, 2, 29, 10, 0)), "02/29/27 10:00:00");
+}
+
+// --from/--to: a date alone as the end of a range is the whole of that day.
+TEST(LogYears, RangeBounds) {
+    using Case = std::tuple<const char*, bool, const char*>;  // text, end, key ("" invalid)
+    const std::vector<Case> cases{
+        {"2026-11-21", true, "2026-11-21 23:59:59.999"},
+        {"2026-11-20", false, "2026-11-20 00:00:00"},
+        {"2026-11-20T09:30", false, "2026-11-20 09:30:00"},
+        {"2026-11-20 09:30", true, "2026-11-20 09:30:59.999"},
+        {"2026-11-20T09:30:15", false, "2026-11-20 09:30:15"},
+        {"2026-13-01", false, ""},
+        {"yesterday", false, ""},
+        {"2026-11-20 ab:cd", false, ""},
+    };
+    for (const auto& [text, end, key] : cases) {
+        bool ok = false;
+        const QDateTime t = archive::parseRangeBound(text, end, &ok);
+        EXPECT_EQ(ok, QByteArray(key) != "") << text;
+        EXPECT_EQ(archive::stampKey(t), QLatin1String(key)) << text;
+    }
+}
 
 }  // namespace
 }  // namespace tavrel::test

@@ -24,11 +24,14 @@ TEST(MetersFile, ReadsEveryFieldAndSkipsComments) {
         "\n"
         "north   /dev/ttyUSB0\n"
         "  east\ttcp://10.0.0.5:4001   baud=9600  slave=17 \r\n"
-        "정수장-2 /dev/ttyS0 dial=0315551234 slave=0\n";
+        "정수장-2 /dev/ttyS0 dial=0315551234 slave=0\n"
+        "\"FT-101/A \\\"old\\\" <&>\"  tcp://127.0.0.1:4001\n";
     QList<Meter> meters;
     QString error;
     ASSERT_TRUE(collect::parseMeters(text, "m.txt", &meters, &error)) << error.toStdString();
-    ASSERT_EQ(meters.size(), 3);
+    ASSERT_EQ(meters.size(), 4);
+    EXPECT_EQ(meters[3].name, "FT-101/A \"old\" <&>");
+    EXPECT_EQ(meters[3].where, "tcp://127.0.0.1:4001");
     EXPECT_EQ(meters[0].name, "north");
     EXPECT_EQ(meters[0].where, "/dev/ttyUSB0");
     EXPECT_EQ(meters[0].baud, "38400");
@@ -47,7 +50,8 @@ TEST(MetersFile, ErrorsNameTheLine) {
     using Case = std::tuple<const char*, const char*>;
     const std::vector<Case> cases{
         {"a /dev/x\nlonely\n", "m.txt:2: want NAME WHERE"},
-        {"# c\n.hidden /dev/x\n", "m.txt:2: \".hidden\" cannot name a folder"},
+        {"# c\n\"unclosed /dev/x\n", "m.txt:2: the quoted name is not closed"},
+        {"\"  \" /dev/x\n", "m.txt:1: a meter's name cannot be blank"},
         {"a /dev/x\n\na /dev/y\n", "m.txt:3: a second \"a\""},
         {"a /dev/x baud=1234\n", "m.txt:1: baud=1234: not one of"},
         {"a /dev/x slave=256\n", "m.txt:1: slave=256: not a number"},
@@ -64,9 +68,29 @@ TEST(MetersFile, ErrorsNameTheLine) {
     }
 }
 
-TEST(MetersFile, FolderNamesAndLines) {
-    EXPECT_EQ(collect::folderName(" North pump #2 ", "x"), "North_pump__2");
-    EXPECT_EQ(collect::folderName("..", "entry-3"), "entry-3");
+// A name is data: any text names a folder of its own that stays inside the round's folder.
+TEST(MetersFile, AnyNameGetsAFolderOfItsOwn) {
+    using Case = std::tuple<const char*, const char*>;  // name, its folder
+    const std::vector<Case> cases{
+        {"north-2_b.x", "north-2_b.x"},
+        {"정수장 2", "정수장%202"},
+        {"FT-101/A", "FT-101%2FA"},
+        {"FT-101_2FA", "FT-101_2FA"},
+        {"50%", "50%25"},
+        {"..", "%2E%2E"},
+        {".hidden.", "%2Ehidden%2E"},
+        {"a\\b:c*?\"<&>|", "a%5Cb%3Ac%2A%3F%22%3C%26%3E%7C"},
+        {"\xF0\x9F\x8C\x8A", "%F0%9F%8C%8A"},
+    };
+    QSet<QString> folders;
+    for (const auto& [name, folder] : cases) {
+        EXPECT_EQ(collect::meterFolder(QString::fromUtf8(name)), QString::fromUtf8(folder)) << name;
+        folders.insert(collect::meterFolder(QString::fromUtf8(name)));
+    }
+    EXPECT_EQ(folders.size(), static_cast<qsizetype>(cases.size()));  // no two share one
+}
+
+TEST(MetersFile, LinesOfOneDevice) {
     EXPECT_EQ(collect::lineKey("tcp://Server:4001"), collect::lineKey("TCP://server:4001"));
     EXPECT_NE(collect::lineKey("tcp://server:4001"), collect::lineKey("tcp://server:4002"));
 #ifndef _WIN32
@@ -98,7 +122,7 @@ TEST(MetersFile, FromThePhoneBook) {
 
     const QList<Meter> meters = collect::metersFromBook(name, QString());
     ASSERT_EQ(meters.size(), 4);
-    const char* names[] = {"North", "North-3", "entry-4", "a_b"};
+    const char* names[] = {"North", "North-3", "entry-4", "a/b"};
     const char* phones[] = {"5551234", "777", "888", "999"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(meters[i].name, QLatin1String(names[i]));

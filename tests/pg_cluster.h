@@ -58,6 +58,16 @@ class PgCluster {
         return QStringLiteral("postgresql://tavrel@/%1?host=%2").arg(name, dir_.path());
     }
 
+    // Runs the SQL file (a pg_dump) into the database of `address` with psql; empty when it
+    // ran, else psql's words.
+    QString load(const QString& address, const QString& file) {
+        const QString db = address.section(u'/', 3).section(u'?', 0, 0);
+        if (run(bin_ + "psql", {"-q", "-v", "ON_ERROR_STOP=1", "-h", dir_.path(), "-U", "tavrel",
+                                "-d", db, "-f", file}) != 0)
+            return output_.isEmpty() ? QStringLiteral("psql failed") : output_;
+        return {};
+    }
+
   private:
     int run(const QString& program, QStringList args, bool asOwner = false) {
         QProcess p;
