@@ -23,6 +23,7 @@
 
 #include "archive_command.h"
 #include "archive_visit.h"
+#include "meters.h"
 #include "cli_views.h"
 #include "collect_command.h"
 #include "event_pump.h"
@@ -171,7 +172,8 @@ int plotFromArchive(const QCommandLineParser& parser) {
     whole.addOption({QStringLiteral("out"), QString(), QStringLiteral("FILE")});
     QStringList args{QStringLiteral("tavrel-cli"), QStringLiteral("--out"),
                      parser.isSet(QStringLiteral("out")) ? parser.value(QStringLiteral("out"))
-                                                         : QStringLiteral("history.png")};
+                                                         : tavrel::collect::meterFolder(meter) +
+                                                               QStringLiteral(".png")};
     for (const char* option : {"channels", "size"}) {
         if (parser.isSet(QLatin1String(option)))
             args << QStringLiteral("--") + QLatin1String(option)
