@@ -459,8 +459,13 @@ TEST_F(Fleet, AKilledCollectorsMeterIsCollectedByTheOther) {
     QTest::qWait(500);
     ::kill(static_cast<pid_t>(doomed->processId()), SIGKILL);
     ASSERT_TRUE(other->waitForFinished(120000));
-    EXPECT_EQ(other->exitCode(), 0) << other->readAllStandardOutput().constData();
+    const QByteArray said = other->readAllStandardOutput();
+    EXPECT_EQ(other->exitCode(), 0) << said.constData();
     EXPECT_EQ(visits()["slow"], (QStringList{"interrupted/150", "ok/150"}));
+    // It waited quietly: said once, asked again now and then, no server notices.
+    EXPECT_LE(said.count("another collector is visiting it; waiting"), 1) << said.constData();
+    EXPECT_LE(said.count("slow: visiting"), 1) << said.constData();
+    EXPECT_FALSE(other->readAllStandardError().contains("NOTICE"));
 }
 
 // A scheduler's stop (SIGTERM) mid-download: the visit closes its port at once, nothing
