@@ -49,7 +49,7 @@ QString addDownloadToArchive(const DownloadDriver& driver, const ArchiveChoice& 
     const archive::VisitOutcome o = db.addVisit(v);
     if (!o.error.isEmpty()) return QStringLiteral("Not added to the archive: ") + o.error;
     QString text = QStringLiteral("Added to the archive %1 as %2: %3 new records, %4 already there")
-                       .arg(choice.archive, choice.meter)
+                       .arg(archive::shownAddress(choice.archive), choice.meter)
                        .arg(o.recordsNew)
                        .arg(o.recordsKnown);
     if (o.conflicts > 0)

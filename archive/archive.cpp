@@ -91,10 +91,18 @@ bool Archive::writeVisit(qint64 meter, qint64 series, const VisitData& v, const 
                          qint64* id) {
     QSqlQuery q(db_);
     const QList<QVariant> values{
-        QVariant(meter),      text(wallText(v.started)), text(wallText(v.ended)),
-        text(v.result),       text(v.cause),             QVariant(v.lineBaud),
-        QVariant(v.wireBytes), QVariant(o.recordsNew),    QVariant(o.recordsKnown),
-        QVariant(o.conflicts), text(v.readKind),         text(v.readWhy),
+        QVariant(meter),
+        text(wallText(v.started)),
+        text(wallText(v.ended)),
+        text(v.result),
+        text(v.cause),
+        QVariant(v.lineBaud),
+        QVariant(v.wireBytes),
+        QVariant(o.recordsNew),
+        QVariant(o.recordsKnown),
+        QVariant(o.conflicts),
+        text(v.readKind),
+        text(v.readWhy),
         QVariant(series),
         o.hasClockLead ? QVariant(o.clockLead) : QVariant(QMetaType(QMetaType::LongLong)),
         text(v.newSeries)};
@@ -123,8 +131,9 @@ bool Archive::beginVisit(VisitData& v) {
     if (!db_.transaction()) return fail(QStringLiteral("begin"), db_.lastError().text());
     VisitData running = v;
     running.result = QStringLiteral("interrupted");
-    running.cause = QStringLiteral("the visit never finished (its collector ended or lost the "
-                                   "archive during it)");
+    running.cause = QStringLiteral(
+        "the visit never finished (its collector ended or lost the "
+        "archive during it)");
     running.ended = running.started;
     running.visitId = 0;
     const qint64 meter = meterId(running, before);

@@ -69,11 +69,11 @@ struct VisitOutcome {
     int recordsNew = 0;
     int recordsKnown = 0;
     int conflicts = 0;
-    int series = 0;                 // the series' number at the meter (1, 2, ...)
-    QString newSeries;              // why this visit started a series of its own (not the first)
-    qint64 clockLead = 0;           // seconds the last record lies after the PC's clock
-    bool hasClockLead = false;      // the visit read a record
-    QString error;  // empty when the visit was stored
+    int series = 0;             // the series' number at the meter (1, 2, ...)
+    QString newSeries;          // why this visit started a series of its own (not the first)
+    qint64 clockLead = 0;       // seconds the last record lies after the PC's clock
+    bool hasClockLead = false;  // the visit read a record
+    QString error;              // empty when the visit was stored
 };
 
 struct MeterSummary {
@@ -105,7 +105,7 @@ struct MeterStatus {
     QString clockNote;           // "clock runs ahead", "clock behind or not logging", or empty
     int series = 0;              // instruments seen at this name
     QString seriesNote;          // the newest series: since when and why (more than one)
-    QStringList nights;  // the last N nights, oldest first: "ok", "failed", "empty", ""
+    QStringList nights;          // the last N nights, oldest first: "ok", "failed", "empty", ""
 };
 
 // A series of a meter: one instrument's history there.

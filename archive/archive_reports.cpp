@@ -32,7 +32,8 @@ bool inUse(const QString& caption) {
 // A bound of a range as the archive's key; no bound is the whole calendar.
 QString bound(const QDateTime& t, bool upper) {
     if (t.isValid()) return stampKey(t);
-    return upper ? QStringLiteral("9999-12-31 23:59:59.999") : QStringLiteral("0001-01-01 00:00:00");
+    return upper ? QStringLiteral("9999-12-31 23:59:59.999")
+                 : QStringLiteral("0001-01-01 00:00:00");
 }
 QString duration(qint64 seconds) {
     const qint64 a = std::abs(seconds);
@@ -79,9 +80,10 @@ QList<MeterSummary> Archive::meters() {
 QList<SeriesInfo> Archive::series(const QString& meter) {
     QList<SeriesInfo> out;
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT s.id, s.number, s.started, s.why, s.captions FROM series s "
-                             "JOIN meters m ON m.id = s.meter_id WHERE m.name = ? ORDER BY "
-                             "s.number"));
+    q.prepare(
+        QStringLiteral("SELECT s.id, s.number, s.started, s.why, s.captions FROM series s "
+                       "JOIN meters m ON m.id = s.meter_id WHERE m.name = ? ORDER BY "
+                       "s.number"));
     q.addBindValue(meter);
     if (!q.exec()) return fail(QStringLiteral("reading series"), q.lastError().text()), out;
     while (q.next()) {
@@ -242,8 +244,9 @@ QList<MeterStatus> Archive::status(int nights, const QDate& today) {
                                   "r.stamp ORDER BY r.series_id, r.stamp")
                        .arg(stampOut(QStringLiteral("r.stamp"))));
     QSqlQuery conflicts(db_);
-    conflicts.prepare(QStringLiteral("SELECT COUNT(*) FROM conflicts c JOIN series s ON s.id = "
-                                     "c.series_id WHERE s.meter_id = ?"));
+    conflicts.prepare(
+        QStringLiteral("SELECT COUNT(*) FROM conflicts c JOIN series s ON s.id = "
+                       "c.series_id WHERE s.meter_id = ?"));
     while (meters.next()) {
         const qint64 id = meters.value(0).toLongLong();
         MeterStatus m;
@@ -316,9 +319,9 @@ QList<MeterStatus> Archive::status(int nights, const QDate& today) {
         const QList<SeriesInfo> all = series(m.name);
         m.series = static_cast<int>(all.size());
         if (all.size() > 1) {
-            m.seriesNote = QStringLiteral("another instrument since %1: %2")
-                               .arg(all.last().started.toString(QStringLiteral("yyyy-MM-dd")),
-                                    all.last().why);
+            m.seriesNote =
+                QStringLiteral("another instrument since %1: %2")
+                    .arg(all.last().started.toString(QStringLiteral("yyyy-MM-dd")), all.last().why);
         }
     }
     std::stable_sort(out.begin(), out.end(), [](const MeterStatus& a, const MeterStatus& b) {

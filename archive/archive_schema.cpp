@@ -112,11 +112,10 @@ bool Archive::openDatabase(const QString& where, Mode mode, bool immutable) {
         if (mode == Mode::ReadOnly) options << QStringLiteral("QSQLITE_OPEN_READONLY");
         if (immutable) options << QStringLiteral("QSQLITE_OPEN_URI");
         db_.setConnectOptions(options.join(u';'));
-        db_.setDatabaseName(
-            immutable ? QStringLiteral("file:%1?immutable=1")
-                            .arg(QString::fromUtf8(QUrl::toPercentEncoding(
-                                QFileInfo(where).absoluteFilePath(), "/")))
-                      : where);
+        db_.setDatabaseName(immutable ? QStringLiteral("file:%1?immutable=1")
+                                            .arg(QString::fromUtf8(QUrl::toPercentEncoding(
+                                                QFileInfo(where).absoluteFilePath(), "/")))
+                                      : where);
     }
     if (!db_.open()) return fail(QStringLiteral("cannot open"), db_.lastError().text());
     return true;
@@ -140,9 +139,8 @@ bool Archive::open(const QString& where, QString* error, Mode mode) {
     if (postgres_) {
         // CREATE ... IF NOT EXISTS and the like tell NOTICEs on stderr: not for a nightly log.
         if (!exec(QStringLiteral("SET client_min_messages TO warning"))) return failed();
-    } else if (mode == Mode::ReadWrite &&
-               (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-                !exec(QStringLiteral("PRAGMA synchronous=NORMAL")))) {
+    } else if (mode == Mode::ReadWrite && (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+                                           !exec(QStringLiteral("PRAGMA synchronous=NORMAL")))) {
         return failed();
     }
     int found = schemaFound();
@@ -168,8 +166,9 @@ bool Archive::open(const QString& where, QString* error, Mode mode) {
         if (found == kSchemaVersion) return true;
         // An older archive: brought up to date where this user may write it.
         if (!openDatabase(where, Mode::ReadWrite, false) || !createSchema()) {
-            error_ = QStringLiteral("its schema %1 must be upgraded by a download or collect "
-                                    "that can write it (%2)")
+            error_ = QStringLiteral(
+                         "its schema %1 must be upgraded by a download or collect "
+                         "that can write it (%2)")
                          .arg(found)
                          .arg(error_);
             return failed();
@@ -184,12 +183,14 @@ bool Archive::open(const QString& where, QString* error, Mode mode) {
 // The schema's version; -1 where there is none yet, -2 when the archive cannot be read.
 int Archive::schemaFound() {
     QSqlQuery q(db_);
-    const QString exists =
-        postgres_ ? QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE "
-                                   "table_schema = current_schema() AND table_name = "
-                                   "'schema_version'")
-                  : QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
-                                   "name = 'schema_version'");
+    const QString exists = postgres_
+                               ? QStringLiteral(
+                                     "SELECT COUNT(*) FROM information_schema.tables WHERE "
+                                     "table_schema = current_schema() AND table_name = "
+                                     "'schema_version'")
+                               : QStringLiteral(
+                                     "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
+                                     "name = 'schema_version'");
     if (!q.exec(exists) || !q.next())
         return fail(QStringLiteral("reading"), q.lastError().text()), -2;
     if (q.value(0).toInt() == 0) return -1;

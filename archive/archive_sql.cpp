@@ -67,8 +67,7 @@ QStringList createStatements(const Dialect& d) {
 bool Archive::upgradeFrom1() {
     const sql::Dialect d{postgres_};
     if (!exec(sql::seriesTable(d)) ||
-        !exec(QStringLiteral(
-            "ALTER TABLE meters ADD COLUMN series_id BIGINT NOT NULL DEFAULT 0")))
+        !exec(QStringLiteral("ALTER TABLE meters ADD COLUMN series_id BIGINT NOT NULL DEFAULT 0")))
         return false;
     QSqlQuery meters(db_);
     if (!meters.exec(QStringLiteral("SELECT id, captions FROM meters ORDER BY id")))
@@ -82,8 +81,9 @@ bool Archive::upgradeFrom1() {
     QSqlQuery first(db_);
     first.prepare(QStringLiteral("SELECT MIN(started) FROM visits WHERE meter_id = ?"));
     QSqlQuery add(db_);
-    add.prepare(QStringLiteral("INSERT INTO series (meter_id, number, started, why, captions) "
-                               "VALUES (?, 1, ?, '', ?) RETURNING id"));
+    add.prepare(
+        QStringLiteral("INSERT INTO series (meter_id, number, started, why, captions) "
+                       "VALUES (?, 1, ?, '', ?) RETURNING id"));
     QSqlQuery link(db_);
     link.prepare(QStringLiteral("UPDATE meters SET series_id = ? WHERE id = ?"));
     for (const auto& [id, current] : all) {

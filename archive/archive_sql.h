@@ -17,8 +17,7 @@ struct Dialect {
     // The instrument's wall clock: PostgreSQL's timestamp without time zone; in SQLite the ISO
     // text "2026-03-15 09:30:00", which sorts as the stamps do.
     QString stamp() const {
-        return postgres ? QStringLiteral("TIMESTAMP(3) WITHOUT TIME ZONE")
-                        : QStringLiteral("TEXT");
+        return postgres ? QStringLiteral("TIMESTAMP(3) WITHOUT TIME ZONE") : QStringLiteral("TEXT");
     }
 };
 

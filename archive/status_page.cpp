@@ -25,8 +25,9 @@ QString notes(const MeterStatus& m) {
 }  // namespace
 
 QString resultText(const MeterStatus& m) {
-    return m.lastResult == QStringLiteral("failed") ? m.lastResult + QStringLiteral(": ") + m.lastCause
-                                                    : m.lastResult;
+    return m.lastResult == QStringLiteral("failed")
+               ? m.lastResult + QStringLiteral(": ") + m.lastCause
+               : m.lastResult;
 }
 
 QByteArray statusPage(const QList<MeterStatus>& meters, const QDate& today, int nights) {
@@ -69,12 +70,13 @@ QByteArray statusPage(const QList<MeterStatus>& meters, const QDate& today, int 
                          escaped(m.name), strip, when(m.lastGood), QString::number(m.roundsFailed),
                          QString::number(m.recordsNew), QString::number(m.wireBytes), seconds(m),
                          QString::number(m.gaps));
-        html += QStringLiteral("<td class=\"n\">%1</td><td class=\"w cause\">%2</td>"
-                               "<td class=\"w note\">%3</td></tr>\n")
-                    .arg(QString::number(m.conflicts),
-                         escaped(m.lastResult == QStringLiteral("failed") ? m.lastCause
-                                                                          : QString()),
-                         escaped(notes(m)));
+        html +=
+            QStringLiteral(
+                "<td class=\"n\">%1</td><td class=\"w cause\">%2</td>"
+                "<td class=\"w note\">%3</td></tr>\n")
+                .arg(QString::number(m.conflicts),
+                     escaped(m.lastResult == QStringLiteral("failed") ? m.lastCause : QString()),
+                     escaped(notes(m)));
     }
     html += QStringLiteral("</table>\n</body></html>\n");
     return html.toUtf8();
@@ -91,11 +93,11 @@ QStringList statusTable(const QList<MeterStatus>& meters) {
             text += u' ' + padded(numbers[i], widths[i], true);
         return (text + QStringLiteral("  ") + result).trimmed();
     };
-    QStringList out{line(QStringLiteral("meter"), QStringLiteral("last good visit"),
-                         {QStringLiteral("failed"), QStringLiteral("new"), QStringLiteral("bytes"),
-                          QStringLiteral("seconds"), QStringLiteral("gaps"),
-                          QStringLiteral("conflicts")},
-                         QStringLiteral("last result"))};
+    QStringList out{
+        line(QStringLiteral("meter"), QStringLiteral("last good visit"),
+             {QStringLiteral("failed"), QStringLiteral("new"), QStringLiteral("bytes"),
+              QStringLiteral("seconds"), QStringLiteral("gaps"), QStringLiteral("conflicts")},
+             QStringLiteral("last result"))};
     for (const MeterStatus& m : meters) {
         QString result = resultText(m);
         if (!notes(m).isEmpty()) result += QStringLiteral(" (") + notes(m) + u')';

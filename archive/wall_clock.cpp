@@ -30,14 +30,14 @@ QDateTime wallNow() { return asWall(QDateTime::currentDateTime()); }
 bool isLeapDayStandIn(const QDateTime& stamp) {
     const QDate d = stamp.date();
     const QTime t = stamp.time();
-    return d.month() == 2 && d.day() == 28 && t.hour() == 23 && t.minute() == 59 &&
-           t.msec() != 0;
+    return d.month() == 2 && d.day() == 28 && t.hour() == 23 && t.minute() == 59 && t.msec() != 0;
 }
 
 void instrumentParts(const QDateTime& stamp, int* year, int* month, int* day, QTime* time) {
     *year = stamp.date().year();
     if (isLeapDayStandIn(stamp)) {
-        const int minuteOfDay = (stamp.time().second() * 1000 + stamp.time().msec()) / kStandInStepMs - 1;
+        const int minuteOfDay =
+            (stamp.time().second() * 1000 + stamp.time().msec()) / kStandInStepMs - 1;
         *month = 2;
         *day = 29;
         *time = QTime(minuteOfDay / 60, minuteOfDay % 60);
@@ -57,8 +57,7 @@ QString stampKey(const QDateTime& stamp) {
 
 QDateTime stampFromKey(const QString& key) {
     // "yyyy-MM-dd HH:mm[:ss[.f...]]", with a blank or a "T" between date and time.
-    if (key.size() < 16 || key[13] != u':' || (key.size() >= 19 && key[16] != u':'))
-        return {};
+    if (key.size() < 16 || key[13] != u':' || (key.size() >= 19 && key[16] != u':')) return {};
     for (const int at : {11, 12, 14, 15})
         if (!key[at].isDigit()) return {};
     const QDate date = QDate::fromString(key.left(10), Qt::ISODate);
@@ -103,8 +102,7 @@ QString stampText(const QDateTime& stamp) {
         return dateTimeText(QDate(year, month, day), time);
     QString text = dateTimeText(QDate(kTextLeapYear, 2, 29), time);
     const QString full = QString::number(kTextLeapYear);
-    if (text.contains(full))
-        return text.replace(full, QString::number(year));
+    if (text.contains(full)) return text.replace(full, QString::number(year));
     return text.replace(full.right(2), QStringLiteral("%1").arg(year % 100, 2, 10, QChar(u'0')));
 }
 

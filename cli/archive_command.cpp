@@ -61,8 +61,9 @@ int exportCsv(archive::Archive& archive, const QCommandLineParser& parser, const
         archive::parseRangeBound(parser.value(QStringLiteral("to")), true, &toOk);
     *usage = true;
     if (!fromOk || !toOk) {
-        *error = QStringLiteral("--from and --to want a date (2026-03-15) or a date and time "
-                                "(2026-03-15T09:30)");
+        *error = QStringLiteral(
+            "--from and --to want a date (2026-03-15) or a date and time "
+            "(2026-03-15T09:30)");
         return -1;
     }
     if (first.isValid() && last.isValid() && last < first) {
@@ -87,7 +88,8 @@ int runExportCommand(const QCommandLineParser& parser) {
     if (!parser.isSet(QStringLiteral("meter")) || !parser.isSet(QStringLiteral("out")))
         return usageError(QStringLiteral("export wants --meter NAME and --out FILE"));
     archive::Archive archive;
-    if (!openArchive(parser, archive, archive::Archive::Mode::ReadOnly)) return 2;
+    // Nothing to write from: the export is not written.
+    if (!openArchive(parser, archive, archive::Archive::Mode::ReadOnly)) return 3;
     QString error;
     bool usage = false;
     const QString file = parser.value(QStringLiteral("out"));
@@ -119,8 +121,8 @@ int runMetersCommand(const QCommandLineParser& parser) {
         static const int widths[] = {17, 17, 8, 6, 17};
         for (qsizetype i = 0; i < rest.size(); ++i)
             out += u' ' + (i == 2 || i == 3 ? padded(rest[i], widths[i], true)
-                          : i < 5            ? padded(rest[i], widths[i])
-                                             : rest[i]);
+                           : i < 5          ? padded(rest[i], widths[i])
+                                            : rest[i]);
         std::printf("%s\n", console(out.trimmed()).constData());
     };
     line(QStringLiteral("meter"),
@@ -137,7 +139,8 @@ int runMetersCommand(const QCommandLineParser& parser) {
 int runConflictsCommand(const QCommandLineParser& parser) {
     archive::Archive archive;
     if (!openArchive(parser, archive, archive::Archive::Mode::ReadOnly)) return 2;
-    const QList<archive::ConflictRow> rows = archive.conflicts(parser.value(QStringLiteral("meter")));
+    const QList<archive::ConflictRow> rows =
+        archive.conflicts(parser.value(QStringLiteral("meter")));
     if (!archive.errorText().isEmpty()) {
         std::fprintf(stderr, "tavrel-cli: %s\n", console(archive.errorText()).constData());
         return 2;

@@ -19,7 +19,8 @@ bool openArchive(const QCommandLineParser& parser, archive::Archive& archive,
 // --series N, 0 when not given; -1 (with a usage message) when not a number from 1.
 int seriesOption(const QCommandLineParser& parser);
 // tavrel-cli export --archive DB --meter NAME [--series N] [--from T] [--to T] --out FILE:
-// 0 written, 1 no records in the range, 2 the archive not read, 3 not written, 64 usage.
+// 0 written, 1 no records in the range, 3 not written (the archive not read, or the file),
+// 64 usage.
 int runExportCommand(const QCommandLineParser& parser);
 // tavrel-cli meters --archive DB: 0, 2 the archive not read.
 int runMetersCommand(const QCommandLineParser& parser);

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "archive.h"
-#include "status_page.h"
 #include "archive_command.h"
 #include "cli_views.h"
+#include "status_page.h"
 #include "whole_file.h"
 
 namespace tavrel::cli {

@@ -3,8 +3,8 @@
 //                       [--trace FILE] [--dial NUMBER]
 //   tavrel-cli panel    [--port DEVICE | --demo] [--baud B] [--slave ID] [--keys TEXT]
 //                       [--polls N] [--trace FILE] [--dial NUMBER]
-//   tavrel-cli plot CSV [--out FILE.png|.svg|.pdf] [--channels LIST] [--from T] [--to T] [--size WxH]
-//   tavrel-cli collect  [--book FILE [--port DEVICE] | --meters FILE] [--out-dir DIR]
+//   tavrel-cli plot CSV [--out FILE.png|.svg|.pdf] [--channels LIST] [--from T] [--to T] [--size
+//   WxH] tavrel-cli collect  [--book FILE [--port DEVICE] | --meters FILE] [--out-dir DIR]
 //                       [--parallel N] [--retries R] [--backoff S] [--only NAME,...] [--force]
 //                       [--report FILE] [--keep-traces]
 // Port, baud, slave ID and file name default to Tavreldwn.ini in the working directory.
@@ -23,12 +23,12 @@
 
 #include "archive_command.h"
 #include "archive_visit.h"
-#include "meters.h"
 #include "cli_views.h"
 #include "collect_command.h"
 #include "event_pump.h"
 #include "find_command.h"
 #include "leading_number.h"
+#include "meters.h"
 #include "plot_command.h"
 #include "program_handlers.h"
 #include "session.h"
@@ -171,9 +171,9 @@ int plotFromArchive(const QCommandLineParser& parser) {
     tavrel::cli::addPlotOptions(whole);
     whole.addOption({QStringLiteral("out"), QString(), QStringLiteral("FILE")});
     QStringList args{QStringLiteral("tavrel-cli"), QStringLiteral("--out"),
-                     parser.isSet(QStringLiteral("out")) ? parser.value(QStringLiteral("out"))
-                                                         : tavrel::collect::meterFolder(meter) +
-                                                               QStringLiteral(".png")};
+                     parser.isSet(QStringLiteral("out"))
+                         ? parser.value(QStringLiteral("out"))
+                         : tavrel::collect::meterFolder(meter) + QStringLiteral(".png")};
     for (const char* option : {"channels", "size"}) {
         if (parser.isSet(QLatin1String(option)))
             args << QStringLiteral("--") + QLatin1String(option)

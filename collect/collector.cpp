@@ -175,10 +175,11 @@ class Round {
                 : QString();
         // A meter waiting for another collector's claim is asked again quietly.
         if (!waiting_.contains(k)) {
-            progress_.event(QStringLiteral("%1: visiting%2")
-                                .arg(meter.name, attempt > 1
-                                                     ? QStringLiteral(" again (attempt %1)").arg(attempt)
-                                                     : QString()));
+            progress_.event(
+                QStringLiteral("%1: visiting%2")
+                    .arg(meter.name, attempt > 1
+                                         ? QStringLiteral(" again (attempt %1)").arg(attempt)
+                                         : QString()));
         }
         const ArchiveTarget archive{options_.archive, options_.full, options_.force};
         r->thread =
@@ -228,8 +229,8 @@ class Round {
             // Not this collector's turn: back to the end of the round, asked again in a while
             // (the other one's visit takes seconds to minutes), said once.
             if (!waiting_.contains(k))
-                progress_.event(
-                    QStringLiteral("%1: another collector is visiting it; waiting").arg(meter.name));
+                progress_.event(QStringLiteral("%1: another collector is visiting it; waiting")
+                                    .arg(meter.name));
             waiting_.insert(k);
             schedule_->later(k, now(), kClaimWaitSeconds);
             if (r.thread != nullptr) r.thread->deleteLater();

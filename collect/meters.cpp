@@ -72,7 +72,8 @@ QString meterFolder(const QString& name) {
             out += c;
         } else {
             for (const char b : one.toUtf8())
-                out += QStringLiteral("%%1").arg(static_cast<unsigned char>(b), 2, 16, QChar(u'0'))
+                out += QStringLiteral("%%1")
+                           .arg(static_cast<unsigned char>(b), 2, 16, QChar(u'0'))
                            .toUpper();
         }
         i += n - 1;
@@ -116,7 +117,8 @@ bool parseMeters(const QByteArray& text, const QString& fileName, QList<Meter>* 
         m.name = fields[0];
         m.where = fields[1];
         if (!validName(m.name))
-            return fail(QStringLiteral("a meter's name cannot be blank or hold control characters"));
+            return fail(
+                QStringLiteral("a meter's name cannot be blank or hold control characters"));
         if (names.contains(m.name)) return fail(QStringLiteral("a second \"%1\"").arg(m.name));
         if (m.where.contains(u'='))
             return fail(QStringLiteral("WHERE is missing before \"%1\"").arg(m.where));

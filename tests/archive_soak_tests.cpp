@@ -33,8 +33,8 @@ const QDate kFirstNight(2027, 9, 1);
 // One instrument at a meter's name, from the night it is put there.
 struct Instrument {
     int fromNight = 0;
-    sim::LogShape log;   // `start` is its first record; `records` follows the clock
-    qint64 drift = 0;    // seconds its clock runs ahead of the zone's standard time
+    sim::LogShape log;    // `start` is its first record; `records` follows the clock
+    qint64 drift = 0;     // seconds its clock runs ahead of the zone's standard time
     int clearNight = -1;  // the night its log is found cleared (-1: never)
 };
 
@@ -42,7 +42,7 @@ struct MeterPlan {
     QString name;
     QList<Instrument> instruments;
     std::map<int, const char*> faults;  // night -> fault rules of that night's visit
-    int killNight = -1;                // the collector is killed while storing that visit
+    int killNight = -1;                 // the collector is killed while storing that visit
 };
 
 sim::LogShape shape(QList<int> channels, QDateTime start, int interval, const char* caption) {
@@ -73,12 +73,12 @@ QList<MeterPlan> plans() {
                 -1});
     // Almost a day behind, swapped in February for an instrument almost a day ahead, with five
     // channels and a week of its own history.
-    out.append({QString::fromUtf8("정수장 2"),
-                {{0, shape({1, 2, 3}, wall(2027, 8, 1, 0, 0), 120, "유량"), -(day - 1800), -1},
-                 {170, shape({1, 2, 3, 4, 5}, wall(2028, 2, 10, 0, 0), 60, "Flow m3/h"),
-                  day - 3600, -1}},
-                {},
-                -1});
+    out.append(
+        {QString::fromUtf8("정수장 2"),
+         {{0, shape({1, 2, 3}, wall(2027, 8, 1, 0, 0), 120, "유량"), -(day - 1800), -1},
+          {170, shape({1, 2, 3, 4, 5}, wall(2028, 2, 10, 0, 0), 60, "Flow m3/h"), day - 3600, -1}},
+         {},
+         -1});
     // Almost a day ahead over New Year.
     out.append({QStringLiteral("plain"),
                 {{0, shape({2}, wall(2027, 7, 1, 0, 0), 180, "Total m3"), day - 600, -1}},
@@ -112,8 +112,8 @@ class ArchiveSoak : public ::testing::TestWithParam<const char*> {
 sim::LogShape logAt(const Instrument& in, const QDateTime& instant, qint64 standardOffset,
                     int night) {
     sim::LogShape s = in.log;
-    const QDateTime own =
-        QDateTime(instant.date(), instant.time(), QTimeZone::utc()).addSecs(standardOffset + in.drift);
+    const QDateTime own = QDateTime(instant.date(), instant.time(), QTimeZone::utc())
+                              .addSecs(standardOffset + in.drift);
     if (in.clearNight >= 0 && night >= in.clearNight) {
         // Cleared the afternoon before that night's visit: it logs on from there.
         const QDateTime cleared =
@@ -142,7 +142,8 @@ TEST_P(ArchiveSoak, AYearOfNights) {
         const QDateTime noon(date, QTime(12, 0), zone);
         const qint64 standard = zone.standardTimeOffset(noon);
         // 02:30 of the zone's standard time: on summer nights the PC's clock says 03:30.
-        const QDateTime instant = QDateTime(date, QTime(2, 30), QTimeZone::utc()).addSecs(-standard);
+        const QDateTime instant =
+            QDateTime(date, QTime(2, 30), QTimeZone::utc()).addSecs(-standard);
         const QDateTime pc = archive::asWall(instant.toTimeZone(zone));
         lastNight = pc.date();
         for (qsizetype m = 0; m < meters.size(); ++m) {
@@ -165,7 +166,8 @@ TEST_P(ArchiveSoak, AYearOfNights) {
                 FlexGrid grid(kRecordsGridRows, kRecordsGridCols);
                 QuietDownloadView view;
                 DownloadDriver driver(rig.link, grid, view);
-                return archive::visitIntoArchive(into, driver, rig.link, {plan.name, "COM1", false});
+                return archive::visitIntoArchive(into, driver, rig.link,
+                                                 {plan.name, "COM1", false});
             };
             if (n == 169 && m == 2) {
                 // The night before the swap: a clock a day behind is told.
@@ -209,8 +211,8 @@ TEST_P(ArchiveSoak, AYearOfNights) {
             const sim::LogGenerator g(log);
             for (int i = 0; i < log.records; ++i) {
                 for (const int k : log.channels) {
-                    expected[m][{static_cast<int>(which) + 1, k,
-                                 archive::stampKey(g.stamp(i))}] = g.value(k, i);
+                    expected[m][{static_cast<int>(which) + 1, k, archive::stampKey(g.stamp(i))}] =
+                        g.value(k, i);
                 }
             }
         }
@@ -244,8 +246,7 @@ TEST_P(ArchiveSoak, AYearOfNights) {
             // The CSV, made here from the instrument's own records and the download's texts.
             QByteArray csv = "Date / Time";
             const sim::LogGenerator g(plan.instruments[s].log);
-            for (const int k : plan.instruments[s].log.channels)
-                csv += ',' + g.caption(k).toUtf8();
+            for (const int k : plan.instruments[s].log.channels) csv += ',' + g.caption(k).toUtf8();
             csv += "\r\n";
             std::map<QString, std::map<int, float>> rows;
             for (const auto& [key, value] : want) rows[std::get<2>(key)][std::get<1>(key)] = value;
@@ -259,7 +260,8 @@ TEST_P(ArchiveSoak, AYearOfNights) {
                 csv += "\r\n";
             }
             QString error;
-            const QString file = dir.filePath(QStringLiteral("export-%1-%2.csv").arg(m).arg(number));
+            const QString file =
+                dir.filePath(QStringLiteral("export-%1-%2.csv").arg(m).arg(number));
             ASSERT_GE(archive.writeCsv(plan.name, {}, {}, file, &error, number), 0)
                 << error.toStdString();
             EXPECT_EQ(readFile(file), csv) << name << " series " << number;
@@ -279,9 +281,8 @@ TEST_P(ArchiveSoak, AYearOfNights) {
     const QString page = QString::fromUtf8(archive::statusPage(status, lastNight, kNights));
     for (qsizetype m = 0; m < meters.size(); ++m) {
         const MeterPlan& plan = meters[m];
-        const auto it = std::find_if(status.begin(), status.end(), [&](const auto& s) {
-            return s.name == plan.name;
-        });
+        const auto it = std::find_if(status.begin(), status.end(),
+                                     [&](const auto& s) { return s.name == plan.name; });
         ASSERT_NE(it, status.end());
         EXPECT_EQ(it->nights, nights[m]) << plan.name.toStdString();
         EXPECT_TRUE(page.contains(plan.name.toHtmlEscaped())) << plan.name.toStdString();
