@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <csignal>
+#include <ctime>
 #include <map>
 
 #include "archive_visit.h"
@@ -21,6 +22,15 @@
 
 namespace tavrel::test {
 namespace {
+
+// The whole suite runs in a zone whose clocks change (set before anything reads the zone), in
+// the C locale whose date and time texts are written out below.
+const bool inBerlin = [] {
+    qputenv("TZ", "Europe/Berlin");
+    qputenv("LC_ALL", "C");
+    ::tzset();
+    return true;
+}();
 
 using archive::Archive;
 using archive::ArchiveVisitResult;
