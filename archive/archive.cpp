@@ -151,13 +151,13 @@ bool Archive::beginVisit(VisitData& v) {
 QString anotherInstrument(const MeterLog& known, const VisitData& v) {
     if (!known.known || known.series == 0) return {};
     if (!v.captions.join(QString()).isEmpty() && v.captions != known.captions)
-        return QStringLiteral("the captions changed: another instrument");
+        return QStringLiteral("the captions changed");
     // The archived last step, where this visit's bytes cover it and the log has not shrunk.
     const qint64 at = qint64{known.lastBlockAt} - v.readFrom;
     if (!known.lastBlock.isEmpty() && v.logBytes >= known.logBytes && at >= 0 &&
         at + known.lastBlock.size() <= v.bytes.size() &&
         v.bytes.mid(at, known.lastBlock.size()) != known.lastBlock)
-        return QStringLiteral("the log differs where it was last read: another instrument");
+        return QStringLiteral("the log differs where the last visit stopped reading");
     return {};
 }
 

@@ -116,7 +116,7 @@ int runDownload(tavrel::Link& link, const QCommandLineParser& parser,
                 r.outcome.conflicts, console(read).constData(),
                 static_cast<long long>(r.visit.wireBytes));
             if (!r.outcome.newSeries.isEmpty())
-                std::printf("Kept apart as series %d of %s: %s\n", r.outcome.series,
+                std::printf("Another instrument, kept apart as series %d of %s: %s\n", r.outcome.series,
                             console(options.meter).constData(),
                             console(r.outcome.newSeries).constData());
         }

@@ -167,7 +167,7 @@ Visit visitMeter(const Meter& meter, const QString& csvPath, const QString& trac
                          ? QStringLiteral("full (%1)").arg(r.visit.readWhy)
                          : r.visit.readKind;
         if (!r.outcome.newSeries.isEmpty())
-            visit.read += QStringLiteral("; kept apart as series %1: %2")
+            visit.read += QStringLiteral("; another instrument, kept apart as series %1: %2")
                               .arg(r.outcome.series)
                               .arg(r.outcome.newSeries);
         if (!r.stored && (status == kDownloadOk || !r.outcome.error.isEmpty())) {
