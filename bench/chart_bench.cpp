@@ -10,8 +10,10 @@
 #include <QElapsedTimer>
 #include <QLineSeries>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "chart_data.h"
 #include "download_driver.h"
@@ -72,23 +74,55 @@ int main(int argc, char* argv[]) {
                 first.height());
     std::printf("from the grid in total:  %7.1f ms (target < 300 ms)\n", tableMs + frameMs);
 
-    // Panning: each step moves the range, decimates again and draws a frame.
+    // Every interaction at each zoom, from the whole log down to the narrowest range: a pan
+    // step, a zoom step in and out around the middle, each with its frame; then a reset.
     tavrel::LogChart* chart = window.chart();
-    chart->setRange(data.first, data.first + (data.last - data.first) / 4);
-    constexpr int kSteps = 60;
-    t.restart();
-    for (int i = 0; i < kSteps; ++i) {
-        chart->panBy(8.0);
-        chart->viewport()->repaint();
+    const auto frame = [chart] { chart->viewport()->repaint(); };
+    const auto middle = [chart] { return chart->chart()->plotArea().center().x(); };
+    const qint64 whole = data.last - data.first;
+    const std::pair<const char*, qint64> zooms[] = {
+        {"whole log", whole},        {"a quarter", whole / 4},     {"a week", qint64{7} * 86400000},
+        {"a day", qint64{86400000}}, {"an hour", qint64{3600000}}, {"a minute", qint64{60000}}};
+    constexpr int kSteps = 30;
+    std::printf("%-10s %10s %10s %10s (ms a step, median of %d)\n", "in view", "pan", "zoom in",
+                "zoom out", kSteps);
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    for (const auto& [name, span] : zooms) {
+        const qint64 from = data.first + (whole - span) / 2;
+        std::vector<double> pan, in, out;
+        for (int i = 0; i < kSteps; ++i) {
+            chart->setRange(from, from + span);
+            frame();
+            t.restart();
+            chart->panBy(i % 2 == 0 ? 8.0 : -8.0);
+            frame();
+            pan.push_back(ms(t));
+            t.restart();
+            chart->zoomAt(middle(), 1.25);
+            frame();
+            in.push_back(ms(t));
+            chart->setRange(from, from + span);
+            frame();
+            t.restart();
+            chart->zoomAt(middle(), 1 / 1.25);
+            frame();
+            out.push_back(ms(t));
+        }
+        std::printf("%-10s %10.2f %10.2f %10.2f\n", name, median(pan), median(in), median(out));
     }
-    std::printf("pan step (decimate + frame), quarter of the log in view: %.2f ms\n",
-                ms(t) / kSteps);
-    t.restart();
+    std::vector<double> reset;
     for (int i = 0; i < kSteps; ++i) {
-        chart->zoomAt(chart->chart()->plotArea().center().x(), i < kSteps / 2 ? 1.1 : 1 / 1.1);
-        chart->viewport()->repaint();
+        chart->setRange(data.first, data.first + 3600000);
+        frame();
+        t.restart();
+        chart->resetZoom();
+        frame();
+        reset.push_back(ms(t));
     }
-    std::printf("zoom step (decimate + frame): %.2f ms\n", ms(t) / kSteps);
+    std::printf("reset from an hour to the whole log: %.2f ms\n", median(reset));
 
     // The same eight lines with every point, as a chart without decimation would draw them.
     t.restart();
