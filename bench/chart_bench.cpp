@@ -1,15 +1,11 @@
 // chart_bench: the chart of a full log — 16 382 records x 8 channels in the records grid, the
-// texts the download writes — from the grid to the first drawn frame, then panning, and the
-// same frame drawn without decimation for comparison. Run offscreen:
+// texts the download writes — from the grid to the first drawn frame, then every interaction at
+// every zoom. Run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/bench/chart_bench
 
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
-#include <QDateTimeAxis>
 #include <QElapsedTimer>
-#include <QLineSeries>
-#include <QValueAxis>
+#include <QMouseEvent>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -77,8 +73,8 @@ int main(int argc, char* argv[]) {
     // Every interaction at each zoom, from the whole log down to the narrowest range: a pan
     // step, a zoom step in and out around the middle, each with its frame; then a reset.
     tavrel::LogChart* chart = window.chart();
-    const auto frame = [chart] { chart->viewport()->repaint(); };
-    const auto middle = [chart] { return chart->chart()->plotArea().center().x(); };
+    const auto frame = [chart] { chart->repaint(); };
+    const auto middle = [chart] { return chart->picture().plotArea().center().x(); };
     const qint64 whole = data.last - data.first;
     const std::pair<const char*, qint64> zooms[] = {
         {"whole log", whole},        {"a quarter", whole / 4},     {"a week", qint64{7} * 86400000},
@@ -124,31 +120,19 @@ int main(int argc, char* argv[]) {
     }
     std::printf("reset from an hour to the whole log: %.2f ms\n", median(reset));
 
-    // The same eight lines with every point, as a chart without decimation would draw them.
-    t.restart();
-    QChartView plain;
-    plain.resize(1200, 660);
-    auto* axisX = new QDateTimeAxis;
-    plain.chart()->addAxis(axisX, Qt::AlignBottom);
-    auto* axisY = new QValueAxis;
-    plain.chart()->addAxis(axisY, Qt::AlignLeft);
-    for (const tavrel::ChannelLine& line : data.channels) {
-        auto* series = new QLineSeries;
-        for (const auto& run : line.runs) series->append(run);
-        plain.chart()->addSeries(series);
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
+    // The cursor under the mouse: the read-out of every channel and a frame, at a day's zoom.
+    chart->setRange(data.first + whole / 2, data.first + whole / 2 + 86400000);
+    std::vector<double> cursor;
+    for (int i = 0; i < kSteps; ++i) {
+        const QPointF at(chart->picture().plotArea().left() + 20 + i * 20,
+                         chart->picture().plotArea().center().y());
+        QMouseEvent move(QEvent::MouseMove, at, chart->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        t.restart();
+        QCoreApplication::sendEvent(chart, &move);
+        frame();
+        cursor.push_back(ms(t));
     }
-    axisY->setRange(0, 1200);
-    plain.show();
-    QCoreApplication::processEvents();
-    (void)plain.grab();
-    std::printf("every point, no decimation, 1st frame: %.1f ms\n", ms(t));
-    t.restart();
-    for (int i = 0; i < 10; ++i) {
-        plain.chart()->scroll(8, 0);
-        plain.viewport()->repaint();
-    }
-    std::printf("every point, pan step: %.2f ms\n", ms(t) / 10);
+    std::printf("cursor move (read-out + frame), a day in view: %.2f ms\n", median(cursor));
     return 0;
 }

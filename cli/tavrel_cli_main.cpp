@@ -3,8 +3,8 @@
 //                       [--trace FILE] [--dial NUMBER]
 //   tavrel-cli panel    [--port DEVICE | --demo] [--baud B] [--slave ID] [--keys TEXT]
 //                       [--polls N] [--trace FILE] [--dial NUMBER]
-//   tavrel-cli plot CSV [--out FILE.png|.svg|.pdf] [--channels LIST] [--from T] [--to T] [--size WxH]
-//   tavrel-cli collect  [--book FILE [--port DEVICE] | --meters FILE] [--out-dir DIR]
+//   tavrel-cli plot CSV [--out FILE.png|.svg|.pdf] [--channels LIST] [--from T] [--to T] [--size
+//   WxH] tavrel-cli collect  [--book FILE [--port DEVICE] | --meters FILE] [--out-dir DIR]
 //                       [--parallel N] [--retries R] [--backoff S] [--only NAME,...] [--force]
 //                       [--report FILE] [--keep-traces]
 // Port, baud, slave ID and file name default to Tavreldwn.ini in the working directory.
@@ -177,14 +177,6 @@ int main(int argc, char* argv[]) {
     // Drawing a chart needs the GUI classes (never a screen): the plot module brings them and
     // its application object; every other run stays a console program.
     std::unique_ptr<QCoreApplication> app;
-#ifndef TAVREL_HAVE_CHARTS
-    if (tavrel::cli::wantsPlot(argc, argv)) {
-        std::fprintf(stderr,
-                     "tavrel-cli: this build has no charts (it was made without Qt "
-                     "Charts); plot and --plot are not available\n");
-        return tavrel::cli::kUsageExit;
-    }
-#endif
     if (tavrel::cli::wantsPlot(argc, argv)) {
         QString error;
         app.reset(tavrel::cli::plotApplication(argc, argv, &error));
@@ -203,7 +195,7 @@ int main(int argc, char* argv[]) {
         "Headless flow meter service tool.\n"
         "  download  read the instrument's log into a CSV file\n"
         "  panel     show the instrument's display, optionally pressing keys\n"
-        "  plot      draw the chart of a CSV file the tool wrote (PNG or SVG)\n"
+        "  plot      draw the chart of a CSV file the tool wrote (PNG, PDF or SVG)\n"
         "  collect   download from every meter of a meters file or phone book\n"
         "  export    the archive's records of a meter as the tool's CSV\n"
         "  meters    what the archive holds\n"
