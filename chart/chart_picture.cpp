@@ -376,7 +376,7 @@ void ChartPicture::paintScaleAxis(QPainter& p, const QRectF& lane, int scale, do
     const double dir = left ? -1 : 1;
     double widest = 0;
     for (const double v :
-         valueTicks(r.lo, r.hi, std::max(2, static_cast<int>(lane.height() / 22)))) {
+         valueTicks(r.lo, r.hi, std::max(3, static_cast<int>(lane.height() / 18)))) {
         const double y = lane.bottom() - (v - r.lo) / (r.hi - r.lo) * lane.height();
         const QString label = QString::number(v, 'g', 7);
         widest = std::max(widest, fm.horizontalAdvance(label));
@@ -484,7 +484,7 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
         }
         double widest = 0;
         for (const double v : valueTicks(ranges_[s].lo, ranges_[s].hi,
-                                         std::max(2, static_cast<int>(laneHeight / 22))))
+                                         std::max(3, static_cast<int>(laneHeight / 18))))
             widest = std::max(widest, small.horizontalAdvance(QString::number(v, 'g', 7)));
         axisWidth[s] = widest + 14 + small.height();
     }
@@ -520,7 +520,7 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
             const int first = arrangement_.lanes[i][0];
             const ScaleRange& r = ranges_[first];
             for (const double v :
-                 valueTicks(r.lo, r.hi, std::max(2, static_cast<int>(area.height() / 22)))) {
+                 valueTicks(r.lo, r.hi, std::max(3, static_cast<int>(area.height() / 18)))) {
                 const double y = area.bottom() - (v - r.lo) / (r.hi - r.lo) * area.height();
                 p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
             }
@@ -551,7 +551,11 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
         for (const int s : arrangement_.lanes[i]) {
             for (const int k : arrangement_.scales[s].channels) {
                 const ChannelLine& line = data_.channels[k];
-                p.setPen(QPen(colorOf(k), 1.4));
+                // A one-pixel cosmetic pen takes the painter's quick path: no stroker, no
+                // joins, however many pixel columns the line zigzags through.
+                QPen pen(colorOf(k), 1);
+                pen.setCosmetic(true);
+                p.setPen(pen);
                 p.setBrush(colorOf(k));
                 for (const QVector<QPointF>& run : line.runs) {
                     if (run.last().x() < static_cast<double>(from_) ||

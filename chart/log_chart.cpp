@@ -13,7 +13,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWheelEvent>
@@ -256,14 +255,11 @@ ChartWindow::ChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
          std::initializer_list<QWidget*>{mode_, lock_, box, reset, save, exportRange, print})
         controls->addWidget(w);
     controls->addStretch();
-    auto* split = new QSplitter(Qt::Vertical, this);
-    split->addWidget(chart_);
-    split->addWidget(stats_);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 0);
+    // The chart takes what the figures (as tall as their rows) and the read-out leave.
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(controls);
-    layout->addWidget(split, 1);
+    layout->addWidget(chart_, 1);
+    layout->addWidget(stats_);
     layout->addWidget(readout_);
     connect(mode_, &QComboBox::activated, this,
             [this](int index) { setMode(static_cast<ChartMode>(index)); });

@@ -161,9 +161,12 @@ int draw(const PlotRequest& request, ChartData data) {
 
 using tavrel::cli::PlotRequest;
 
-// The application object a chart needs: a QGuiApplication (fonts), on the offscreen platform.
+// The application object a chart needs: a QGuiApplication (fonts), never a screen. Windows
+// always has its own platform and the system's fonts; elsewhere the offscreen platform.
 extern "C" Q_DECL_EXPORT QCoreApplication* tavrelPlotApplication(int* argc, char** argv) {
+#ifndef _WIN32
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     return new QGuiApplication(*argc, argv);
 }
 

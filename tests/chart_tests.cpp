@@ -494,7 +494,8 @@ Blue blueIn(const QImage& image, const QRectF& area) {
         int column = 0;
         for (int y = static_cast<int>(area.top()) + 1; y < static_cast<int>(area.bottom()); ++y) {
             const QRgb p = image.pixel(x, y);
-            if (qBlue(p) > 150 && qRed(p) < 120 && qGreen(p) < 160) {
+            // The channel's blue, or its blend with the white where the line is smoothed.
+            if (qBlue(p) - qRed(p) > 40 && qBlue(p) > qGreen(p)) {
                 ++column;
                 rows += y;
             }
