@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
@@ -296,26 +295,20 @@ double ChartPicture::xOf(double t) const {
 }
 
 void ChartPicture::zoomAt(double x, double factor) {
+    // The time under `x` stays under it, within the range's limits.
     const double t = timeAt(x);
-    const auto from = static_cast<qint64>(t - (t - static_cast<double>(from_)) / factor);
-    const auto span = static_cast<qint64>(static_cast<double>(to_ - from_) / factor);
-    // Clamped around the same place: a zoom out at the edge keeps the edge still.
     const auto [lo, hi] = wholeRange();
-    const qint64 s = std::clamp(span, kLeastRange, hi - lo);
-    const auto start =
-        static_cast<qint64>(t - (t - static_cast<double>(from)) * static_cast<double>(s) /
-                                    static_cast<double>(std::max<qint64>(span, 1)));
-    setRange(start, start + s);
+    const double span = std::clamp(static_cast<double>(to_ - from_) / factor,
+                                   static_cast<double>(kLeastRange), static_cast<double>(hi - lo));
+    const double share = (t - static_cast<double>(from_)) / static_cast<double>(to_ - from_);
+    const auto from = static_cast<qint64>(t - share * span);
+    setRange(from, from + static_cast<qint64>(span));
 }
 
 void ChartPicture::panBy(double dx) {
     if (plot_.width() <= 0) return;
     const auto dt = static_cast<qint64>(dx / plot_.width() * static_cast<double>(to_ - from_));
-    const qint64 span = to_ - from_;
-    const auto [lo, hi] = wholeRange();
-    const qint64 from = std::clamp(from_ + dt, lo, hi - span);
-    from_ = from;
-    to_ = from + span;
+    setRange(from_ + dt, to_ + dt);
 }
 
 void ChartPicture::setYLocked(bool locked) {
@@ -603,7 +596,7 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
 
     // The time axis: round times, labels that do not overlap.
     const double axisY = laneAreas_.last().bottom();
-    p.setFont(small.height() > 0 ? chartFont(11) : font);
+    p.setFont(chartFont(11));
     double free = rect.left();
     for (const TimeTick& tick : ticks) {
         const double tx = xOf(static_cast<double>(tick.msecs));

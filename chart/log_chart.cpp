@@ -77,11 +77,8 @@ void LogChart::panBy(double dx) {
 
 void LogChart::pinCursor(std::optional<double> t) {
     pinned_.reset();
-    if (t)
-        if (const auto at = picture_.nearestRecord(*t)) pinned_ = static_cast<double>(*at);
-    picture_.setCursors(
-        pinned_ ? std::optional<qint64>(static_cast<qint64>(*pinned_)) : std::nullopt,
-        std::nullopt);
+    if (t) pinned_ = picture_.nearestRecord(*t);
+    picture_.setCursors(pinned_, std::nullopt);
     update();
 }
 
@@ -200,20 +197,19 @@ void LogChart::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void LogChart::leaveEvent(QEvent*) {
-    picture_.setCursors(
-        pinned_ ? std::optional<qint64>(static_cast<qint64>(*pinned_)) : std::nullopt,
-        std::nullopt);
+    picture_.setCursors(pinned_, std::nullopt);
     update();
 }
 
 void LogChart::showReadout(double x) {
     const double t = picture_.timeAt(x);
     const auto at = picture_.nearestRecord(t);
-    picture_.setCursors(
-        pinned_ ? std::optional<qint64>(static_cast<qint64>(*pinned_)) : std::nullopt, at);
+    picture_.setCursors(pinned_, at);
     update();
     QString text = picture_.readoutAt(t);
-    if (pinned_) text += u'\n' + tr("From the pinned cursor: ") + picture_.differences(*pinned_, t);
+    if (pinned_)
+        text += u'\n' + tr("From the pinned cursor: ") +
+                picture_.differences(static_cast<double>(*pinned_), t);
     emit readout(text);
 }
 

@@ -64,7 +64,7 @@ class LogChart final : public QWidget {
 
     ChartPicture picture_;
     bool boxMode_ = false;
-    std::optional<double> pinned_;
+    std::optional<qint64> pinned_;
     enum class Drag { None, Pan, Box } drag_ = Drag::None;
     QPointF pressAt_;
     double dragX_ = 0;
