@@ -12,6 +12,7 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #ifdef TAVREL_HAVE_SVG
 #include <QSvgGenerator>
 #endif

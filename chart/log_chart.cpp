@@ -288,6 +288,7 @@ ChartWindow::ChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void ChartWindow::setLog(const LogTable& table, int channel, const QString& subject) {
     table_ = table;
+    setWindowTitle(subject.isEmpty() ? tr("Chart") : tr("Chart: %1").arg(subject));
     ChartPicture& picture = chart_->picture();
     picture.setSubject(subject);
     const ChartMode mode = choices_.modes.value(shapeOf(table.captions), ChartMode::Lanes);
@@ -349,8 +350,10 @@ void ChartWindow::saveImage() {
     name =
         withSuffix(name, chosen.isEmpty() ? filters.section(QStringLiteral(";;"), 0, 0) : chosen);
     QString error;
-    if (!chart_->picture().save(name, chart_->size(), &error))
-        warn(tr("Save image"), QStringLiteral("%1: %2").arg(name, error));
+    const bool saved = chart_->picture().save(name, chart_->size(), &error);
+    chart_->layOut();  // the file's paint left its own geometry behind
+    chart_->update();
+    if (!saved) warn(tr("Save image"), QStringLiteral("%1: %2").arg(name, error));
 }
 
 void ChartWindow::askExport() {
