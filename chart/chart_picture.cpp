@@ -651,7 +651,7 @@ QString ChartPicture::differences(double a, double b) const {
     const auto to = nearestRecord(b);
     if (!from || !to) return {};
     QString text =
-        QStringLiteral("%1 → %2  %3").arg(stampText(*from), stampText(*to), duration(*to - *from));
+        QStringLiteral("%1 – %2  %3").arg(stampText(*from), stampText(*to), duration(*to - *from));
     for (int k = 0; k < data_.channels.size(); ++k) {
         if (!channelVisible(k) || !data_.channels[k].used()) continue;
         QList<double> before;

@@ -474,7 +474,7 @@ TEST_F(ChartData_, ReadoutShowsEveryChannelAndTheDifferences) {
               "   Pressure bar: 3.6   Temp C: missing");
     EXPECT_EQ(picture.differences(static_cast<double>(at(2026, 3, 15, 10, 0)),
                                   static_cast<double>(at(2026, 3, 15, 10, 30))),
-              "2026-03-15 10:00 → 2026-03-15 10:30  +30 min   Flow m3/h: missing   Total m3: -10"
+              "2026-03-15 10:00 – 2026-03-15 10:30  +30 min   Flow m3/h: missing   Total m3: -10"
               "   Pressure bar: -.1   Temp C: missing");
     picture.setChannelVisible(1, false);  // a hidden channel is not read out
     EXPECT_FALSE(readout(0).contains("Total"));
@@ -679,7 +679,7 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     EXPECT_TRUE(window.readoutLabel()->text().startsWith("2026-03-15 09:00   유량 m3/h: "))
         << window.readoutLabel()->text().toStdString();
     EXPECT_TRUE(window.readoutLabel()->text().contains(
-        "2026-03-15 08:00 → 2026-03-15 09:00  +1 h   유량 m3/h: "))
+        "2026-03-15 08:00 – 2026-03-15 09:00  +1 h   유량 m3/h: "))
         << window.readoutLabel()->text().toStdString();
     EXPECT_TRUE(window.readoutLabel()->text().contains("적산 m3: +40"));
     // The legend: a click on a caption hides its channel.
