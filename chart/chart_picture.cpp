@@ -156,17 +156,29 @@ QList<double> valueTicks(double lo, double hi, int most) {
     QList<double> ticks;
     if (!(hi > lo) || most < 1) return ticks;
     const double raw = (hi - lo) / most;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = power * 10;
-    for (const double m : {1.0, 2.0, 5.0}) {
+    double power = std::pow(10.0, std::floor(std::log10(raw)));
+    int mantissa = 10;  // the step is mantissa * power, mantissa 1, 2 or 5
+    for (const int m : {1, 2, 5}) {
         if (m * power >= raw) {
-            step = m * power;
+            mantissa = m;
             break;
         }
     }
-    // Whole multiples of the step, so 0.1 + 0.2 never shows as 0.30000000000000004.
-    for (auto n = static_cast<long long>(std::ceil(lo / step)); n * step <= hi; ++n)
-        ticks.append(static_cast<double>(n) * step);
+    // A short lane may fit one round value of that step: a finer step or two gives two.
+    for (int finer = 0; finer < 3; ++finer) {
+        const double step = mantissa * power;
+        ticks.clear();
+        // Whole multiples of the step, so 0.1 + 0.2 never shows as 0.30000000000000004.
+        for (auto n = static_cast<long long>(std::ceil(lo / step)); n * step <= hi; ++n)
+            ticks.append(static_cast<double>(n) * step);
+        if (ticks.size() >= 2) return ticks;
+        if (mantissa == 1) {
+            mantissa = 5;
+            power /= 10;
+        } else {
+            mantissa = mantissa == 10 ? 5 : mantissa == 5 ? 2 : 1;
+        }
+    }
     return ticks;
 }
 

@@ -357,7 +357,9 @@ TEST(ChartScale, ReadableRangesAndRoundTicks) {
     using Ticks = std::tuple<double, double, int, std::vector<double>>;
     for (const auto& [lo, hi, most, wanted] :
          {Ticks{0, 1, 5, {0, 0.2, 0.4, 0.6, 0.8, 1}}, Ticks{3.18, 3.82, 6, {3.2, 3.4, 3.6, 3.8}},
-          Ticks{-50000, 1200000, 5, {0, 500000, 1000000}}, Ticks{4.5, 5.5, 4, {4.5, 5, 5.5}}}) {
+          Ticks{-50000, 1200000, 5, {0, 500000, 1000000}}, Ticks{4.5, 5.5, 4, {4.5, 5, 5.5}},
+          // A short lane: the step of three (5) would hold one value; the finer one, two or more.
+          Ticks{36.7, 43.3, 3, {38, 40, 42}}}) {
         const QList<double> ticks = valueTicks(lo, hi, most);
         ASSERT_EQ(ticks.size(), static_cast<qsizetype>(wanted.size())) << lo << ".." << hi;
         for (std::size_t i = 0; i < wanted.size(); ++i)
