@@ -380,12 +380,9 @@ void ChartPicture::paintScaleAxis(QPainter& p, const QRectF& lane, int scale, do
     p.setPen(QPen(kInk, 1));
     p.drawLine(QPointF(x, lane.top()), QPointF(x, lane.bottom()));
     const double dir = left ? -1 : 1;
-    double widest = 0;
-    for (const double v :
-         valueTicks(r.lo, r.hi, std::max(3, static_cast<int>(lane.height() / 18)))) {
+    for (const double v : r.ticks) {
         const double y = lane.bottom() - (v - r.lo) / (r.hi - r.lo) * lane.height();
         const QString label = QString::number(v, 'g', 7);
-        widest = std::max(widest, fm.horizontalAdvance(label));
         p.drawLine(QPointF(x, y), QPointF(x + dir * 4, y));
         const QRectF box(left ? x - 6 - 200 : x + 6, y - fm.height() / 2, 200, fm.height());
         p.drawText(box, (left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, label);
@@ -394,7 +391,7 @@ void ChartPicture::paintScaleAxis(QPainter& p, const QRectF& lane, int scale, do
     p.save();
     p.setPen(s.channels.size() == 1 && mode_ != ChartMode::Normalised ? colorOf(s.channels[0])
                                                                       : kInk);
-    const double tx = x + dir * (widest + 8 + fm.height() / 2);
+    const double tx = x + dir * (r.labels + 8 + fm.height() / 2);
     p.translate(tx, lane.center().y());
     p.rotate(left ? -90 : 90);
     p.drawText(QRectF(-lane.height() / 2, -fm.height() / 2, lane.height(), fm.height()),
@@ -476,7 +473,7 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
                 channelRanges_[k] = {lo - pad, hi + pad};
                 if (!(hi > lo)) channelRanges_[k] = {lo - 1, lo + 1};
             }
-            ranges_[s] = {-0.05, 1.05};
+            ranges_[s] = {-0.05, 1.05, {}, 0};
         } else {
             auto [lo, hi] = shownRange(channels[0]);
             for (const int k : channels) {
@@ -485,14 +482,14 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
                 hi = std::max(hi, h);
             }
             const auto [rlo, rhi] = readableRange(lo, hi);
-            ranges_[s] = {rlo, rhi};
+            ranges_[s] = {rlo, rhi, {}, 0};
             for (const int k : channels) channelRanges_[k] = {rlo, rhi};
         }
-        double widest = 0;
-        for (const double v : valueTicks(ranges_[s].lo, ranges_[s].hi,
-                                         std::max(3, static_cast<int>(laneHeight / 18))))
-            widest = std::max(widest, small.horizontalAdvance(QString::number(v, 'g', 7)));
-        axisWidth[s] = widest + 14 + small.height();
+        ScaleRange& r = ranges_[s];
+        r.ticks = valueTicks(r.lo, r.hi, std::max(3, static_cast<int>(laneHeight / 18)));
+        for (const double v : r.ticks)
+            r.labels = std::max(r.labels, small.horizontalAdvance(QString::number(v, 'g', 7)));
+        axisWidth[s] = r.labels + 14 + small.height();
     }
     double leftWidth = 0;
     double rightWidth = 0;
@@ -525,8 +522,7 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
         if (i < lanes && !arrangement_.lanes[i].isEmpty()) {
             const int first = arrangement_.lanes[i][0];
             const ScaleRange& r = ranges_[first];
-            for (const double v :
-                 valueTicks(r.lo, r.hi, std::max(3, static_cast<int>(area.height() / 18)))) {
+            for (const double v : r.ticks) {
                 const double y = area.bottom() - (v - r.lo) / (r.hi - r.lo) * area.height();
                 p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
             }

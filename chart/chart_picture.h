@@ -134,6 +134,8 @@ class ChartPicture {
     struct ScaleRange {
         double lo = 0;
         double hi = 1;
+        QList<double> ticks;  // the round values its axis labels
+        double labels = 0;    // the widest label's width
     };
     void arrange();
     std::pair<double, double> shownRange(int channel) const;
