@@ -134,6 +134,12 @@ mkdir -p "$work/demo"
    --archive demo.db --meter demo >out.txt 2>&1) || true
 check "installer: a demo download" grep -q "Finished. Data in File" "$work/demo/out.txt"
 check "installer: into a SQLite archive" grep -q "Archived for demo: 120 new" "$work/demo/out.txt"
+# The installed plot module, and the installed window offered for a CSV's "Open with".
+(cd "$work/demo" && xvfb-run -a wine "$target\\tavrel-cli.exe" plot demo.csv --out demo.png \
+   >plot.txt 2>&1) || true
+check "installer: a chart from the installed folder" test -s "$work/demo/demo.png"
+check "installer: tavrel.exe in a CSV's Open with" \
+  sh -c "wine reg query 'HKLM\\Software\\Classes\\.csv\\OpenWithList\\tavrel.exe' 2>/dev/null | grep -qi tavrel"
 check "installer: in Add/Remove Programs with its version" \
   sh -c "wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrelDownloadTool' /v DisplayVersion 2>/dev/null | grep -q '$version'"
 wine "$target\\uninstall.exe" /S >/dev/null 2>&1
