@@ -67,6 +67,13 @@ if [ -n "$deb" ]; then
   # From the desktop the window works in ~/Tavrel, made on first start.
   HOME="$work/home" QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel-desktop" >/dev/null 2>&1
   [ -f "$work/home/Tavrel/Tavreldwn.ini" ] || say "tavrel-desktop did not start the window in ~/Tavrel"
+  # Opened with a saved log (the desktop entry's %f): the window in the log's folder, up with it.
+  mkdir "$work/logs"
+  cp "$work/run/demo.csv" "$work/logs/"
+  HOME="$work/home" QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel-desktop" "$work/logs/demo.csv" \
+    >"$work/open.log" 2>&1
+  [ $? -eq 124 ] || { cat "$work/open.log"; say "tavrel-desktop LOG.csv did not stay up"; }
+  [ -f "$work/logs/Tavreldwn.ini" ] || say "tavrel-desktop LOG.csv did not start in the log's folder"
 else
   say "no .deb made"
 fi
