@@ -693,6 +693,25 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     ASSERT_FALSE(caption.isNull());
     QTest::mouseClick(chart, Qt::LeftButton, {}, caption);
     EXPECT_FALSE(chart->channelVisible(3));
+
+    // A plain drag pans: the moves gathered, one pan once the loop runs.
+    QTest::keyClick(chart, Qt::Key_Plus);  // room to pan both ways
+    chart->repaint();
+    const qint64 before = chart->rangeFrom();
+    const double perPixel = static_cast<double>(chart->rangeTo() - chart->rangeFrom()) /
+                            chart->picture().plotArea().width();
+    const QPoint start = chart->picture().plotArea().center().toPoint();
+    QTest::mousePress(chart, Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 4; ++step) {
+        const QPointF to(start - QPoint(step * 25, 0));
+        QMouseEvent move(QEvent::MouseMove, to, chart->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(chart, &move);
+    }
+    EXPECT_EQ(chart->rangeFrom(), before);  // not yet: one pan a pass of the loop
+    QCoreApplication::processEvents();
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, start - QPoint(100, 0));
+    EXPECT_NEAR(static_cast<double>(chart->rangeFrom() - before), 100 * perPixel, perPixel);
     QDir::setCurrent(QDir::tempPath());
 }
 
