@@ -12,9 +12,7 @@
 #include "download_driver.h"
 #include "find_dialog.h"
 #include "front_panel.h"
-#ifdef TAVREL_HAVE_CHARTS
 #include "log_chart.h"
-#endif
 #include "modem.h"
 #include "settings_file.h"
 
@@ -64,12 +62,15 @@ class DwnLoad1 final : public QMainWindow,
     void useFound(const find::Hit& hit);
 
     FlexGrid& recordsGrid() { return records_; }
-#ifdef TAVREL_HAVE_CHARTS
-    // The chart of the last download, on one channel (0-based) or all (-1); the grid's
+    // The chart of the records grid, on one channel (0-based) or all (-1); the grid's
     // context menu and a double-click on a channel's header open it.
     void openChart(int channel);
     ChartWindow* chartWindow() const { return chartWindow_; }
-#endif
+    // A log the tool saved, into the records grid and the chart ("Open log…", `tavrel FILE`);
+    // false with `error` for a file that is not such a log.
+    bool openLog(const QString& file, QString* error);
+    // The open dialog of "Open log…"; tests put their own answer in.
+    std::function<QString()> openDialog;
     FrontPanel& frontPanel() { return panel_; }
     DownloadDriver& downloadDriver() { return driver_; }
     Modem& modem() { return modem_; }
@@ -166,9 +167,11 @@ class DwnLoad1 final : public QMainWindow,
     QTableView* grid2_ = nullptr;
     GridModel* model1_ = nullptr;
     GridModel* model2_ = nullptr;
-#ifdef TAVREL_HAVE_CHARTS
     QPointer<ChartWindow> chartWindow_;
-#endif
+    // The file the grid was last opened from and what it held: the chart names the file while
+    // the grid still holds it.
+    QString openedFile_;
+    LogTable openedLog_;
 };
 
 }  // namespace tavrel

@@ -3,6 +3,9 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -156,8 +159,7 @@ void DwnLoad1::buildGridTools() {
     grid1_->addAction(archiveAction);
     connect(archiveAction, &QAction::triggered, this,
             [this] { guarded("ArchiveAction", [this] { onAddToArchive(); }); });
-#ifdef TAVREL_HAVE_CHARTS
-    auto* chartAction = new QAction(QStringLiteral("Chart…"), grid1_);
+    auto* chartAction = new QAction(tr("Chart…"), grid1_);
     chartAction->setObjectName(QStringLiteral("ChartAction"));
     grid1_->insertAction(copyAction, chartAction);
     connect(chartAction, &QAction::triggered, this, [this] {
@@ -179,25 +181,57 @@ void DwnLoad1::buildGridTools() {
     connect(grid1_, &QTableView::doubleClicked, this, [openOn](const QModelIndex& index) {
         if (index.row() == 0) openOn(index.column());
     });
-#endif
+    auto* openAction = new QAction(tr("Open log…"), grid1_);
+    openAction->setObjectName(QStringLiteral("OpenLogAction"));
+    grid1_->insertAction(copyAction, openAction);
+    openDialog = [this] {
+        return QFileDialog::getOpenFileName(this, tr("Open log"), QString(),
+                                            tr("Logs (*.csv);;All files (*)"));
+    };
+    connect(openAction, &QAction::triggered, this, [this] {
+        guarded("OpenLogAction", [this] {
+            const QString file = openDialog();
+            QString error;
+            if (!file.isEmpty() && !openLog(file, &error) && warn)
+                warn(tr("%1: %2").arg(file, error));
+        });
+    });
 }
 
-#ifdef TAVREL_HAVE_CHARTS
 void DwnLoad1::openChart(int channel) {
     const LogTable table = logTableFromGrid(records_);
     if (table.rows.isEmpty()) {
-        if (warn) warn(QStringLiteral("There are no downloaded records to chart yet."));
+        if (warn) warn(tr("There are no downloaded records to chart yet."));
         return;
     }
     if (chartWindow_ == nullptr) {
         chartWindow_ = new ChartWindow(this);
         chartWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
-    chartWindow_->setLog(table, channel);
+    const bool opened = !openedFile_.isEmpty() && table.captions == openedLog_.captions &&
+                        table.rows.size() == openedLog_.rows.size() &&
+                        table.rows.last() == openedLog_.rows.last();
+    chartWindow_->setLog(table, channel, opened ? QFileInfo(openedFile_).fileName() : QString());
     chartWindow_->show();
     chartWindow_->raise();
 }
-#endif
+
+bool DwnLoad1::openLog(const QString& file, QString* error) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = in.errorString();
+        return false;
+    }
+    LogTable table;
+    if (!readLogCsv(in.readAll(), &table, error)) return false;
+    fillRecordsGrid(records_, table);
+    openedFile_ = file;
+    openedLog_ = logTableFromGrid(records_);  // as the grid holds it (a full grid cuts a log)
+    for (int i = 0; i < tabs_->count(); ++i)
+        if (tabs_->widget(i)->isAncestorOf(grid1_)) tabs_->setCurrentIndex(i);
+    openChart(-1);
+    return true;
+}
 
 void DwnLoad1::buildSettingsTab(QWidget* page) {
     // Extras live in a context menu: the tab's widgets and captions stay as they are.

@@ -1,12 +1,14 @@
 // The tool's window. Without options it behaves as it always has: COM1 to COM4 as the settings
 // say. `--port N=DEVICE` points port number N at another device (a USB adapter, a pseudo-
 // terminal, tcp://HOST:PORT); `--demo` puts the built-in simulated instrument behind every
-// port; `--trace FILE` writes every frame to FILE ("-" for stderr).
+// port; `--trace FILE` writes every frame to FILE ("-" for stderr). A FILE.csv the tool saved
+// opens into the records grid and the chart.
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <cstdio>
+#include <cstring>
 
 #include "dwnload1.h"
 #include "session.h"
@@ -14,6 +16,14 @@
 #include "tavrel_version.h"
 
 int main(int argc, char* argv[]) {
+    // --version and --help answer before the window system is asked for: they work over ssh,
+    // in scripts and on a machine without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("tavrel %s\n", TAVREL_VERSION_TEXT);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrel"));
     QApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION_TEXT));
@@ -35,7 +45,14 @@ int main(int argc, char* argv[]) {
          QStringLiteral("FILE")},
     });
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A log the tool saved (.csv) to open."),
+                                 QStringLiteral("[FILE]"));
     parser.process(app);
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "tavrel: open one log at a time\n");
+        return 64;
+    }
 
     tavrel::SessionOptions options;
     options.ports.loadFile(tavrel::kPortsFileName);  // what `find --save` kept; --port wins
@@ -58,5 +75,11 @@ int main(int argc, char* argv[]) {
     tavrel::DwnLoad1 window(session.link());
     window.startUp();
     window.show();
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString file = parser.positionalArguments().first();
+        if (!window.openLog(file, &error))
+            QMessageBox::warning(&window, QStringLiteral("tavrel"),
+                                 QStringLiteral("%1: %2").arg(file, error));
+    }
     return QApplication::exec();
 }

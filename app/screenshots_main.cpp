@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -89,15 +90,22 @@ int main(int argc, char* argv[]) {
     ok &= shoot(window, *tabs, 0, file("tab0-download.png"));
     ok &= shoot(window, *tabs, 1, file("tab1-results.png"));
 
-#ifdef TAVREL_HAVE_CHARTS
-    // The chart of that download, from the grid's context menu, the pointer over a record.
+    // The chart of that download, from the grid's context menu, a cursor pinned and the pointer
+    // further on (the read-out gives the differences).
     window.openChart(-1);
     settle(300);
     if (tavrel::ChartWindow* chart = window.chartWindow()) {
-        chart->resize(900, 520);
+        chart->resize(1000, 700);
         settle(200);
         tavrel::LogChart* view = chart->chart();
-        emit view->readout(view->readoutAt(view->chart()->plotArea().center().x()));
+        const QRectF area = view->picture().plotArea();
+        const QPoint pin(static_cast<int>(area.left() + area.width() * 0.3),
+                         static_cast<int>(area.center().y()));
+        view->pinCursor(view->picture().timeAt(pin.x()));
+        const QPointF to = pin + QPoint(static_cast<int>(area.width() * 0.35), 0);
+        QMouseEvent move(QEvent::MouseMove, to, view->mapToGlobal(to), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
         settle(100);
         const QString chartFile = file("chart.png");
         const bool saved = chart->grab().save(chartFile);
@@ -107,7 +115,6 @@ int main(int argc, char* argv[]) {
     } else {
         ok = false;
     }
-#endif
 
     tabs->setCurrentIndex(3);  // from another tab: the display poll starts
     settle(1700);

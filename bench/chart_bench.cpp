@@ -1,17 +1,15 @@
 // chart_bench: the chart of a full log — 16 382 records x 8 channels in the records grid, the
-// texts the download writes — from the grid to the first drawn frame, then panning, and the
-// same frame drawn without decimation for comparison. Run offscreen:
+// texts the download writes — from the grid to the first drawn frame, then every interaction at
+// every zoom. Run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/bench/chart_bench
 
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
-#include <QDateTimeAxis>
 #include <QElapsedTimer>
-#include <QLineSeries>
-#include <QValueAxis>
+#include <QMouseEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "chart_data.h"
 #include "download_driver.h"
@@ -72,49 +70,69 @@ int main(int argc, char* argv[]) {
                 first.height());
     std::printf("from the grid in total:  %7.1f ms (target < 300 ms)\n", tableMs + frameMs);
 
-    // Panning: each step moves the range, decimates again and draws a frame.
+    // Every interaction at each zoom, from the whole log down to the narrowest range: a pan
+    // step, a zoom step in and out around the middle, each with its frame; then a reset.
     tavrel::LogChart* chart = window.chart();
-    chart->setRange(data.first, data.first + (data.last - data.first) / 4);
-    constexpr int kSteps = 60;
-    t.restart();
-    for (int i = 0; i < kSteps; ++i) {
-        chart->panBy(8.0);
-        chart->viewport()->repaint();
+    const auto frame = [chart] { chart->repaint(); };
+    const auto middle = [chart] { return chart->picture().plotArea().center().x(); };
+    const qint64 whole = data.last - data.first;
+    const std::pair<const char*, qint64> zooms[] = {
+        {"whole log", whole},        {"a quarter", whole / 4},     {"a week", qint64{7} * 86400000},
+        {"a day", qint64{86400000}}, {"an hour", qint64{3600000}}, {"a minute", qint64{60000}}};
+    constexpr int kSteps = 30;
+    std::printf("%-10s %10s %10s %10s (ms a step, median of %d)\n", "in view", "pan", "zoom in",
+                "zoom out", kSteps);
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    for (const auto& [name, span] : zooms) {
+        const qint64 from = data.first + (whole - span) / 2;
+        std::vector<double> pan, in, out;
+        for (int i = 0; i < kSteps; ++i) {
+            chart->setRange(from, from + span);
+            frame();
+            t.restart();
+            chart->panBy(i % 2 == 0 ? 8.0 : -8.0);
+            frame();
+            pan.push_back(ms(t));
+            t.restart();
+            chart->zoomAt(middle(), 1.25);
+            frame();
+            in.push_back(ms(t));
+            chart->setRange(from, from + span);
+            frame();
+            t.restart();
+            chart->zoomAt(middle(), 1 / 1.25);
+            frame();
+            out.push_back(ms(t));
+        }
+        std::printf("%-10s %10.2f %10.2f %10.2f\n", name, median(pan), median(in), median(out));
     }
-    std::printf("pan step (decimate + frame), quarter of the log in view: %.2f ms\n",
-                ms(t) / kSteps);
-    t.restart();
+    std::vector<double> reset;
     for (int i = 0; i < kSteps; ++i) {
-        chart->zoomAt(chart->chart()->plotArea().center().x(), i < kSteps / 2 ? 1.1 : 1 / 1.1);
-        chart->viewport()->repaint();
+        chart->setRange(data.first, data.first + 3600000);
+        frame();
+        t.restart();
+        chart->resetZoom();
+        frame();
+        reset.push_back(ms(t));
     }
-    std::printf("zoom step (decimate + frame): %.2f ms\n", ms(t) / kSteps);
+    std::printf("reset from an hour to the whole log: %.2f ms\n", median(reset));
 
-    // The same eight lines with every point, as a chart without decimation would draw them.
-    t.restart();
-    QChartView plain;
-    plain.resize(1200, 660);
-    auto* axisX = new QDateTimeAxis;
-    plain.chart()->addAxis(axisX, Qt::AlignBottom);
-    auto* axisY = new QValueAxis;
-    plain.chart()->addAxis(axisY, Qt::AlignLeft);
-    for (const tavrel::ChannelLine& line : data.channels) {
-        auto* series = new QLineSeries;
-        for (const auto& run : line.runs) series->append(run);
-        plain.chart()->addSeries(series);
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
+    // The cursor under the mouse: the read-out of every channel and a frame, at a day's zoom.
+    chart->setRange(data.first + whole / 2, data.first + whole / 2 + 86400000);
+    std::vector<double> cursor;
+    for (int i = 0; i < kSteps; ++i) {
+        const QPointF at(chart->picture().plotArea().left() + 20 + i * 20,
+                         chart->picture().plotArea().center().y());
+        QMouseEvent move(QEvent::MouseMove, at, chart->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        t.restart();
+        QCoreApplication::sendEvent(chart, &move);
+        frame();
+        cursor.push_back(ms(t));
     }
-    axisY->setRange(0, 1200);
-    plain.show();
-    QCoreApplication::processEvents();
-    (void)plain.grab();
-    std::printf("every point, no decimation, 1st frame: %.1f ms\n", ms(t));
-    t.restart();
-    for (int i = 0; i < 10; ++i) {
-        plain.chart()->scroll(8, 0);
-        plain.viewport()->repaint();
-    }
-    std::printf("every point, pan step: %.2f ms\n", ms(t) / 10);
+    std::printf("cursor move (read-out + frame), a day in view: %.2f ms\n", median(cursor));
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "chart_data.h"
 
+#include "record_decoding.h"
+
 #include <QDateTime>
 #include <algorithm>
 #include <cmath>
@@ -144,14 +146,11 @@ ChartData buildChartData(const LogTable& table) {
     return data;
 }
 
-QString chartNumber(double v) {
-    if (std::fabs(v) < 1e6) return QString::number(v, 'g', 7);
-    QString text = QString::number(v, 'e', 6);
-    const qsizetype e = text.indexOf(u'e');
-    qsizetype end = e;
-    while (text[end - 1] == u'0') --end;
-    if (text[end - 1] == u'.') --end;
-    return text.left(end) + text.mid(e);
+QString chartNumber(double v) { return numberText(v).trimmed(); }
+
+QString stampText(qint64 msecs) {
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
 QString overRangeMeaning(double mark) {
@@ -190,11 +189,10 @@ QList<TimeTick> timeTicks(qint64 from, qint64 to, int most) {
                            : step->unit == Month ? QStringLiteral("yyyy-MM")
                                                  : QStringLiteral("yyyy");
     QList<TimeTick> ticks;
-    const QDate last = QDateTime::fromMSecsSinceEpoch(to).date();
-    // Day by day from local midnight, so a change of the clocks moves no tick off its hour.
-    for (QDate day = QDateTime::fromMSecsSinceEpoch(from).date(); day <= last;
+    const QDate last = QDateTime::fromMSecsSinceEpoch(to, Qt::UTC).date();
+    for (QDate day = QDateTime::fromMSecsSinceEpoch(from, Qt::UTC).date(); day <= last;
          day = day.addDays(1)) {
-        const QDateTime midnight = day.startOfDay();
+        const QDateTime midnight = day.startOfDay(Qt::UTC);
         QList<qint64> here;
         switch (step->unit) {
             case Minute:
@@ -218,7 +216,7 @@ QList<TimeTick> timeTicks(qint64 from, qint64 to, int most) {
         }
         for (const qint64 t : here) {
             if (t < from || t > to) continue;
-            ticks.append({t, QDateTime::fromMSecsSinceEpoch(t).toString(format)});
+            ticks.append({t, QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toString(format)});
         }
     }
     return ticks;

@@ -18,10 +18,12 @@
 
 namespace tavrel {
 
+// Times are the instrument's wall-clock stamps as msecs since the epoch read as UTC: the log
+// knows no time zone and no daylight saving, so neither may its picture.
 struct ChannelLine {
     QString caption;
     QString unit;                  // a real unit the caption ends with ("m3/h"), or empty
-    QList<QVector<QPointF>> runs;  // x: msecs since the epoch, y: value
+    QList<QVector<QPointF>> runs;  // x: the stamp (see above), y: value
     // The instrument's over-range marks (1E+37 above, -1E+37 and -1E-37 below): no values, so
     // they never stretch an axis; x, and y the mark as logged (its sign says the edge).
     QVector<QPointF> overRange;
@@ -54,14 +56,16 @@ ChartData buildChartData(const LogTable& table);
 // "Flow A" or "Aux 1", whose last word names no unit.
 QString unitOf(const QString& caption);
 
-// A value for people: as logged (seven significant digits) below a million, in exponent form
-// with the trailing zeros dropped from there ("1.5e+06").
+// A value as the CSV writes it (seven significant digits: 1104962, .5, 1.234568E+07).
 QString chartNumber(double v);
+
+// A stamp (see ChannelLine) as people read it: "2026-03-29 02:30".
+QString stampText(qint64 msecs);
 
 // What an over-range mark stands for, for the read-out.
 QString overRangeMeaning(double mark);
 
-// Round times for the time axis between `from` and `to` (msecs since the epoch, local time):
+// Round times for the time axis between `from` and `to` (stamps, see ChannelLine):
 // whole minutes, hours, days, Mondays, first days of months or years, the step the smallest of
 // the usual ones that gives at most `most` ticks. Labels say as much of the date as the step
 // needs.

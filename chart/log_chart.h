@@ -1,146 +1,120 @@
 #pragma once
-// The picture of a downloaded log: one line per channel over a time axis ticked on round times,
-// a value axis on each side (channels share one by their unit; the user may move a channel to
-// either side or to a scale of its own, remembered by caption), a legend that shows and hides
-// channels, wheel zoom and drag to pan along the time axis, a read-out of the time and values under
-// the mouse, and the breaks where the log's time steps back marked. Only what fits the pixels is
-// drawn (decimated again whenever the visible range changes), so a full log pans smoothly.
+// The chart on screen: the picture (chart_picture.h) in a widget that zooms with the wheel, the
+// keyboard (+ - arrows Home) and a box dragged with Shift (or in box mode), pans with a drag,
+// shows a cursor line under the mouse and pins one with a click (the read-out then gives the
+// differences), and shows or hides a channel by its legend entry. Its window adds the controls,
+// the read-out and the figures of the range shown.
 
-#include <QChartView>
-#include <QDateTime>
-#include <QHash>
 #include <QWidget>
+#include <functional>
+#include <optional>
 
-#include "chart_data.h"
+#include "chart_picture.h"
+#include "log_table.h"
 
-class QLabel;
 class QCheckBox;
-class QLineSeries;
-class QScatterSeries;
-class QValueAxis;
-class QCategoryAxis;
+class QComboBox;
+class QLabel;
 class QMenu;
 class QTableWidget;
 
 namespace tavrel {
 
-// Where a channel's line is scaled: by its unit, on the left or right value axis, or on its own
-// 0..1 scale (its lowest to its highest).
-enum class Placement { Automatic, Left, Right, Own };
-
-// The choices by caption, kept in a file of "caption<TAB>left|right|own" lines. A missing file
-// is no choice made; an unreadable line is skipped.
-QHash<QString, Placement> loadPlacements(const QString& file);
-bool savePlacements(const QString& file, const QHash<QString, Placement>& placements,
-                    QString* error);
-// Where the window and tavrel-cli plot keep them: beside the settings file.
-QString placementsFile();
-
-class LogChart final : public QChartView {
+class LogChart final : public QWidget {
     Q_OBJECT
   public:
     explicit LogChart(QWidget* parent = nullptr);
+    ChartPicture& picture() { return picture_; }
+    const ChartData& data() const { return picture_.data(); }
 
     void setData(ChartData data);
-    // What the chart shows (a file or a meter); the title adds the range on screen.
-    void setSubject(const QString& subject);
-    const ChartData& data() const { return data_; }
-    // Each channel scaled to its own lowest..highest on one 0..1 axis.
-    void setNormalised(bool normalised);
-    bool normalised() const { return normalised_; }
-    void setPlacements(const QHash<QString, Placement>& placements);
-    const QHash<QString, Placement>& placements() const { return placements_; }
-    Placement placement(int channel) const;
-    void setPlacement(int channel, Placement placement);
     void setChannelVisible(int channel, bool visible);
-    bool channelVisible(int channel) const;
-    // The visible time range, in msecs since the epoch.
+    bool channelVisible(int channel) const { return picture_.channelVisible(channel); }
     void setRange(qint64 from, qint64 to);
-    qint64 rangeFrom() const { return from_; }
-    qint64 rangeTo() const { return to_; }
+    qint64 rangeFrom() const { return picture_.from(); }
+    qint64 rangeTo() const { return picture_.to(); }
     void resetZoom();
-    // Zooms the time axis by `factor` (> 1 in) around the time at `x` pixels of the plot area.
     void zoomAt(double x, double factor);
-    // Pans the time axis by `dx` pixels (positive: later times come into view).
     void panBy(double dx);
-    // What the read-out shows for the time at `x` pixels of the plot area.
-    QString readoutAt(double x) const;
-    // PNG, SVG or PDF (one page the chart's shape) by the name's suffix, written whole or not at
-    // all.
-    bool saveImage(const QString& name, QString* error);
-    // The chart drawn into an image of `size` pixels.
-    QImage image(QSize size);
+    // A plain drag draws a zoom box instead of panning.
+    void setBoxMode(bool on) { boxMode_ = on; }
+    // The pinned cursor (a click), or none.
+    void pinCursor(std::optional<double> t);
+    // Lays the picture out for the widget's size now (a chart never shown has had no paint).
+    void layOut();
+    // Shows a change made to the picture itself (mode, lanes, lock).
+    void refresh();
 
   signals:
     void readout(const QString& text);
     void rangeChanged();
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
-    struct Channel {
-        QList<QLineSeries*> runs;
-        QScatterSeries* overRange = nullptr;  // marks at the plot's edge
-        QValueAxis* axis = nullptr;
-        bool visible = true;
-    };
-    void rebuild();
-    void refill();
-    void layOut(QSize size);
-    double timeAt(double x) const;
+    void showReadout(double x);
 
-    ChartData data_;
-    QString subject_;
-    QList<Channel> channels_;
-    QCategoryAxis* timeAxis_ = nullptr;
-    QValueAxis* breakAxis_ = nullptr;
-    QValueAxis* ownAxis_ = nullptr;  // the 0..1 scale of the channels placed on their own
-    QHash<QString, Placement> placements_;
-    bool normalised_ = false;
-    qint64 from_ = 0;
-    qint64 to_ = 0;
-    bool dragging_ = false;
+    ChartPicture picture_;
+    bool boxMode_ = false;
+    std::optional<qint64> pinned_;
+    enum class Drag { None, Pan, Box } drag_ = Drag::None;
+    QPointF pressAt_;
     double dragX_ = 0;
+    double boxTo_ = 0;
     bool panPending_ = false;
     double pendingPan_ = 0;
 };
 
-// The chart's own window, opened from the records grid: the chart, a row of controls, the
-// read-out line and the lowest, highest and mean of each channel over the range on screen. Its
-// context menu moves a channel between the axes, exports the range shown and prints it.
+// "file.png" for "file" and the PNG filter: a name given without the chosen type's suffix.
+QString withSuffix(const QString& name, const QString& filter);
+
+// The chart's own window, opened from the records grid: the controls, the chart, the read-out
+// and the lowest, highest and mean of each visible channel over the range shown.
 class ChartWindow final : public QWidget {
     Q_OBJECT
   public:
     explicit ChartWindow(QWidget* parent = nullptr);
     LogChart* chart() { return chart_; }
-    // Shows only `channel` (0-based) when it is 0 or more, all channels otherwise.
-    void setLog(const LogTable& table, int channel = -1);
-    // The records of the range on screen as a CSV the tool reads back.
+    // Shows only `channel` (0-based) when it is 0 or more, all channels otherwise; `subject`
+    // names the file or the download.
+    void setLog(const LogTable& table, int channel = -1, const QString& subject = QString());
+    // The records of the range on screen, the visible channels only, as a CSV the tool reads.
     bool exportShownRange(const QString& name, QString* error) const;
-    // Moves a channel and remembers it for its caption.
-    void place(int channel, Placement placement);
+    void setMode(ChartMode mode);
+    // Gives a channel a lane of its own (or back to its unit's), remembered by caption.
+    void setOwnLane(int channel, bool own);
     QTableWidget* statsTable() { return stats_; }
-    // The chart's context menu: each channel's axis, the export, the picture and the print.
+    QLabel* readoutLabel() { return readout_; }
+    // The chart's context menu: each channel's lane, the export, the picture and the print.
     void fillMenu(QMenu* menu);
+    // The save and print dialogs; tests put their own answers in.
+    std::function<QString(const QString& title, const QString& proposed, const QString& filters,
+                          QString* chosenFilter)>
+        saveDialog;
+    void saveImage();
+    void askExport();
+    void print();
 
   private:
     void showStats();
-    void askExport();
-    void saveAs(const QString& title, const QString& suggestion, const QString& filter);
+    void remember();
+    void warn(const QString& title, const QString& text);
 
     LogTable table_;
     LogChart* chart_;
-    QCheckBox* normalised_;
+    QComboBox* mode_;
+    QCheckBox* lock_;
     QLabel* readout_;
     QTableWidget* stats_;
+    ChartChoices choices_;
 };
-
-// The font of the window's Korean captions, for the chart's texts.
-QFont chartFont(int pointSize = 9);
 
 }  // namespace tavrel

@@ -27,6 +27,26 @@ LogTable logTableFromGrid(const FlexGrid& grid) {
     return table;
 }
 
+void fillRecordsGrid(FlexGrid& grid, const LogTable& table) {
+    grid.setRedraw(false);
+    grid.clear();
+    grid.setText(1, 0, QStringLiteral("Record #"));
+    grid.setText(1, 1, kStampHeader);
+    for (qsizetype c = 0; c < table.captions.size(); ++c)
+        grid.setText(1, static_cast<int>(c) + 2, table.captions[c]);
+    for (int c = 0; c < 2 + table.captions.size(); ++c) grid.setBold(1, c, true);
+    grid.setColWidth(0, 1000);  // the widths a download gives
+    grid.setColWidth(1, 1800);
+    for (int c = 2; c < grid.cols(); ++c) grid.setColWidth(c, 2000);
+    for (qsizetype r = 0; r < table.rows.size(); ++r) {
+        const int row = static_cast<int>(r) + 2;
+        if (!grid.setText(row, 0, QString::number(r + 1))) break;  // the grid is full
+        for (qsizetype c = 0; c < table.rows[r].size(); ++c)
+            grid.setText(row, static_cast<int>(c) + 1, table.rows[r][c]);
+    }
+    grid.setRedraw(true);
+}
+
 QByteArray logCsv(const QStringList& captions, const QList<QStringList>& rows) {
     QByteArray out;
     const auto line = [&out](const QStringList& fields) {
@@ -81,8 +101,7 @@ std::optional<QDateTime> parseStamp(const QString& text) {
     StampReader reader;
     const auto stamp = reader.read(text);
     if (!stamp) return std::nullopt;
-    // Local time: the chart's time axis shows it back as the same wall-clock text.
-    return QDateTime(stamp->date, QTime::fromMSecsSinceStartOfDay(stamp->msecsOfDay));
+    return QDateTime(stamp->date, QTime::fromMSecsSinceStartOfDay(stamp->msecsOfDay), Qt::UTC);
 }
 
 std::optional<StampReader::Stamp> StampReader::read(const QString& text) {
@@ -129,10 +148,8 @@ std::optional<StampReader::Stamp> StampReader::read(const QString& text) {
 }
 
 qint64 StampReader::msecs(const Stamp& stamp) {
-    auto it = dayStarts_.constFind(stamp.date);
-    if (it == dayStarts_.constEnd())
-        it = dayStarts_.insert(stamp.date, QDateTime(stamp.date, QTime(0, 0)).toMSecsSinceEpoch());
-    return it.value() + stamp.msecsOfDay;
+    constexpr qint64 kEpochDay = 2440588;  // the Julian day of 1970-01-01
+    return (stamp.date.toJulianDay() - kEpochDay) * 86400000 + stamp.msecsOfDay;
 }
 
 }  // namespace tavrel

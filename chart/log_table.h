@@ -23,6 +23,9 @@ struct LogTable {
 
 // Rows 2.. of the records grid up to the first row without a stamp.
 LogTable logTableFromGrid(const FlexGrid& grid);
+// The other way: a saved log into the records grid as a download leaves it (captions in row 1,
+// record numbers in column 0).
+void fillRecordsGrid(FlexGrid& grid, const LogTable& table);
 
 // A CSV file the tool wrote: the "Date / Time" header, then CR LF lines. False (with `error`)
 // for anything else.
@@ -33,7 +36,8 @@ bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error);
 QByteArray logCsv(const QStringList& captions, const QList<QStringList>& rows);
 
 // The time a stamp text stands for, read back the way the tool wrote it (the locale's short
-// date and long time; the date alone at midnight). Empty when the text is not such a stamp.
+// date and long time; the date alone at midnight), as UTC. Empty when the text is not such a
+// stamp.
 std::optional<QDateTime> parseStamp(const QString& text);
 
 // parseStamp for a whole log: a log has few dates and at most 1440 minutes of the day, so each
@@ -45,15 +49,14 @@ class StampReader {
         int msecsOfDay = 0;
     };
     std::optional<Stamp> read(const QString& text);
-    // The stamp as msecs since the epoch, local time; the day's offset from UTC is taken at its
-    // start (the instrument's clock knows no daylight saving either).
-    qint64 msecs(const Stamp& stamp);
+    // The stamp as msecs since the epoch read as UTC: the instrument's wall-clock time, the
+    // same on every zone and through every change of the clocks.
+    static qint64 msecs(const Stamp& stamp);
 
   private:
     QString dateText_;
     QDate date_;
     QHash<QString, int> times_;
-    QHash<QDate, qint64> dayStarts_;
 };
 
 }  // namespace tavrel

@@ -1,14 +1,14 @@
 // tavrel-plot: the chart drawing of tavrel-cli, in a module of its own so that only a run that
-// draws loads the GUI and chart libraries (a plain download starts as fast as ever).
+// draws loads the GUI libraries (a plain download starts as fast as ever).
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
 
+#include "chart_picture.h"
 #include "cli_views.h"
-#include "log_chart.h"
 #include "plot_request.h"
 
 namespace tavrel::cli {
@@ -23,15 +23,18 @@ int fail(int code, const QString& message) {
     return code;
 }
 
-// A time from --from / --to: 2026-03-15, 2026-03-15T09:30 or "2026-03-15 09:30".
+// A time from --from / --to: 2026-03-15, 2026-03-15T09:30 or "2026-03-15 09:30", on the
+// instrument's clock as the log's stamps are (see chart_data.h).
 std::optional<qint64> timeOption(const QString& text, bool end) {
     QString t = text.trimmed();
     t.replace(u' ', u'T');
     QDateTime when = QDateTime::fromString(t, Qt::ISODate);
-    if (!when.isValid()) {
+    if (when.isValid()) {
+        when = QDateTime(when.date(), when.time(), Qt::UTC);
+    } else {
         const QDate day = QDate::fromString(t, Qt::ISODate);
         if (!day.isValid()) return std::nullopt;
-        when = end ? QDateTime(day, QTime(23, 59, 59)) : QDateTime(day, QTime(0, 0));
+        when = QDateTime(day, end ? QTime(23, 59, 59) : QTime(0, 0), Qt::UTC);
     }
     return when.toMSecsSinceEpoch();
 }
@@ -40,9 +43,16 @@ std::optional<qint64> timeOption(const QString& text, bool end) {
 int draw(const PlotRequest& request, ChartData data) {
     const QString& out = request.out;
     const QString suffix = QFileInfo(out).suffix().toLower();
+#ifdef TAVREL_HAVE_SVG
     if (suffix != QStringLiteral("png") && suffix != QStringLiteral("svg") &&
         suffix != QStringLiteral("pdf"))
         return fail(kUsage, QStringLiteral("%1: the image is .png, .svg or .pdf").arg(out));
+#else
+    if (suffix != QStringLiteral("png") && suffix != QStringLiteral("pdf"))
+        return fail(
+            kUsage,
+            QStringLiteral("%1: the image is .png or .pdf (this build has no SVG)").arg(out));
+#endif
     QSize size(1200, 600);
     if (!request.size.isEmpty()) {
         const QStringList wh = request.size.toLower().split(u'x');
@@ -101,31 +111,45 @@ int draw(const PlotRequest& request, ChartData data) {
         }
         *target = *t;
     }
-    if (to <= from) return fail(kUsage, QStringLiteral("--to must come after --from"));
+    // Only what the user gave can be the wrong way round: a log of one record starts and ends
+    // at one time.
+    if (!request.from.isEmpty() && !request.to.isEmpty() && to <= from)
+        return fail(kUsage, QStringLiteral("--to must come after --from"));
+    const auto inRange = [&](const QPointF& p) {
+        return p.x() >= static_cast<double>(from) && p.x() <= static_cast<double>(to);
+    };
     const bool any = std::any_of(data.channels.begin(), data.channels.end(), [&](const auto& c) {
-        return std::any_of(c.runs.begin(), c.runs.end(), [&](const QVector<QPointF>& run) {
-            return std::any_of(run.begin(), run.end(), [&](const QPointF& p) {
-                return p.x() >= static_cast<double>(from) && p.x() <= static_cast<double>(to);
-            });
-        });
+        return std::any_of(c.overRange.begin(), c.overRange.end(), inRange) ||
+               std::any_of(c.runs.begin(), c.runs.end(), [&](const QVector<QPointF>& run) {
+                   return std::any_of(run.begin(), run.end(), inRange);
+               });
     });
     if (!any) {
-        const auto text = [](qint64 ms) {
-            return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-        };
-        return fail(1, QStringLiteral("no records between %1 and %2").arg(text(from), text(to)));
+        return fail(
+            1, QStringLiteral("no records between %1 and %2").arg(stampText(from), stampText(to)));
     }
 
-    LogChart chart;
-    chart.setPlacements(loadPlacements(placementsFile()));  // as the window last left them
+    // As the window last left a log of these captions: its mode and the lanes of their own.
+    const ChartChoices choices = loadChartChoices(chartChoicesFile());
+    QStringList captions;
+    for (const ChannelLine& line : data.channels) captions.append(line.caption);
+    ChartPicture chart;
+    chart.setMode(choices.modes.value(shapeOf(captions), ChartMode::Lanes));
+    for (qsizetype k = 0; k < data.channels.size(); ++k)
+        chart.setOwnLane(static_cast<int>(k),
+                         choices.ownLane.contains(data.channels[k].caption.trimmed()));
     chart.setData(std::move(data));
     chart.setSubject(QFileInfo(request.csv).completeBaseName());
     for (qsizetype k = 0; k < shown.size(); ++k)
         chart.setChannelVisible(static_cast<int>(k), shown[k]);
-    chart.setRange(from, to);
-    chart.resize(size);
+    // The records' own range when none was asked for (the whole log without the margin).
+    if (request.from.isEmpty() && request.to.isEmpty()) {
+        chart.resetRange();
+    } else {
+        chart.setRange(from, to);
+    }
     QString error;
-    if (!chart.saveImage(out, &error))
+    if (!chart.save(out, size, &error))
         return fail(kNotWritten, QStringLiteral("cannot write %1: %2").arg(out, error));
     std::printf("Chart in %s\n", console(out).constData());
     return 0;
@@ -137,10 +161,13 @@ int draw(const PlotRequest& request, ChartData data) {
 
 using tavrel::cli::PlotRequest;
 
-// The application object a chart needs: a QApplication, on the offscreen platform.
+// The application object a chart needs: a QGuiApplication (fonts), never a screen. Windows
+// always has its own platform and the system's fonts; elsewhere the offscreen platform.
 extern "C" Q_DECL_EXPORT QCoreApplication* tavrelPlotApplication(int* argc, char** argv) {
+#ifndef _WIN32
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(*argc, argv);
+#endif
+    return new QGuiApplication(*argc, argv);
 }
 
 // 0 drawn, 3 the image could not be written, 64 not a log the tool wrote or a bad option.

@@ -189,14 +189,6 @@ int main(int argc, char* argv[]) {
     // Drawing a chart needs the GUI classes (never a screen): the plot module brings them and
     // its application object; every other run stays a console program.
     std::unique_ptr<QCoreApplication> app;
-#ifndef TAVREL_HAVE_CHARTS
-    if (tavrel::cli::wantsPlot(argc, argv)) {
-        std::fprintf(stderr,
-                     "tavrel-cli: this build has no charts (it was made without Qt "
-                     "Charts); plot and --plot are not available\n");
-        return tavrel::cli::kUsageExit;
-    }
-#endif
     if (tavrel::cli::wantsPlot(argc, argv)) {
         QString error;
         app.reset(tavrel::cli::plotApplication(argc, argv, &error));
@@ -215,7 +207,7 @@ int main(int argc, char* argv[]) {
         "Headless flow meter service tool.\n"
         "  download  read the instrument's log into a CSV file\n"
         "  panel     show the instrument's display, optionally pressing keys\n"
-        "  plot      draw the chart of a CSV file the tool wrote (PNG or SVG)\n"
+        "  plot      draw the chart of a CSV file the tool wrote (PNG, PDF or SVG)\n"
         "  collect   download from every meter of a meters file or phone book\n"
         "  export    the archive's records of a meter as the tool's CSV\n"
         "  meters    what the archive holds\n"

@@ -42,6 +42,8 @@ archive-conflict-overwritten|archive/archive.cpp|ON CONFLICT (meter_id, channel,
 chart-over-range-missed|chart/chart_data.cpp|if (std::fabs(v) >= 9.99e36) return v > 0 ? 1 : -1;|if (std::fabs(v) >= 9.99e37) return v > 0 ? 1 : -1;|chart_tests
 chart-new-year-not-moved|chart/chart_data.cpp|if (records[i].x - records[i - 1].x < -kNewYearStep) wraps.append(i);|if (records[i].x - records[i - 1].x < -2 * kNewYearStep) wraps.append(i);|chart_tests
 chart-weeks-on-sundays|chart/chart_data.cpp|if (day.dayOfWeek() == 1 && |if (day.dayOfWeek() == 7 && |chart_tests
+chart-flat-channel-shared|chart/chart_picture.cpp|span(k) < (hi - lo) / 10 ? apart|span(k) < (hi - lo) / 100 ? apart|chart_tests
+chart-stamps-in-local-time|chart/chart_data.cpp|fromMSecsSinceEpoch(msecs, Qt::UTC)|fromMSecsSinceEpoch(msecs)|chart_tests
 EOF
 }
 

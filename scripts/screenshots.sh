@@ -6,3 +6,7 @@ scripts/setup-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)" --target tavrel-screenshots
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" build/app/tavrel-screenshots docs/screenshots
+# The eight-channel chart (Korean captions, mixed units, over-range marks) the chart suite draws.
+cmake --build --preset default -j"$(nproc)" --target chart_tests
+TAVREL_KEEP_CHART_SHOT="$PWD/docs/screenshots/chart-eight-channels.png" QT_QPA_PLATFORM=offscreen \
+  build/tests/chart_tests --gtest_filter='ChartView.*' >/dev/null

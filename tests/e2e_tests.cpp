@@ -415,6 +415,9 @@ TEST_F(EndToEnd, CliPlotsTheCsvItWrote) {
     // made: the image that must exist afterwards, or nullptr for none
     using Case = std::tuple<QStringList, int, const char*, const char*>;
     ASSERT_TRUE(writeFile(dir.filePath("notes.csv"), "name,phone\r\nnorth,555\r\n"));
+    // A log of one record: its header and first line.
+    const QList<QByteArray> lines = readFile(dir.filePath("log.csv")).split('\n');
+    ASSERT_TRUE(writeFile(dir.filePath("one.csv"), lines[0] + '\n' + lines[1] + '\n'));
     const std::vector<Case> cases{
         {{"plot", "log.csv"}, 0, "log.png", ""},
         {{"plot", "log.csv", "--out", "part.svg", "--channels", "1,Temp C", "--from", "2026-03-16",
@@ -428,6 +431,12 @@ TEST_F(EndToEnd, CliPlotsTheCsvItWrote) {
         {{"plot", "log.csv", "--out", "y.png", "--channels", "9"}, 64, nullptr, "no channel \"9\""},
         {{"plot", "log.csv", "--out", "z.png", "--size", "10x10"}, 64, nullptr, "--size"},
         {{"plot", "log.csv", "--out", "w.png", "--from", "tomorrow"}, 64, nullptr, "--from"},
+        {{"plot", "log.csv", "--out", "r.png", "--from", "2026-03-17", "--to", "2026-03-16"},
+         64,
+         nullptr,
+         "--to must come after --from"},
+        // One record starts and ends at one time: a point, not a usage error.
+        {{"plot", "one.csv", "--out", "one.pdf"}, 0, "one.pdf", ""},
         {{"plot", "log.csv", "--out", "no/such/dir/v.png"}, 3, nullptr, "cannot write"},
         {{"plot"}, 64, nullptr, "say plot CSV"},
         // A caption's unique start names its channel ("Total" for "Total m3"); a range that
@@ -448,9 +457,9 @@ TEST_F(EndToEnd, CliPlotsTheCsvItWrote) {
     }
     EXPECT_TRUE(readFile(dir.filePath("log.png")).startsWith("\x89PNG"));
     // Nothing of a refused or failed image is left behind.
-    EXPECT_EQ(
-        QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-        (QStringList{"after.svg", "log.csv", "log.png", "notes.csv", "part.svg", "total.png"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+              (QStringList{"after.svg", "log.csv", "log.png", "notes.csv", "one.csv", "one.pdf",
+                           "part.svg", "total.png"}));
 }
 
 }  // namespace

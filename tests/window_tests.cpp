@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -238,15 +239,10 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     QTableView* grid = widget<QTableView>("MSHFlexGrid1");
     QStringList menu;
     for (QAction* a : grid->actions()) menu << a->text();
-#ifdef TAVREL_HAVE_CHARTS
-    EXPECT_EQ(menu, (QStringList{"Chart…", "Copy", "Select all", "Add to archive…"}));
+    EXPECT_EQ(menu, (QStringList{"Chart…", "Open log…", "Copy", "Select all", "Add to archive…"}));
     window->openChart(-1);  // nothing downloaded yet
     EXPECT_EQ(window->chartWindow(), nullptr);
     ASSERT_EQ(warnings.size(), 1);
-#else
-    // A build without charts offers none.
-    EXPECT_EQ(menu, (QStringList{"Copy", "Select all", "Add to archive…"}));
-#endif
     EXPECT_EQ(grid->contextMenuPolicy(), Qt::ActionsContextMenu);
 
     widget<QPushButton>("Command2")->click();
@@ -264,7 +260,6 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     EXPECT_TRUE(lines[0].startsWith("Date / Time\tFlow m3/h\tTotal m3")) << lines[0].toStdString();
     EXPECT_TRUE(lines[3].endsWith("\t3.5\t30\t\t\t\t\t\t")) << lines[3].toStdString();
 
-#ifdef TAVREL_HAVE_CHARTS
     // A double-click on a channel's caption opens the chart on that channel alone.
     emit grid->doubleClicked(grid->model()->index(0, 2));
     ChartWindow* chart = window->chartWindow();
@@ -273,7 +268,28 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     EXPECT_EQ(chart->chart()->data().records, 3);
     EXPECT_FALSE(chart->chart()->channelVisible(0));
     EXPECT_TRUE(chart->chart()->channelVisible(1));
-#endif
+    EXPECT_EQ(chart->chart()->picture().subject(), QString());
+
+    // "Open log…": a saved log into the grid and the chart, named by its file; a file that is
+    // no log is refused and said.
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("north.csv");
+    const QString stamp = window->recordsGrid().text(2, 1);
+    ASSERT_TRUE(writeFile(saved, logCsv({"Level m"}, {{stamp, " 7"}})));
+    ASSERT_TRUE(writeFile(dir.filePath("notes.csv"), "name,phone\r\n"));
+    QAction* open = grid->findChild<QAction*>("OpenLogAction");
+    ASSERT_NE(open, nullptr);
+    for (const QString& file : {dir.filePath("notes.csv"), saved}) {
+        window->openDialog = [file] { return file; };
+        open->trigger();
+    }
+    ASSERT_EQ(warnings.size(), 2);
+    EXPECT_TRUE(warnings[1].contains("not a log the tool wrote")) << warnings[1].toStdString();
+    EXPECT_EQ(window->recordsGrid().text(1, 2), "Level m");
+    EXPECT_EQ(window->recordsGrid().text(2, 2), " 7");
+    EXPECT_EQ(window->recordsGrid().text(3, 1), QString());
+    EXPECT_EQ(window->chartWindow()->chart()->data().records, 1);  // one record: a point
+    EXPECT_EQ(window->chartWindow()->chart()->picture().subject(), "north.csv");
     // The window itself is unchanged: five tabs, one menu item.
     EXPECT_EQ(tabs()->count(), 5);
     EXPECT_EQ(window->menuBar()->actions().size(), 1);
@@ -358,6 +374,24 @@ TEST_F(WindowTest, NumbersUnderARealGermanLocale) {
 
 // Windows sharing a folder: the later ones are told at start; at exit one that finds the
 // first still open saves beside it, one that finds it gone saves the settings themselves.
+#ifndef _WIN32
+// --version answers without a display (a script over ssh, a package check).
+TEST(WindowProgram, VersionWithoutADisplay) {
+    QProcess tavrel;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    tavrel.setProcessEnvironment(env);
+    tavrel.start(TAVREL_BIN_DIR "/app/tavrel", {"--version"});
+    ASSERT_TRUE(tavrel.waitForFinished(20000));
+    EXPECT_EQ(tavrel.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tavrel.exitCode(), 0);
+    EXPECT_TRUE(tavrel.readAllStandardOutput().startsWith("tavrel 1."))
+        << tavrel.readAllStandardError().constData();
+}
+#endif
+
 TEST_F(WindowTest, ASecondWindowInTheFolderWarnsAndNeverOverwritesTheFirst) {
     window->startUp();
     EXPECT_TRUE(warnings.isEmpty());

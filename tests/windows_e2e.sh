@@ -83,6 +83,14 @@ for locale in en_US.UTF-8 ko_KR.UTF-8; do
   fi
 done
 
+# The chart of that download, drawn by the Windows plot module (PNG, and PDF: no Qt Svg there).
+for out in win.png win.pdf; do
+  (cd "$work/en_US.UTF-8" && LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 xvfb-run -a \
+     "$run" "$win/cli/tavrel-cli.exe" plot win.csv --out "$out" >"plot-$out.txt" 2>&1) || true
+  check "plot: tavrel-cli.exe drew $out" test -s "$work/en_US.UTF-8/$out"
+  test -s "$work/en_US.UTF-8/$out" || sed "s/^/    /" "$work/en_US.UTF-8/plot-$out.txt"
+done
+
 # Finding the instrument on COM1: its speed and slave ID told, as on Linux.
 start_sim "$work/find.dev" --pty --baud 9600 --slave 5 --records 5
 map_com1 "$(head -n1 "$work/find.dev")"
@@ -108,7 +116,7 @@ wineserver -w 2>/dev/null || true
 (cd "$work" && LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8 xvfb-run -a -s '-screen 0 1280x1024x24' \
    "$run" "$win/app/tavrel-screenshots.exe" "$(winepath -w "$win/screenshots")" windows- \
    >"$work/shots.txt" 2>&1) || true
-for tab in tab0-download tab1-results tab2-settings tab3-front-panel tab4-modem; do
+for tab in tab0-download tab1-results tab2-settings tab3-front-panel tab4-modem chart; do
   check "window: $tab pictured" test -s "$win/screenshots/windows-$tab.png"
 done
 test -s "$win/screenshots/windows-tab0-download.png" || sed "s/^/    /" "$work/shots.txt"
@@ -126,6 +134,12 @@ mkdir -p "$work/demo"
    --archive demo.db --meter demo >out.txt 2>&1) || true
 check "installer: a demo download" grep -q "Finished. Data in File" "$work/demo/out.txt"
 check "installer: into a SQLite archive" grep -q "Archived for demo: 120 new" "$work/demo/out.txt"
+# The installed plot module, and the installed window offered for a CSV's "Open with".
+(cd "$work/demo" && xvfb-run -a wine "$target\\tavrel-cli.exe" plot demo.csv --out demo.png \
+   >plot.txt 2>&1) || true
+check "installer: a chart from the installed folder" test -s "$work/demo/demo.png"
+check "installer: tavrel.exe in a CSV's Open with" \
+  sh -c "wine reg query 'HKLM\\Software\\Classes\\.csv\\OpenWithList\\tavrel.exe' 2>/dev/null | grep -qi tavrel"
 check "installer: in Add/Remove Programs with its version" \
   sh -c "wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrelDownloadTool' /v DisplayVersion 2>/dev/null | grep -q '$version'"
 wine "$target\\uninstall.exe" /S >/dev/null 2>&1
