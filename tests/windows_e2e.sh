@@ -267,8 +267,10 @@ check "window: the demo pictured with its title" test -s "$shot"
 wine "$target\\uninstall.exe" /S >/dev/null 2>&1
 for _ in $(seq 60); do [ -e "$unix_target" ] || break; sleep 0.5; done
 check "uninstaller: nothing left behind" test ! -e "$unix_target"
-check "uninstaller: Add/Remove Programs entry gone" \
-  sh -c "! wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrelDownloadTool' >/dev/null 2>&1"
+check "uninstaller: Add/Remove Programs entry and \"Open with\" gone" \
+  sh -c "! wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrelDownloadTool' >/dev/null 2>&1 &&
+         ! wine reg query 'HKCR\\Applications\\tavrel.exe' >/dev/null 2>&1 &&
+         ! wine reg query 'HKCR\\.csv\\OpenWithProgids' /v TAVREL.LogData >/dev/null 2>&1"
 
 echo "windows: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
