@@ -250,6 +250,10 @@ sys.exit(0 if ok else 1)"
 documents=$(winepath -u "$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')\\Documents")
 rm -rf "$documents/TAVREL"
 shot=$win/screenshots/windows-demo-title.png
+# wine draws title bars in its Tahoma, which has no Hangul: linked to NanumGothic, as a Korean
+# Windows links its own fonts, so the picture shows the title as it reads.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+  /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic' /f >/dev/null 2>&1
 wineserver -w 2>/dev/null || true
 xvfb-run -a -s '-screen 0 1024x768x24' sh -c "
   wine '$target\\tavrel.exe' --documents >/dev/null 2>&1 & sleep 8
