@@ -4,13 +4,14 @@
 
 #include "archive.h"
 #include "local_text.h"
+#include "settings_file.h"
 #include "whole_file.h"
 
 namespace tavrel {
 
 ArchiveChoice loadArchiveChoice() {
     ArchiveChoice choice;
-    QFile file(kArchiveChoiceFileName);
+    QFile file(settingsPath(kArchiveChoiceFileName));
     if (!file.open(QIODevice::ReadOnly)) return choice;
     for (const QByteArray& raw : file.readAll().split('\n')) {
         const QString line = decodeLocal(raw.trimmed());
@@ -22,7 +23,7 @@ ArchiveChoice loadArchiveChoice() {
 
 bool saveArchiveChoice(const ArchiveChoice& choice) {
     return writeWholeFile(
-        kArchiveChoiceFileName,
+        settingsPath(kArchiveChoiceFileName),
         encodeLocal(
             QStringLiteral("archive=%1\r\nmeter=%2\r\n").arg(choice.archive, choice.meter)));
 }

@@ -169,9 +169,12 @@ void DwnLoad1::startUp() {
         // Said once, where the settings are: the widgets themselves stay as they are.
         tabs_->setTabToolTip(
             2, Qt::mightBeRichText(unsaved) ? Qt::convertFromPlainText(unsaved) : unsaved);
-        qWarning("%s", qUtf8Printable(unsaved));
+        // A GUI program has no console to tell it on: said in the window, once, at start.
+        if (warn) warn(unsaved);
     }
 }
+
+void DwnLoad1::showAsDemo() { setWindowTitle(tr("%1 (demo)").arg(kWindowTitle)); }
 
 void DwnLoad1::guarded(const char* what, const std::function<void()>& body) {
     try {
@@ -215,7 +218,7 @@ void DwnLoad1::useFound(const find::Hit& hit) {
         const QString device = hit.port.kept();
         if (auto* mapped = dynamic_cast<MappedCommPort*>(&link_.port()))
             mapped->setMapping(number, device);
-        PortMap::saveMapping(kPortsFileName, number, device);
+        PortMap::saveMapping(settingsPath(kPortsFileName), number, device);
     }
     // As if the user had chosen them: the widgets' own handlers set the program state.
     option2_[number - 1]->setChecked(true);

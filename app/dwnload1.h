@@ -41,6 +41,8 @@ class DwnLoad1 final : public QMainWindow,
 
     // Start-up after the window is built: settings file ensured and read.
     void startUp();
+    // The title says the window works with the simulated instrument, in the demo's own folder.
+    void showAsDemo();
 
     // The save dialog; tests put their own answer in. Returns the chosen file, or empty for a
     // cancel.

@@ -1,19 +1,36 @@
 // The tool's window. Without options it behaves as it always has: COM1 to COM4 as the settings
 // say. `--port N=DEVICE` points port number N at another device (a USB adapter, a pseudo-
 // terminal, tcp://HOST:PORT); `--demo` puts the built-in simulated instrument behind every
-// port; `--trace FILE` writes every frame to FILE ("-" for stderr). A FILE.csv the tool saved
-// opens into the records grid and the chart.
+// port; `--trace FILE` writes every frame to FILE ("-" for stderr); `--documents` (the Windows
+// Start menu's shortcuts) works in the user's Documents\TAVREL. Where the files go: file_places.h.
+// A FILE.csv the tool saved opens into the records grid and the chart.
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 
 #include "dwnload1.h"
+#include "file_places.h"
 #include "session.h"
+#include "settings_file.h"
 #include "sim_options.h"
 #include "tavrel_version.h"
+
+namespace {
+
+// A GUI program on Windows has no console: what would go there is shown in a box as well.
+void tellAtStart(const QString& text) {
+    std::fprintf(stderr, "tavrel: %s\n", qPrintable(text));
+#ifdef _WIN32
+    QMessageBox::warning(nullptr, QCoreApplication::applicationName(), text);
+#endif
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // --version and --help answer before the window system is asked for: they work over ssh,
@@ -31,8 +48,13 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Flow meter data logger service tool.\n"
-                       "Settings: Tavreldwn.ini in the working directory.\n"
-                       "Exit codes: 0 after the window closed, 64 usage."));
+                       "Settings: Tavreldwn.ini in the working directory (the demo: %1).\n"
+                       "Exit codes: 0 after the window closed, 64 usage.")
+#ifdef _WIN32
+            .arg(QStringLiteral("Documents\\TAVREL\\Demo")));
+#else
+            .arg(QStringLiteral("~/Tavrel/Demo")));
+#endif
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -43,6 +65,9 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("trace"),
          QStringLiteral("Write every frame sent and received to FILE (- for stderr)."),
          QStringLiteral("FILE")},
+        {QStringLiteral("documents"),
+         QStringLiteral("Keep settings and downloads in Documents\\TAVREL (Windows; the Start "
+                        "menu's shortcuts).")},
     });
     tavrel::sim::addSimOptions(parser, QStringLiteral("sim-"));
     parser.addPositionalArgument(QStringLiteral("file"),
@@ -53,9 +78,21 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "tavrel: open one log at a time\n");
         return 64;
     }
+    // Named from where the user stands, before the working folder may move.
+    const QString openFile = parser.positionalArguments().isEmpty()
+                                 ? QString()
+                                 : QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+
+    // Before any file is touched: the demo's folder, the user's documents or the fallback.
+    QStringList notices;
+    const tavrel::FilePlaces places = tavrel::placeFiles(tavrel::systemPlaceInputs(
+        parser.isSet(QStringLiteral("demo")), parser.isSet(QStringLiteral("documents"))));
+    if (const QString why = tavrel::applyFilePlaces(places); !why.isEmpty()) notices << why;
+    if (!places.notice.isEmpty()) notices << places.notice;
 
     tavrel::SessionOptions options;
-    options.ports.loadFile(tavrel::kPortsFileName);  // what `find --save` kept; --port wins
+    // What `find --save` kept; --port wins.
+    options.ports.loadFile(tavrel::settingsPath(tavrel::kPortsFileName));
     QString error;
     for (const QString& value : parser.values(QStringLiteral("port"))) {
         if (!options.ports.addOption(value, &error)) break;
@@ -65,21 +102,27 @@ int main(int argc, char* argv[]) {
     if (error.isEmpty())
         tavrel::sim::readSimOptions(parser, options.demoOptions, &error, QStringLiteral("sim-"));
     if (!error.isEmpty()) {
-        std::fprintf(stderr, "tavrel: %s\n", qPrintable(error));
+        tellAtStart(error);
         return 64;
     }
 
     tavrel::Session session(options);
-    if (!session.traceError().isEmpty())
-        std::fprintf(stderr, "tavrel: %s\n", qPrintable(session.traceError()));
+    if (!session.traceError().isEmpty()) notices << session.traceError();
     tavrel::DwnLoad1 window(session.link());
+    if (options.demo) window.showAsDemo();
     window.startUp();
     window.show();
-    if (!parser.positionalArguments().isEmpty()) {
-        const QString file = parser.positionalArguments().first();
-        if (!window.openLog(file, &error))
+    if (!openFile.isEmpty()) {
+        if (!window.openLog(openFile, &error))
             QMessageBox::warning(&window, QStringLiteral("tavrel"),
-                                 QStringLiteral("%1: %2").arg(file, error));
+                                 QStringLiteral("%1: %2").arg(openFile, error));
     }
+    // Said in the window once it is up, never only on a console nobody sees.
+    QTimer::singleShot(0, &window, [&window, notices] {
+        for (const QString& notice : notices) {
+            std::fprintf(stderr, "tavrel: %s\n", qPrintable(notice));
+            if (window.warn) window.warn(notice);
+        }
+    });
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "settings_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -17,6 +18,11 @@ namespace {
 constexpr int kLines = 35;
 // A settings line longer than this is not one the tool wrote; the rest of it is skipped.
 constexpr qint64 kMaxLine = qint64{64} * 1024;
+
+QString& settingsFolder() {
+    static QString folder;
+    return folder;
+}
 
 QByteArray crlf(const QString& line) { return encodeLocal(line) + "\r\n"; }
 
@@ -63,6 +69,12 @@ QStringList readLines(const QString& name) {
 }
 
 }  // namespace
+
+void setSettingsFolder(const QString& folder) { settingsFolder() = folder; }
+
+QString settingsPath(const QString& name) {
+    return settingsFolder().isEmpty() ? name : QDir(settingsFolder()).filePath(name);
+}
 
 void PlainSettingsWidgets::selectPortOption(int index) {
     port_ = index;
@@ -116,18 +128,21 @@ QByteArray savedSettingsBytes(const SettingsWidgets& widgets) {
     return out;
 }
 
-bool CreateDefaultSettings() { return writeWhole(kSettingsFileName, defaultSettingsBytes()); }
+bool CreateDefaultSettings() {
+    return writeWhole(settingsPath(kSettingsFileName), defaultSettingsBytes());
+}
 
 bool SaveSettings(const SettingsWidgets& widgets) {
-    return writeWhole(kSettingsFileName, savedSettingsBytes(widgets));
+    return writeWhole(settingsPath(kSettingsFileName), savedSettingsBytes(widgets));
 }
 
 bool SaveSettingsAs(const SettingsWidgets& widgets, const QString& name) {
-    return writeWhole(name, savedSettingsBytes(widgets));
+    return writeWhole(settingsPath(name), savedSettingsBytes(widgets));
 }
 
 SettingsLock::SettingsLock()
-    : lock_(std::make_unique<QLockFile>(kSettingsFileName + QStringLiteral(".lock"))) {
+    : lock_(
+          std::make_unique<QLockFile>(settingsPath(kSettingsFileName + QStringLiteral(".lock")))) {
     lock_->setStaleLockTime(0);  // a holder is stale only when its process is gone
 }
 
@@ -157,7 +172,7 @@ QString saveSettingsAtExit(SettingsLock& lock, const SettingsWidgets& widgets) {
 }
 
 void LoadSettings(ProgramState& state, SettingsWidgets& widgets, const QString& fileName) {
-    const QStringList lines = readLines(fileName);
+    const QStringList lines = readLines(settingsPath(fileName));
     // A missing line counts as a line without its key.
     auto line = [&](int number) { return lines.value(number - 1); };
     QString value;
@@ -218,7 +233,7 @@ void LoadSettings(ProgramState& state, SettingsWidgets& widgets, const QString& 
 
 QString startUpSettings(ProgramState& state, SettingsWidgets& widgets) {
     QString why;
-    const QFileInfo file(kSettingsFileName);
+    const QFileInfo file(settingsPath(kSettingsFileName));
     if (!file.exists()) {
         if (!CreateDefaultSettings())
             why = QStringLiteral("the folder %1 takes no new files").arg(file.absolutePath());

@@ -17,6 +17,13 @@ namespace tavrel {
 
 inline const QString kSettingsFileName = QStringLiteral("Tavreldwn.ini");
 
+// The folder of Tavreldwn.ini and the files kept beside it (its lock, the ports and archive
+// choices): the working folder unless the window was started where it may keep no files (see
+// file_places.h). Empty means the working folder.
+void setSettingsFolder(const QString& folder);
+// `name` in that folder; a name with a folder of its own stays as it is.
+QString settingsPath(const QString& name);
+
 // The widgets the file is read into and written from. Selecting an option or setting a text
 // must run the widget's change handler, as the window's widgets do.
 class SettingsWidgets {

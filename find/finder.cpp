@@ -212,9 +212,15 @@ void Finder::report(const Hit& hit) {
 
 void Finder::probePort(const Candidate& candidate, const FindOptions& options,
                        const std::atomic<bool>& stop) {
-    PortMap map;
-    map.set(1, candidate.device);
-    MappedCommPort port(map);
+    std::unique_ptr<CommPort> own;
+    if (makePort) {
+        own = makePort(candidate);
+    } else {
+        PortMap map;
+        map.set(1, candidate.device);
+        own = std::make_unique<MappedCommPort>(map);
+    }
+    CommPort& port = *own;
     port.setCommPort(1);
     port.setBinaryMode(true);
     const bool server = candidate.device.startsWith(QStringLiteral("tcp://"));
@@ -223,10 +229,13 @@ void Finder::probePort(const Candidate& candidate, const FindOptions& options,
     QList<int> usual;
     QList<int> rest;
     for (const int id : options.slaves) (id >= 1 && id <= 10 ? usual : rest).append(id);
-    int lineBaud = 0;  // the speed something answered at: the line's
+    int lineBaud = 0;    // the speed something answered at: the line's
+    QList<int> refused;  // speeds the driver would not run at: another speed may well work
+    QString refusal;
     for (const QList<int>& ids : {usual, rest}) {
         for (const int baud : options.bauds) {
-            if (ids.isEmpty() || (lineBaud != 0 && baud != lineBaud)) continue;
+            if (ids.isEmpty() || (lineBaud != 0 && baud != lineBaud) || refused.contains(baud))
+                continue;
             port.setPortOpen(false);
             port.setSettings(QStringLiteral("%1,N,8,1").arg(baud));
             port.setPortOpen(true);
@@ -234,6 +243,11 @@ void Finder::probePort(const Candidate& candidate, const FindOptions& options,
                 Hit h;
                 h.port = candidate;
                 h.why = port.errorText();
+                if (h.why.contains(QStringLiteral("line settings"))) {
+                    refused.append(baud);
+                    refusal = h.why;
+                    continue;
+                }
                 h.kind = h.why.contains(QStringLiteral("in use")) ? Hit::PortInUse : Hit::PortError;
                 report(h);
                 return;
@@ -282,6 +296,14 @@ void Finder::probePort(const Candidate& candidate, const FindOptions& options,
             // A device server's serial side is its own: one speed is all there is to try.
             if (server) lineBaud = baud;
         }
+    }
+    // Said only when no speed at all could be set: then the port is of no use.
+    if (!refused.isEmpty() && refused.size() == options.bauds.size()) {
+        Hit h;
+        h.kind = Hit::PortError;
+        h.port = candidate;
+        h.why = refusal;
+        report(h);
     }
 }
 

@@ -11,7 +11,10 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
+
+#include "comm_port.h"
 
 namespace tavrel::find {
 
@@ -61,6 +64,8 @@ class Finder {
     // Told from the probing threads (under a lock): progress (port, baud, slave) and each hit.
     std::function<void(const QString& port, int baud, int slave)> onProbe;
     std::function<void(const Hit& hit)> onHit;
+    // The port a candidate is probed through: the device itself (tests put their own in).
+    std::function<std::unique_ptr<CommPort>(const Candidate& candidate)> makePort;
 
     // Probes every port at once; returns when all are done or `stop` became true.
     QList<Hit> run(const FindOptions& options, const std::atomic<bool>& stop);

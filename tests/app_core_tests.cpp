@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "file_places.h"
 #include "files.h"
 #include "leading_number.h"
 #include "settings_file.h"
@@ -46,6 +47,54 @@ TEST(LeadingNumber, SixteenBitConversionRoundsHalvesToEven) {
         EXPECT_EQ(toInt16(value), expected) << value;
     }
     EXPECT_EQ(leadingNumberText(" 9600.0"), "9600");
+}
+
+// Where the window's files go: the demo apart everywhere; on Windows the user's Documents\TAVREL
+// for the Start menu, and the fallback for a working folder that takes no files (said the first
+// time only); on Linux the working folder, whatever it is.
+TEST(FilePlaces, DemoStartMenuAndAFolderThatTakesNoFiles) {
+    const QString docs = "C:/Users/kim/Documents";
+    const QString local = "C:/Users/kim/AppData/Local";
+    const QString programs = "C:/Program Files/TAVREL";
+    // windows, demo, --documents, current, takes files, fallback made before;
+    // work folder, settings folder, notice said
+    using Case = std::tuple<bool, bool, bool, QString, bool, bool, QString, QString, bool>;
+    for (const auto& [windows, demo, documents, current, takes, before, work, settings, said] :
+         {Case{false, false, false, "/srv/ro", false, false, "/srv/ro", "", false},
+          Case{false, true, false, "/home/kim/Tavrel", true, false, "/home/kim/Tavrel/Demo", "",
+               false},
+          Case{true, true, false, programs, false, false, docs + "/TAVREL/Demo", "", false},
+          Case{true, false, true, programs, false, false, docs + "/TAVREL", "", false},
+          Case{true, false, false, "D:/tavrel-zip", true, false, "D:/tavrel-zip", "", false},
+          Case{true, false, false, programs, false, false, docs + "/TAVREL", local + "/TAVREL",
+               true},
+          Case{true, false, false, programs, false, true, docs + "/TAVREL", local + "/TAVREL",
+               false}}) {
+        PlaceInputs in;
+        in.windows = windows;
+        in.demo = demo;
+        in.documents = documents;
+        in.current = current;
+        in.currentTakesFiles = takes;
+        in.documentsFolder = windows ? docs : QString("/home/kim");
+        in.localAppData = local;
+        in.fallbackSettingsExist = before;
+        const FilePlaces places = placeFiles(in);
+        const std::string name = QStringLiteral("%1 %2%3 in %4")
+                                     .arg(windows ? "windows" : "linux", demo ? "demo" : "",
+                                          documents ? "--documents" : "", current)
+                                     .toStdString();
+        EXPECT_EQ(places.workFolder, work) << name;
+        EXPECT_EQ(places.settingsFolder, settings) << name;
+        EXPECT_EQ(!places.notice.isEmpty(), said) << name;
+        if (said) {
+            // In the system's own spelling of folders (backslashes on Windows).
+            EXPECT_TRUE(places.notice.contains(QDir::toNativeSeparators(local + "/TAVREL")) &&
+                        places.notice.contains(QDir::toNativeSeparators(docs + "/TAVREL")) &&
+                        places.notice.contains(QDir::toNativeSeparators(programs)))
+                << places.notice.toStdString();
+        }
+    }
 }
 
 class SettingsFileTest : public ::testing::Test {
@@ -241,6 +290,7 @@ TEST_F(SettingsFileTest, AFolderThatTakesNoNewFiles) {
             SettingsLock lock;
             QString holder;
             if (lock.acquire(&holder) != SettingsLock::NoLockHere) ::_exit(5);
+            if (folderTakesFiles(folder)) ::_exit(10);
             const QString unsaved = startUpSettings(s, widgets);
             if (s.CommSlaveID != 1 || s.DownloadSaveFile != "Logdata.csv") ::_exit(6);
             if (unsaved.isEmpty() == !withFile) ::_exit(7);

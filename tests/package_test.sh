@@ -61,9 +61,13 @@ if [ -n "$deb" ]; then
     echo "$depends" | grep -q "$d" || say "Depends lacks $d (the chart): $depends"
   done
   ! echo "$depends" | grep -q libqt6charts || say "Depends names Qt Charts: $depends"
-  # The window runs until it is closed: alive after three seconds is the pass.
-  (cd "$work/run" && QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel" --demo >"$work/gui.log" 2>&1)
+  # The window runs until it is closed: alive after three seconds is the pass. The demo works
+  # in ~/Tavrel/Demo, made on first start, and leaves the folder it started in alone.
+  (cd "$work/run" && HOME="$work/home" QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel" --demo \
+     >"$work/gui.log" 2>&1)
   [ $? -eq 124 ] || { cat "$work/gui.log"; say "tavrel --demo did not stay up"; }
+  [ -f "$work/home/Tavrel/Demo/Tavreldwn.ini" ] || say "tavrel --demo did not work in ~/Tavrel/Demo"
+  [ ! -e "$work/run/Tavreldwn.ini" ] || say "tavrel --demo made settings where it started"
   # From the desktop the window works in ~/Tavrel, made on first start.
   HOME="$work/home" QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel-desktop" >/dev/null 2>&1
   [ -f "$work/home/Tavrel/Tavreldwn.ini" ] || say "tavrel-desktop did not start the window in ~/Tavrel"

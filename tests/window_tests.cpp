@@ -27,6 +27,8 @@
 #include <clocale>
 
 #include "dwnload1.h"
+#include "file_places.h"
+#include "files.h"
 #include "session.h"
 #include "sim_rig.h"
 #ifndef _WIN32
@@ -47,6 +49,7 @@ class WindowTest : public ::testing::Test {
     void TearDown() override {
         window.reset();
         rig.reset();
+        setSettingsFolder({});
         QDir::setCurrent(previous);
     }
     void open(const sim::SimulatedLineOptions& options = {}) {
@@ -417,6 +420,62 @@ TEST_F(WindowTest, ASecondWindowInTheFolderWarnsAndNeverOverwritesTheFirst) {
     window.reset();  // the first window's lock goes with it
     third.close();
     EXPECT_EQ(slaveLine("Tavreldwn.ini"), QByteArray("[CommSlaveID]=33"));
+}
+
+// A demo download never touches the real files: the demo works in a folder of its own, with
+// settings of its own, and says so in the title. The same for a Windows working folder that
+// takes no files: settings apart, downloads in the user's documents. Either way the folder the
+// window started in keeps its Tavreldwn.ini and Logdata.csv byte for byte, and nothing else.
+TEST_F(WindowTest, ADemoDownloadNeverTouchesTheRealFiles) {
+    const QString real = dir.filePath("real");
+    const QString home = dir.filePath("home");
+    const QString local = dir.filePath("local");
+#ifdef _WIN32
+    const QString demoFolder = home + "/TAVREL/Demo";
+#else
+    const QString demoFolder = home + "/Tavrel/Demo";
+#endif
+    QByteArray settings = defaultSettingsBytes();
+    settings.replace("[CommSlaveID]=001", "[CommSlaveID]=017");
+    // demo; work folder, settings folder
+    using Case = std::tuple<bool, QString, QString>;
+    for (const auto& [demo, work, kept] :
+         {Case{true, demoFolder, demoFolder}, Case{false, home + "/TAVREL", local + "/TAVREL"}}) {
+        window.reset();
+        QDir::setCurrent(dir.path());  // Windows removes no folder that is in use
+        ASSERT_TRUE(QDir(real).removeRecursively() && QDir(home).removeRecursively() &&
+                    QDir().mkpath(real));
+        ASSERT_TRUE(writeFile(real + "/Tavreldwn.ini", settings));
+        ASSERT_TRUE(writeFile(real + "/Logdata.csv", "the real log\r\n"));
+        QDir::setCurrent(real);
+        // What this start finds, in a user folder of the test's own.
+        PlaceInputs in = systemPlaceInputs(demo, false);
+        in.documentsFolder = home;
+        if (!demo) {
+            in.windows = true;
+            in.currentTakesFiles = false;
+            in.localAppData = local;
+        }
+        ASSERT_TRUE(applyFilePlaces(placeFiles(in)).isEmpty());
+        open();
+        if (demo) window->showAsDemo();
+        window->startUp();
+        EXPECT_EQ(window->windowTitle().endsWith(" (demo)"), demo);
+        EXPECT_EQ(widget<QLineEdit>("Text1")->text(), "001");  // not the real settings' 017
+        showTab(0);
+        widget<QPushButton>("Command2")->click();
+        EXPECT_EQ(widget<QLabel>("Label4")->text(), "Finished. Data in File");
+        widget<QLineEdit>("Text1")->setText("5");
+        window->close();
+
+        EXPECT_EQ(readFile(real + "/Tavreldwn.ini"), settings) << demo;
+        EXPECT_EQ(readFile(real + "/Logdata.csv"), "the real log\r\n") << demo;
+        EXPECT_EQ(QDir(real).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{"Logdata.csv", "Tavreldwn.ini"}));
+        EXPECT_EQ(readFile(work + "/Logdata.csv").count("\r\n"), 121) << demo;
+        EXPECT_TRUE(readFile(kept + "/Tavreldwn.ini").contains("\r\n[CommSlaveID]=5\r\n")) << demo;
+        EXPECT_EQ(QFile::exists(work + "/Tavreldwn.ini"), work == kept) << demo;
+    }
 }
 
 TEST_F(WindowTest, PhoneBookEditSurvivesARestart) {
