@@ -79,9 +79,10 @@ int main(int argc, char* argv[]) {
         return 64;
     }
     // Named from where the user stands, before the working folder may move.
-    const QString openFile = parser.positionalArguments().isEmpty()
-                                 ? QString()
-                                 : QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+    const QString openFile =
+        parser.positionalArguments().isEmpty()
+            ? QString()
+            : QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
 
     // Before any file is touched: the demo's folder, the user's documents or the fallback.
     QStringList notices;

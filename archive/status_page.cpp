@@ -43,8 +43,9 @@ QByteArray statusPage(const QList<MeterStatus>& meters, const QDate& today, int 
             "table{border-collapse:collapse}th,td{border-bottom:1px solid #ddd;"
             "padding:4px 6px;text-align:left;vertical-align:top}th{font-size:90%}"
             "td.n,td.t{white-space:nowrap}td.n{text-align:right}"
-            "td.w{overflow-wrap:anywhere;min-width:8em}tr.main td{border-bottom:none}"
-            "tr.why td{padding-top:0;font-size:90%}span.cause{color:#b00}"
+            "td.w{overflow-wrap:anywhere;min-width:8em}"
+            "tr.why td{padding-top:0;font-size:90%}tr.main:has(+tr.why) "
+            "td{border-bottom:none}span.cause{color:#b00}"
             ".strip{display:flex;gap:1px}.strip span{display:inline-block;width:6px;height:18px}"
             ".ok{background:#2e9d4f}.empty{background:#e0b030}.failed{background:#d63b30}"
             ".none{background:#e6e6e6}tr.bad td.name{color:#b00;font-weight:bold}"
@@ -75,13 +76,15 @@ QByteArray statusPage(const QList<MeterStatus>& meters, const QDate& today, int 
                          QString::number(m.gaps));
         html += QStringLiteral("<td class=\"n\">%1</td></tr>\n").arg(m.conflicts);
         const QString cause = m.lastResult == QStringLiteral("failed") ? m.lastCause : QString();
-        html += QStringLiteral("<tr class=\"why\"><td></td><td colspan=\"8\" class=\"w\">");
-        if (!cause.isEmpty())
-            html += QStringLiteral("<span class=\"cause\">%1</span>").arg(escaped(cause));
-        if (!cause.isEmpty() && !notes(m).isEmpty()) html += QStringLiteral(" &middot; ");
-        if (!notes(m).isEmpty())
-            html += QStringLiteral("<span class=\"note\">%1</span>").arg(escaped(notes(m)));
-        html += QStringLiteral("</td></tr>\n");
+        if (!cause.isEmpty() || !notes(m).isEmpty()) {
+            html += QStringLiteral("<tr class=\"why\"><td></td><td colspan=\"8\" class=\"w\">");
+            if (!cause.isEmpty())
+                html += QStringLiteral("<span class=\"cause\">%1</span>").arg(escaped(cause));
+            if (!cause.isEmpty() && !notes(m).isEmpty()) html += QStringLiteral(" &middot; ");
+            if (!notes(m).isEmpty())
+                html += QStringLiteral("<span class=\"note\">%1</span>").arg(escaped(notes(m)));
+            html += QStringLiteral("</td></tr>\n");
+        }
     }
     html += QStringLiteral("</table>\n</body></html>\n");
     return html.toUtf8();

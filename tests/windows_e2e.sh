@@ -246,7 +246,7 @@ check "installer: stripped: no debug information in any program or library" \
   sh -c "! x86_64-w64-mingw32-objdump -h '$unix_target'/*.exe '$unix_target'/*.dll | grep -q ' \.debug_'"
 check "installer: \"Open with\" offers the window for CSV files" \
   sh -c "wine reg query 'HKCR\\Applications\\tavrel.exe\\shell\\open\\command' 2>/dev/null |
-         grep -qF '\"$target\\tavrel.exe\" \"%1\"' &&
+         grep -qF '\"$target\\tavrel.exe\" --documents \"%1\"' &&
          wine reg query 'HKCR\\.csv\\OpenWithProgids' /v TAVREL.LogData >/dev/null 2>&1"
 # The Start menu's shortcuts: the tool in the user's own documents, the demo in its folder.
 menu=$(winepath -u 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\TAVREL' 2>/dev/null)
