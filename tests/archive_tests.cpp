@@ -1,17 +1,15 @@
 // The archive, the same cases on SQLite and on a real PostgreSQL (a throwaway cluster): visits
 // whole and new-only on the simulated line with their bytes counted, a cleared or shrunk log,
-// another instrument at a known name, clocks ahead and behind, New Year, a leap day, a night
-// the clocks change (this suite runs in Europe/Berlin), conflicting values, a collector killed
-// mid-visit, the export against a whole download, and an archive of the first schema upgraded.
+// another instrument at a known name, conflicting values, an archive of the first schema
+// upgraded; the years and the range bounds worked out by hand. A year of nights (New Year, the
+// nights the clocks change, clocks ahead and behind, a collector killed mid-visit, exports
+// against the instruments' logs) is the soak's, archive_soak_tests.cpp.
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
-#include <csignal>
 #include <ctime>
 #include <map>
 
@@ -176,48 +174,6 @@ TEST_P(ArchiveTest, VisitsReadOnlyWhatIsNewAndKeepAnotherInstrumentApart) {
     EXPECT_EQ(meters[0].lastResult, "ok");
 }
 
-// The log has no year: collected in December and again in January, a log that crosses New Year
-// gets both years, each record once.
-TEST_P(ArchiveTest, ALogAcrossNewYearGetsBothYears) {
-    ASSERT_NO_FATAL_FAILURE(open());
-    const QDateTime start = wall(2026, 12, 30, 0, 0);
-    visit(logOf(47, start, 60), wall(2026, 12, 31, 23, 0));
-    const ArchiveVisitResult january = visit(logOf(60, start, 60), wall(2027, 1, 2, 12, 0));
-    EXPECT_EQ(january.visit.readKind, "new-only");
-    const auto records = exported();
-    ASSERT_EQ(records.size(), 60u);
-    EXPECT_EQ(records.begin()->first, "2026-12-30 00:00:00");
-    EXPECT_EQ(records.rbegin()->first, "2027-01-01 11:00:00");
-    EXPECT_EQ(records.count("2027-01-01 00:00:00"), 1u);
-    EXPECT_EQ(records.count("2026-12-31 23:00:00"), 1u);
-}
-
-// The instrument keeps its own wall clock: 02:30 on the night Berlin's clocks go forward and
-// both 02:30s of the night they go back are ordinary stamps, archived and exported as logged.
-// A clock minutes ahead of the PC's files the visit in this year, not the last.
-TEST_P(ArchiveTest, TheInstrumentsWallClockWhateverThePcsZoneOrClock) {
-    ASSERT_NO_FATAL_FAILURE(open());
-    ASSERT_EQ(QTimeZone::systemTimeZoneId(), "Europe/Berlin");
-    // Logged to 03:30 on 29 March; the PC reads it at 03:20 its time: ten minutes ahead.
-    const ArchiveVisitResult spring =
-        visit(logOf(15, wall(2026, 3, 29, 0, 0)), wall(2026, 3, 29, 3, 20));
-    ASSERT_TRUE(spring.stored) << spring.outcome.error.toStdString();
-    EXPECT_EQ(spring.outcome.recordsNew, 45);
-    EXPECT_EQ(spring.outcome.clockLead, 600);
-    const auto records = exported();
-    EXPECT_EQ(records.begin()->first, "2026-03-29 00:00:00");
-    EXPECT_EQ(records.count("2026-03-29 02:30:00"), 1u);
-    EXPECT_EQ(records.rbegin()->first, "2026-03-29 03:30:00");
-    const QString csv = dir.filePath("spring.csv");
-    QString error;
-    ASSERT_EQ(
-        archive.writeCsv("north", wall(2026, 3, 29, 2, 0), wall(2026, 3, 29, 2, 59), csv, &error),
-        4)
-        << error.toStdString();
-    // The C locale's short date and long time, as the download writes them.
-    EXPECT_TRUE(readFile(csv).contains("\r\n03/29/26 02:30:00,")) << readFile(csv).constData();
-}
-
 // The same stamp with another value, where the log still ends as the archive has it (the
 // same instrument): the archived value stays, the conflict is kept and told.
 TEST_P(ArchiveTest, AConflictingValueKeepsTheArchivedOne) {
@@ -241,73 +197,6 @@ TEST_P(ArchiveTest, AConflictingValueKeepsTheArchivedOne) {
     EXPECT_EQ(conflicts[0].caption, "Total m3");
     EXPECT_EQ(conflicts[0].archived, 5.0);
     EXPECT_EQ(conflicts[0].offered, 6.0);
-}
-
-// A collector killed with SIGKILL in the middle of storing a visit leaves all of its records or
-// none, and the visit on the status page as a failure.
-TEST_P(ArchiveTest, AKillMidVisitLeavesAllOrNothingAndSaysSo) {
-    ASSERT_NO_FATAL_FAILURE(open());
-    visit(logOf(100), night);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        Archive own;
-        QString error;
-        if (!own.open(where, &error)) ::_exit(3);
-        own.onRecords = [](int done, int total) {
-            if (done * 2 >= total) ::raise(SIGKILL);
-        };
-        archive::VisitData v;
-        v.meter = "north";
-        v.started = v.ended = night.addDays(1);
-        v.result = "ok";
-        v.logBytes = 2000 * 24;
-        v.bytes = sim::LogGenerator(logOf(2000)).bytes();
-        if (!own.beginVisit(v)) ::_exit(5);
-        own.addVisit(v);
-        ::_exit(4);  // never reached: the kill comes first
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-    EXPECT_EQ(exported().size(), 100u);  // the first visit, and nothing of the killed one
-    EXPECT_EQ(archive.meters().value(0).records, 300);
-    const QList<archive::MeterStatus> st = archive.status(3, night.date().addDays(1));
-    ASSERT_EQ(st.size(), 1);
-    EXPECT_EQ(st[0].lastResult, "failed");
-    EXPECT_TRUE(st[0].lastCause.startsWith("the visit never finished"))
-        << st[0].lastCause.toStdString();
-    EXPECT_EQ(st[0].nights, (QStringList{"", "ok", "failed"}));
-}
-
-// The export is the tool's own CSV: a whole download's rows merged by stamp, for any range.
-TEST_P(ArchiveTest, ExportEqualsAWholeDownloadMergedByStamp) {
-    ASSERT_NO_FATAL_FAILURE(open());
-    const sim::LogShape log = logOf(150);
-    visit(log, night);
-    QList<QByteArray> lines = readFile(dir.filePath("Logdata.csv")).split('\n');
-    // A stamp split over two 1024-byte blocks is two rows in the download: merge them.
-    QList<QByteArray> merged{lines[0]};
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> f = lines[i].chopped(lines[i].endsWith('\r') ? 1 : 0).split(',');
-        if (f.size() < 2) continue;
-        const QList<QByteArray> last = merged.last().chopped(1).split(',');
-        if (merged.size() > 1 && last[0] == f[0]) {
-            QList<QByteArray> joined = last;
-            for (qsizetype k = 1; k < f.size(); ++k)
-                if (!f[k].isEmpty()) joined[k] = f[k];
-            merged.last() = joined.join(',') + '\r';
-        } else {
-            merged.append(f.join(',') + '\r');
-        }
-    }
-    // The middle of the log, record 40 to record 99, against the same rows of the download.
-    const QString out = dir.filePath("export.csv");
-    QString error;
-    ASSERT_EQ(archive.writeCsv("north", log.start.addSecs(40 * 900), log.start.addSecs(99 * 900),
-                               out, &error),
-              60)
-        << error.toStdString();
-    EXPECT_EQ(readFile(out), (QList<QByteArray>{merged[0]} + merged.mid(41, 60)).join('\n') + '\n');
 }
 
 // An archive of the first schema, made by the tool before stamps were wall-clock stamps and
