@@ -67,7 +67,6 @@ ArchiveVisitResult visitIntoArchive(Archive& archive, DownloadDriver& driver, Li
         driver.setStartChooser([](const LogShape&) { return 0; });
         r.status = driver.onDownloadClicked();
         v.readWhy = QStringLiteral("the bytes at the last archived record differ");
-        v.newSeries = QStringLiteral("the log differs where the last visit stopped reading");
     }
     driver.setStartChooser({});
     v.ended = now(link);

@@ -16,7 +16,6 @@
 #include "archive_visit.h"
 #include "driver_download.h"
 #include "pg_cluster.h"
-#include "status_page.h"
 
 namespace tavrel::test {
 namespace {
@@ -331,29 +330,6 @@ TEST(LogYears, RangeBounds) {
         EXPECT_EQ(ok, QByteArray(key) != "") << text;
         EXPECT_EQ(archive::stampKey(t), QLatin1String(key)) << text;
     }
-}
-
-// The status as a table for a terminal: names in Hangul take two columns a syllable, and every
-// column after them starts in the same place; the clock and a new instrument are said.
-TEST(StatusTable, ColumnsLineUpWhateverTheScript) {
-    archive::MeterStatus korean;
-    korean.name = QString::fromUtf8("정수장");
-    korean.lastResult = "ok";
-    korean.seconds = 1.25;
-    korean.clockNote = "clock runs ahead (last record 23 h in the future)";
-    archive::MeterStatus latin;
-    latin.name = "north-12";
-    latin.lastResult = "failed";
-    latin.lastCause = "no answer";
-    const QStringList lines = archive::statusTable({korean, latin});
-    ASSERT_EQ(lines.size(), 3);
-    // Written out: "정수장" is six columns wide, "north-12" eight; the widest sets the column.
-    EXPECT_EQ(lines[1], QString::fromUtf8(
-                            "정수장   never                 0        0         0     1.250     0"
-                            "         0  ok (clock runs ahead (last record 23 h in the future))"));
-    EXPECT_EQ(lines[2], QString::fromUtf8(
-                            "north-12 never                 0        0         0     0.000     0"
-                            "         0  failed: no answer"));
 }
 
 }  // namespace

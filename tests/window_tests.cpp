@@ -377,24 +377,6 @@ TEST_F(WindowTest, NumbersUnderARealGermanLocale) {
 
 // Windows sharing a folder: the later ones are told at start; at exit one that finds the
 // first still open saves beside it, one that finds it gone saves the settings themselves.
-#ifndef _WIN32
-// --version answers without a display (a script over ssh, a package check).
-TEST(WindowProgram, VersionWithoutADisplay) {
-    QProcess tavrel;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    tavrel.setProcessEnvironment(env);
-    tavrel.start(TAVREL_BIN_DIR "/app/tavrel", {"--version"});
-    ASSERT_TRUE(tavrel.waitForFinished(20000));
-    EXPECT_EQ(tavrel.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(tavrel.exitCode(), 0);
-    EXPECT_TRUE(tavrel.readAllStandardOutput().startsWith("tavrel 1."))
-        << tavrel.readAllStandardError().constData();
-}
-#endif
-
 TEST_F(WindowTest, ASecondWindowInTheFolderWarnsAndNeverOverwritesTheFirst) {
     window->startUp();
     EXPECT_TRUE(warnings.isEmpty());
