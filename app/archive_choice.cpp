@@ -1,5 +1,7 @@
 #include "archive_choice.h"
 
+#include <QCoreApplication>
+
 #include <QFile>
 
 #include "archive.h"
@@ -31,7 +33,8 @@ bool saveArchiveChoice(const ArchiveChoice& choice) {
 QString addDownloadToArchive(const DownloadDriver& driver, const ArchiveChoice& choice,
                              const QString& place, int slave) {
     if (driver.logBytes().isEmpty())
-        return QStringLiteral("There is no downloaded log to add to the archive yet.");
+        return QCoreApplication::translate("ArchiveChoice",
+                                           "There is no downloaded log to add to the archive yet.");
     archive::Archive db;
     QString error;
     if (!db.open(choice.archive, &error)) return error;
@@ -48,15 +51,21 @@ QString addDownloadToArchive(const DownloadDriver& driver, const ArchiveChoice& 
     v.readFrom = driver.readFrom();
     v.bytes = driver.logBytes();
     const archive::VisitOutcome o = db.addVisit(v);
-    if (!o.error.isEmpty()) return QStringLiteral("Not added to the archive: ") + o.error;
-    QString text = QStringLiteral("Added to the archive %1 as %2: %3 new records, %4 already there")
-                       .arg(archive::shownAddress(choice.archive), choice.meter)
-                       .arg(o.recordsNew)
-                       .arg(o.recordsKnown);
-    if (o.conflicts > 0)
-        text += QStringLiteral(", %1 with another value there (the archived value kept)")
-                    .arg(o.conflicts);
-    return text + u'.';
+    if (!o.error.isEmpty())
+        return QCoreApplication::translate("ArchiveChoice", "Not added to the archive: %1")
+            .arg(o.error);
+    const QString added =
+        QCoreApplication::translate(
+            "ArchiveChoice", "Added to the archive %1 as %2: %3 new records, %4 already there.")
+            .arg(archive::shownAddress(choice.archive), choice.meter)
+            .arg(o.recordsNew)
+            .arg(o.recordsKnown);
+    if (o.conflicts == 0) return added;
+    return QCoreApplication::translate(
+               "ArchiveChoice",
+               "%1 %2 records had another value there; the archived values were kept.")
+        .arg(added)
+        .arg(o.conflicts);
 }
 
 }  // namespace tavrel

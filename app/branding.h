@@ -7,6 +7,5 @@ namespace tavrel {
 
 inline const QString kMakerName = QStringLiteral("TAVREL");
 inline const QString kMakerWebAddress = QStringLiteral("www.tavrel.example");
-inline const QString kWindowTitle = kMakerName + QStringLiteral(" 다운로드 프로그램 1.09K");
 
 }  // namespace tavrel

@@ -44,28 +44,25 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
     QFont::insertSubstitutions(QStringLiteral("굴림"),
                                {QStringLiteral("NanumGothic"), QStringLiteral("Gulim")});
     setObjectName(QStringLiteral("DwnLoad1"));
-    setWindowTitle(kWindowTitle);
-    QAction* exitItem = menuBar()->addAction(QStringLiteral("E&xit"));
-    exitItem->setObjectName(QStringLiteral("File_mnu"));
-    connect(exitItem, &QAction::triggered, this,
+    exitItem_ = menuBar()->addAction(QString());
+    exitItem_->setObjectName(QStringLiteral("File_mnu"));
+    connect(exitItem_, &QAction::triggered, this,
             [this] { guarded("File_mnu", [this] { onExitClicked(); }); });
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("SSTab1"));
     tabs_->setFixedSize(kClientWidth, kClientHeight);
-    const QString captions[5] = {
-        QStringLiteral("다운로드"), QStringLiteral("다운로드 후 결과 보기"),
-        QStringLiteral("환경설정"), QStringLiteral("유량계"), QStringLiteral("모뎀 통신")};
     for (int i = 0; i < 5; ++i) {
         auto* page = new QWidget;
         page->setObjectName(QStringLiteral("SSTab1_tab%1").arg(i));
-        tabs_->addTab(page, captions[i]);
+        tabs_->addTab(page, QString());
     }
     buildDownloadTab(tabs_->widget(0));
     buildResultsTab(tabs_->widget(1));
     buildSettingsTab(tabs_->widget(2));
     buildPanelTab(tabs_->widget(3));
     buildModemTab(tabs_->widget(4));
+    retranslate();
     tabs_->setCurrentIndex(kPanelTab);
     setCentralWidget(tabs_);
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -74,7 +71,7 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
     timer1_.setInterval(750);
     timer1_.setTimerType(Qt::PreciseTimer);  // a coarse timer may tick 5 % early
     saveDialog = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Download FileName"), proposed,
+        return QFileDialog::getSaveFileName(this, tr("Download FileName"), proposed,
                                             QStringLiteral("*.csv"));
     };
     warn = [this](const QString& text) {
@@ -84,16 +81,13 @@ DwnLoad1::DwnLoad1(Link& link, QWidget* parent)
         QMessageBox::information(this, QCoreApplication::applicationName(), text);
     };
     archiveDialog = [this](QString* archive, QString* meter) {
-        const QString file =
-            QFileDialog::getSaveFileName(this, QStringLiteral("Archive"),
-                                         archive->isEmpty() ? archive::kDefaultArchive : *archive,
-                                         QStringLiteral("Archive (*.db);;All files (*)"), nullptr,
-                                         QFileDialog::DontConfirmOverwrite);
+        const QString file = QFileDialog::getSaveFileName(
+            this, tr("Archive"), archive->isEmpty() ? archive::kDefaultArchive : *archive,
+            tr("Archive (*.db);;All files (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
         if (file.isEmpty()) return false;
         bool ok = false;
-        const QString name = QInputDialog::getText(this, QStringLiteral("Archive"),
-                                                   QStringLiteral("Meter name in the archive:"),
-                                                   QLineEdit::Normal, *meter, &ok);
+        const QString name = QInputDialog::getText(
+            this, tr("Archive"), tr("Meter name in the archive:"), QLineEdit::Normal, *meter, &ok);
         if (!ok || name.trimmed().isEmpty()) return false;
         *archive = file;
         *meter = name.trimmed();
@@ -159,9 +153,9 @@ void DwnLoad1::wireHandlers() {
 void DwnLoad1::startUp() {
     QString holder;
     if (settingsLock_.acquire(&holder) == SettingsLock::HeldElsewhere && warn) {
-        warn(QStringLiteral("Another window of this tool, %1, is using the settings in this "
-                            "folder.\n\nThis window will save its settings and phone book to "
-                            "%2 when it closes, unless that window has closed by then.")
+        warn(tr("Another window of this tool, %1, is using the settings in this "
+                "folder.\n\nThis window will save its settings and phone book to "
+                "%2 when it closes, unless that window has closed by then.")
                  .arg(holder, QString::fromLatin1(kConflictSettingsFileName)));
     }
     const QString unsaved = startUpSettings(link_.state(), *this);
@@ -174,7 +168,10 @@ void DwnLoad1::startUp() {
     }
 }
 
-void DwnLoad1::showAsDemo() { setWindowTitle(tr("%1 (demo)").arg(kWindowTitle)); }
+void DwnLoad1::showAsDemo() {
+    demo_ = true;
+    retranslate();
+}
 
 void DwnLoad1::guarded(const char* what, const std::function<void()>& body) {
     try {
@@ -270,6 +267,14 @@ void DwnLoad1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+QString DwnLoad1::operationText(const QString& operation) {
+    if (operation == u"download") return tr("A download");
+    if (operation == u"dial") return tr("Dialing");
+    if (operation == u"hang-up") return tr("Hanging up");
+    if (operation == u"front panel poll") return tr("The front panel's poll");
+    return operation;
+}
+
 void DwnLoad1::updatePortButtons() {
     const PortLock& lock = link_.portLock();
     const bool free = !lock.operationBusy();
@@ -277,7 +282,8 @@ void DwnLoad1::updatePortButtons() {
     command4_->setEnabled(free);
     command5_->setEnabled(lock.operation() != QStringLiteral("hang-up"));
     // A greyed button says why: a poll of a silent instrument keeps the port for minutes.
-    const QString why = free ? QString() : lock.operation() + QStringLiteral(" in progress");
+    const QString why =
+        free ? QString() : tr("%1 in progress").arg(operationText(lock.operation()));
     for (QPushButton* button : {command2_, command4_, command5_})
         button->setToolTip(button->isEnabled() ? QString() : why);
 }
@@ -337,8 +343,8 @@ void DwnLoad1::setFailureCause(const QString& cause) {
 void DwnLoad1::setProgress(float percent) { progress_->setValue(static_cast<int>(percent)); }
 
 void DwnLoad1::setTransfer(std::int32_t received, std::int32_t total, double secondsLeft) {
-    QString text = QStringLiteral("%1 of %2 bytes").arg(received).arg(total);
-    if (secondsLeft >= 0) text += QStringLiteral(", about %1 left").arg(durationText(secondsLeft));
+    QString text = tr("%1 of %2 bytes").arg(received).arg(total);
+    if (secondsLeft >= 0) text = tr("%1, about %2 left").arg(text, durationText(secondsLeft));
     progress_->setToolTip(text);
 }
 
@@ -363,7 +369,7 @@ void DwnLoad1::setModemStatus(const QString& text) {
 QString DwnLoad1::modemStatus() const { return modemStatus_; }
 
 void DwnLoad1::setLineSpeed(int baud) {
-    label6_->setToolTip(baud > 0 ? QStringLiteral("Line speed: %1 baud").arg(baud) : QString());
+    label6_->setToolTip(baud > 0 ? tr("Line speed: %1 baud").arg(baud) : QString());
 }
 
 void DwnLoad1::setHangUpVisible(bool visible) { command5_->setVisible(visible); }

@@ -12,11 +12,14 @@
 #include "download_driver.h"
 #include "find_dialog.h"
 #include "front_panel.h"
+#include "language.h"
 #include "log_chart.h"
 #include "modem.h"
 #include "settings_file.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -78,6 +81,11 @@ class DwnLoad1 final : public QMainWindow,
     Modem& modem() { return modem_; }
     QTimer& timer1() { return timer1_; }
     int settingsSaves() const { return saves_; }
+    // The translators the language choice of the settings tab's context menu switches, and the
+    // choice in force at start (nothing: the system's).
+    void useTranslations(Translations* translations, std::optional<Language> chosen);
+    // The title bar's text in the language of the moment.
+    static QString windowTitleText();
 
     // SettingsWidgets
     void selectPortOption(int index) override;
@@ -111,6 +119,7 @@ class DwnLoad1 final : public QMainWindow,
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void buildDownloadTab(QWidget* page);
@@ -119,6 +128,10 @@ class DwnLoad1 final : public QMainWindow,
     void buildPanelTab(QWidget* page);
     void buildModemTab(QWidget* page);
     void wireHandlers();
+    // Every caption in the language of the moment.
+    void retranslate();
+    // The settings tab's language choice: kept beside the settings and in force at once.
+    void chooseLanguage(std::optional<Language> choice);
     // The records grid's extras: its context menu, copying, and the chart window.
     void buildGridTools();
     // "Add to archive…": the last download into the archive chosen once.
@@ -128,6 +141,8 @@ class DwnLoad1 final : public QMainWindow,
     void onBrowseClicked();
     void onExitClicked();
     void updatePortButtons();
+    // What holds the port, in the window's words.
+    static QString operationText(const QString& operation);
     void saveOnce();
     // Runs a handler body so that nothing thrown inside ever leaves the event handler.
     void guarded(const char* what, const std::function<void()>& body);
@@ -149,7 +164,12 @@ class DwnLoad1 final : public QMainWindow,
     QString modemStatus_;  // Label6's text exactly as the modem sent it
     QPointer<FindDialog> finder_;
 
+    bool demo_ = false;
+    Translations* translations_ = nullptr;
+
     QTabWidget* tabs_ = nullptr;
+    QAction* exitItem_ = nullptr;
+    QMenu* languageMenu_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* label4_ = nullptr;
     QLabel* label6_ = nullptr;

@@ -13,13 +13,13 @@ FindDialog::FindDialog(QWidget* parent, QList<find::Candidate> ports,
                        std::function<void(const find::Hit&)> use)
     : QDialog(parent), ports_(std::move(ports)), use_(std::move(use)) {
     setObjectName(QStringLiteral("FindDialog"));
-    setWindowTitle(QStringLiteral("Find the instrument"));
+    setWindowTitle(tr("Find the instrument"));
     progress_ = new QLabel(this);
     progress_->setTextFormat(Qt::PlainText);
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("FindResults"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    useButton_ = buttons->addButton(QStringLiteral("Use"), QDialogButtonBox::AcceptRole);
+    useButton_ = buttons->addButton(tr("Use"), QDialogButtonBox::AcceptRole);
     useButton_->setObjectName(QStringLiteral("FindUse"));
     useButton_->setEnabled(false);
     auto* layout = new QVBoxLayout(this);
@@ -53,7 +53,7 @@ FindDialog::~FindDialog() {
 
 void FindDialog::start() {
     if (thread_ != nullptr) return;
-    progress_->setText(QStringLiteral("Searching %1 port(s)…").arg(ports_.size()));
+    progress_->setText(tr("Searching %1 port(s)…").arg(ports_.size()));
     find::FindOptions options;
     options.ports = ports_;
     options.bauds = find::likelyBauds();
@@ -64,8 +64,7 @@ void FindDialog::start() {
 }
 
 void FindDialog::probing(const QString& port, int baud, int slave) {
-    progress_->setText(
-        QStringLiteral("Trying %1 at %2 baud, slave ID %3…").arg(port).arg(baud).arg(slave));
+    progress_->setText(tr("Trying %1 at %2 baud, slave ID %3…").arg(port).arg(baud).arg(slave));
 }
 
 void FindDialog::found(const find::Hit& hit) {
@@ -74,7 +73,7 @@ void FindDialog::found(const find::Hit& hit) {
         meters_.append(hit);
         // Meters first, in the order found: their rows match meters_.
         list_->insertItem(static_cast<int>(meters_.size() - 1),
-                          QStringLiteral("Meter on %1: %2 baud, slave ID %3, %4 records (%5)")
+                          tr("Meter on %1: %2 baud, slave ID %3, %4 records (%5)")
                               .arg(where)
                               .arg(hit.baud)
                               .arg(hit.slave)
@@ -82,7 +81,7 @@ void FindDialog::found(const find::Hit& hit) {
                               .arg(hit.captions.value(0)));
         if (list_->currentRow() < 0) list_->setCurrentRow(0);
     } else if (hit.kind == find::Hit::OtherDevice) {
-        list_->addItem(QStringLiteral("Other Modbus device on %1: %2 baud, slave ID %3")
+        list_->addItem(tr("Other Modbus device on %1: %2 baud, slave ID %3")
                            .arg(where)
                            .arg(hit.baud)
                            .arg(hit.slave));
@@ -94,8 +93,8 @@ void FindDialog::found(const find::Hit& hit) {
 void FindDialog::finished() {
     thread_->deleteLater();
     thread_ = nullptr;
-    progress_->setText(meters_.isEmpty() ? QStringLiteral("No meter found.")
-                                         : QStringLiteral("Done: choose a meter and Use it."));
+    progress_->setText(meters_.isEmpty() ? tr("No meter found.")
+                                         : tr("Done: choose a meter and Use it."));
 }
 
 }  // namespace tavrel

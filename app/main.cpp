@@ -3,6 +3,7 @@
 // terminal, tcp://HOST:PORT); `--demo` puts the built-in simulated instrument behind every
 // port; `--trace FILE` writes every frame to FILE ("-" for stderr); `--documents` (the Windows
 // Start menu's shortcuts) works in the user's Documents\TAVREL. Where the files go: file_places.h.
+// `--lang ko|en` sets the window's language for this run (language.h says how it is chosen).
 // A FILE.csv the tool saved opens into the records grid and the chart.
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 
 #include "dwnload1.h"
 #include "file_places.h"
+#include "language.h"
 #include "session.h"
 #include "settings_file.h"
 #include "sim_options.h"
@@ -65,6 +67,10 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("trace"),
          QStringLiteral("Write every frame sent and received to FILE (- for stderr)."),
          QStringLiteral("FILE")},
+        {QStringLiteral("lang"),
+         QStringLiteral("The window's language: ko (Korean) or en (English). Without it, the "
+                        "language chosen in the settings tab's menu, else the system's."),
+         QStringLiteral("ko|en")},
         {QStringLiteral("documents"),
          QStringLiteral("Keep settings and downloads in Documents\\TAVREL (Windows; the Start "
                         "menu's shortcuts).")},
@@ -91,6 +97,20 @@ int main(int argc, char* argv[]) {
     if (const QString why = tavrel::applyFilePlaces(places); !why.isEmpty()) notices << why;
     if (!places.notice.isEmpty()) notices << places.notice;
 
+    // The window's language, before the first widget is made.
+    std::optional<tavrel::Language> chosen =
+        tavrel::loadLanguageChoice(tavrel::settingsPath(tavrel::kLanguageFileName));
+    if (parser.isSet(QStringLiteral("lang"))) {
+        chosen = tavrel::parseLanguage(parser.value(QStringLiteral("lang")));
+        if (!chosen) {
+            tellAtStart(QStringLiteral("--lang takes ko or en, not \"%1\"")
+                            .arg(parser.value(QStringLiteral("lang"))));
+            return 64;
+        }
+    }
+    tavrel::Translations translations;
+    translations.install(chosen.value_or(tavrel::systemLanguage()));
+
     tavrel::SessionOptions options;
     // What `find --save` kept; --port wins.
     options.ports.loadFile(tavrel::settingsPath(tavrel::kPortsFileName));
@@ -110,6 +130,7 @@ int main(int argc, char* argv[]) {
     tavrel::Session session(options);
     if (!session.traceError().isEmpty()) notices << session.traceError();
     tavrel::DwnLoad1 window(session.link());
+    window.useTranslations(&translations, chosen);
     if (options.demo) window.showAsDemo();
     window.startUp();
     window.show();

@@ -1,7 +1,8 @@
 // tavrel-screenshots: runs the window against the built-in simulated instrument (with its modem),
 // works every tab as a technician would (dial, download, front panel) and saves a picture of each
 // tab. Run with QT_QPA_PLATFORM=offscreen where there is no display (scripts/screenshots.sh).
-//   tavrel-screenshots [FOLDER [PREFIX]]   PREFIX starts every file name ("windows-").
+//   tavrel-screenshots [FOLDER [PREFIX [LANG]]]   PREFIX starts every file name ("windows-"),
+//   LANG is ko (the default) or en.
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <cstdio>
 
 #include "dwnload1.h"
+#include "language.h"
 #include "local_text.h"
 #include "session.h"
 
@@ -42,6 +44,15 @@ int main(int argc, char* argv[]) {
             .absolutePath();
     QDir().mkpath(out);
     const QString prefix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const tavrel::Language language =
+        tavrel::parseLanguage(argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString())
+            .value_or(tavrel::Language::Korean);
+    tavrel::Translations translations;
+    if (!translations.install(language)) {
+        std::fprintf(stderr, "tavrel-screenshots: no translation for %s\n",
+                     qPrintable(tavrel::languageCode(language)));
+        return 1;
+    }
     const auto file = [&](const char* name) {
         return out + u'/' + prefix + QString::fromLatin1(name);
     };

@@ -1,5 +1,7 @@
 #include "chart_data.h"
 
+#include <QCoreApplication>
+
 #include "record_decoding.h"
 
 #include <QDateTime>
@@ -154,9 +156,9 @@ QString stampText(qint64 msecs) {
 }
 
 QString overRangeMeaning(double mark) {
-    if (mark > 0) return QStringLiteral("over range (1E+37)");
-    if (mark < -1) return QStringLiteral("over range, negative (-1E+37)");
-    return QStringLiteral("negative underflow (-1E-37)");
+    if (mark > 0) return QCoreApplication::translate("ChartData", "over range (1E+37)");
+    if (mark < -1) return QCoreApplication::translate("ChartData", "over range, negative (-1E+37)");
+    return QCoreApplication::translate("ChartData", "negative underflow (-1E-37)");
 }
 
 QList<TimeTick> timeTicks(qint64 from, qint64 to, int most) {

@@ -35,8 +35,6 @@ constexpr double kMark = 5;  // half the width of an over-range mark
 
 QColor colorOf(int channel) { return channelColor(channel); }
 
-QString tr(const char* text) { return QCoreApplication::translate("ChartPicture", text); }
-
 // The points of `points` (sorted by x) from x0 to x1.
 std::pair<const QPointF*, const QPointF*> within(const QVector<QPointF>& points, double x0,
                                                  double x1) {
@@ -67,9 +65,12 @@ QStringList valuesAt(const ChannelLine& line, double t, QList<double>* numbers =
 QString duration(qint64 ms) {
     const qint64 minutes = std::llabs(ms) / 60000;
     QStringList parts;
-    if (minutes >= 1440) parts << tr("%1 d").arg(minutes / 1440);
-    if (minutes % 1440 >= 60) parts << tr("%1 h").arg(minutes % 1440 / 60);
-    if (minutes % 60 != 0 || parts.isEmpty()) parts << tr("%1 min").arg(minutes % 60);
+    if (minutes >= 1440)
+        parts << QCoreApplication::translate("ChartPicture", "%1 d").arg(minutes / 1440);
+    if (minutes % 1440 >= 60)
+        parts << QCoreApplication::translate("ChartPicture", "%1 h").arg(minutes % 1440 / 60);
+    if (minutes % 60 != 0 || parts.isEmpty())
+        parts << QCoreApplication::translate("ChartPicture", "%1 min").arg(minutes % 60);
     return (ms < 0 ? QStringLiteral("-") : QStringLiteral("+")) + parts.join(u' ');
 }
 
@@ -93,7 +94,8 @@ Arrangement arrangeChannels(const ChartData& data, const QList<bool>& visible,
         if (data.channels[k].used() && visible.value(k, false)) shown.append(k);
     if (shown.isEmpty()) return out;
     if (mode == ChartMode::Normalised) {
-        out.scales.append({tr("0 = lowest, 1 = highest"), shown});
+        out.scales.append(
+            {QCoreApplication::translate("ChartPicture", "0 = lowest, 1 = highest"), shown});
         out.lanes.append(QList<int>{0});
         return out;
     }
@@ -445,12 +447,12 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
         });
     }
     if (marks)
-        entry(tr("over range"), -1, [&](QPointF at) {
+        entry(QCoreApplication::translate("ChartPicture", "over range"), -1, [&](QPointF at) {
             drawMark(p, at + QPointF(-4, -1), true, Qt::lightGray);
             drawMark(p, at + QPointF(4, 1), false, Qt::lightGray);
         });
     if (!data_.breaks.isEmpty())
-        entry(tr("time steps back"), -1, [&](QPointF at) {
+        entry(QCoreApplication::translate("ChartPicture", "time steps back"), -1, [&](QPointF at) {
             p.setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
             p.drawLine(at - QPointF(0, 6), at + QPointF(0, 6));
         });
@@ -541,7 +543,9 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
     }
     if (lanes == 0) {
         p.setPen(Qt::gray);
-        p.drawText(plot_, Qt::AlignCenter, tr("No channel shown: click a caption above"));
+        p.drawText(
+            plot_, Qt::AlignCenter,
+            QCoreApplication::translate("ChartPicture", "No channel shown: click a caption above"));
     }
 
     // The lines: each visible channel's runs, a pixel column down to its lowest and highest.
@@ -649,7 +653,9 @@ QString ChartPicture::readoutAt(double t) const {
         const QStringList values = valuesAt(data_.channels[k], static_cast<double>(*at));
         text += QStringLiteral("   %1: %2")
                     .arg(data_.channels[k].caption.trimmed(),
-                         values.isEmpty() ? tr("missing") : values.join(tr(" then ")));
+                         values.isEmpty()
+                             ? QCoreApplication::translate("ChartPicture", "missing")
+                             : values.join(QCoreApplication::translate("ChartPicture", " then ")));
     }
     return text;
 }
@@ -667,7 +673,7 @@ QString ChartPicture::differences(double a, double b) const {
         valuesAt(data_.channels[k], static_cast<double>(*from), &before);
         valuesAt(data_.channels[k], static_cast<double>(*to), &after);
         // Of two records at one stamp, the later one counts.
-        QString change = tr("missing");
+        QString change = QCoreApplication::translate("ChartPicture", "missing");
         if (!before.isEmpty() && !after.isEmpty()) {
             const double d = after.last() - before.last();
             change = (d > 0 ? QStringLiteral("+") : QString()) + chartNumber(d);
@@ -691,7 +697,7 @@ bool ChartPicture::save(const QString& name, QSize size, QString* error) {
     const QString suffix = QFileInfo(name).suffix().toLower();
     if (suffix == QStringLiteral("png")) {
         if (!image(size).save(&buffer, "PNG")) {
-            *error = tr("the image could not be made");
+            *error = QCoreApplication::translate("ChartPicture", "the image could not be made");
             return false;
         }
     } else if (suffix == QStringLiteral("pdf")) {
@@ -721,9 +727,9 @@ bool ChartPicture::save(const QString& name, QSize size, QString* error) {
 #endif
     } else {
 #ifdef TAVREL_HAVE_SVG
-        *error = tr("say .png, .svg or .pdf");
+        *error = QCoreApplication::translate("ChartPicture", "say .png, .svg or .pdf");
 #else
-        *error = tr("say .png or .pdf");
+        *error = QCoreApplication::translate("ChartPicture", "say .png or .pdf");
 #endif
         return false;
     }
@@ -740,12 +746,16 @@ void ChartPicture::paintReport(QPainter& p, const QRectF& page) {
     p.setPen(kInk);
     p.setFont(big);
     p.drawText(QRectF(page.left(), y, page.width(), 30), Qt::AlignLeft | Qt::AlignVCenter,
-               tr("Log chart"));
+               QCoreApplication::translate("ChartPicture", "Log chart"));
     y += 34;
     p.setFont(font);
     for (const QString& line :
-         {tr("File / meter: %1").arg(subject_.isEmpty() ? tr("(the last download)") : subject_),
-          tr("Range: %1 – %2").arg(stampText(from_), stampText(to_))}) {
+         {QCoreApplication::translate("ChartPicture", "File / meter: %1")
+              .arg(subject_.isEmpty()
+                       ? QCoreApplication::translate("ChartPicture", "(the last download)")
+                       : subject_),
+          QCoreApplication::translate("ChartPicture", "Range: %1 – %2")
+              .arg(stampText(from_), stampText(to_))}) {
         p.drawText(QRectF(page.left(), y, page.width(), fm.height()), Qt::AlignLeft, line);
         y += fm.height() + 2;
     }
@@ -759,8 +769,11 @@ void ChartPicture::paintReport(QPainter& p, const QRectF& page) {
     paint(p, QRectF(page.left(), y + 4, page.width(), page.bottom() - y - 4 - table));
     subject_ = subject;
     y = page.bottom() - table + 8;
-    const QStringList heads{tr("Channel"), tr("Lowest"), tr("Highest"), tr("Mean"),
-                            tr("Over range")};
+    const QStringList heads{QCoreApplication::translate("ChartPicture", "Channel"),
+                            QCoreApplication::translate("ChartPicture", "Lowest"),
+                            QCoreApplication::translate("ChartPicture", "Highest"),
+                            QCoreApplication::translate("ChartPicture", "Mean"),
+                            QCoreApplication::translate("ChartPicture", "Over range")};
     const double first = page.width() * 0.36;
     const double other = (page.width() - first) / 4;
     const auto cell = [&](int c, const QString& text, const QColor& color) {
@@ -780,7 +793,9 @@ void ChartPicture::paintReport(QPainter& p, const QRectF& page) {
     for (const int k : shown) {
         y += rowHeight;
         const RangeStats s = rangeStats(data_.channels[k], from_, to_);
-        const auto number = [&s](double v) { return s.count > 0 ? chartNumber(v) : tr("–"); };
+        const auto number = [&s](double v) {
+            return s.count > 0 ? chartNumber(v) : QCoreApplication::translate("ChartPicture", "–");
+        };
         const QString cells[] = {data_.channels[k].caption.trimmed(), number(s.min), number(s.max),
                                  number(s.mean), QString::number(s.overRange)};
         for (int c = 0; c < 5; ++c) cell(c, cells[c], c == 0 ? colorOf(k) : kInk);

@@ -1,5 +1,7 @@
 #include "log_table.h"
 
+#include <QCoreApplication>
+
 #include <QLocale>
 #include <cstring>
 #include <ctime>
@@ -66,7 +68,8 @@ bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error) {
     const QString header = decodeLocal(lines.value(0)).remove(u'\r');
     const QStringList names = header.split(u',');
     if (names.value(0) != kStampHeader || names.size() < 2) {
-        *error = QStringLiteral("not a log the tool wrote (its first line is not \"%1,...\")")
+        *error = QCoreApplication::translate(
+                     "LogTable", "not a log the tool wrote (its first line is not \"%1,...\")")
                      .arg(kStampHeader);
         return false;
     }
@@ -86,7 +89,7 @@ bool readLogCsv(const QByteArray& bytes, LogTable* table, QString* error) {
         table->rows.append(fields);
     }
     if (table->rows.isEmpty()) {
-        *error = QStringLiteral("the log holds no records");
+        *error = QCoreApplication::translate("LogTable", "the log holds no records");
         return false;
     }
     if (!parseStamp(table->rows.first().first())) {

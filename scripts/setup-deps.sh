@@ -6,7 +6,7 @@ set -euo pipefail
 # Real package names only: dpkg-query never reports a virtual package as installed.
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  qt6-base-dev qt6-svg-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libqt6sql6-sqlite libqt6sql6-psql postgresql chromium
   libgtest-dev libbenchmark-dev
   fonts-nanum socat mbpoll xvfb xauth strace

@@ -185,7 +185,7 @@ TEST_F(WindowTest, RealTimerFirstTickAndLeavingTheTabMidPoll) {
     EXPECT_EQ(window->frontPanel().polls(), 1);
     EXPECT_GE(firstTick, 740);
     EXPECT_LT(firstTick, 1500);
-    EXPECT_EQ(tooltipDuringPoll, "front panel poll in progress");
+    EXPECT_EQ(tooltipDuringPoll, "The front panel's poll in progress");
     EXPECT_FALSE(window->timer1().isActive());
     QTest::qWait(900);
     EXPECT_EQ(window->frontPanel().polls(), 1);  // no tick after the tab was left
@@ -306,10 +306,9 @@ TEST_F(WindowTest, FindTheInstrumentAndUseIt) {
     const QString device = sim.device;
     window->startUp();
     window->findPorts = [&] { return QList<find::Candidate>{{device, QString(), QString()}}; };
-    auto* page = widget<QWidget>("SSTab1_tab2");
-    ASSERT_EQ(page->actions().size(), 1);
-    EXPECT_EQ(page->actions()[0]->text(), "Find the instrument…");
-    page->actions()[0]->trigger();
+    auto* find = widget<QAction>("FindAction");
+    EXPECT_EQ(find->text(), "Find the instrument…");
+    find->trigger();
     ASSERT_NE(window->finder(), nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(!window->finder()->running(), 30000);
     auto* results = window->finder()->findChild<QListWidget*>("FindResults");

@@ -1,5 +1,6 @@
 #include "settings_file.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -236,14 +237,20 @@ QString startUpSettings(ProgramState& state, SettingsWidgets& widgets) {
     const QFileInfo file(settingsPath(kSettingsFileName));
     if (!file.exists()) {
         if (!CreateDefaultSettings())
-            why = QStringLiteral("the folder %1 takes no new files").arg(file.absolutePath());
+            why = QCoreApplication::translate("Settings", "the folder %1 takes no new files")
+                      .arg(QDir::toNativeSeparators(file.absolutePath()));
     } else if (!file.isWritable()) {
-        why = QStringLiteral("%1 is read-only").arg(file.absoluteFilePath());
+        why = QCoreApplication::translate("Settings", "%1 is read-only")
+                  .arg(QDir::toNativeSeparators(file.absoluteFilePath()));
     }
     LoadSettings(state, widgets);
-    return why.isEmpty() ? why
-                         : QStringLiteral("Settings will not be saved: ") + why +
-                               QStringLiteral("; the defaults are in use.");
+    // Said in the window's language; the headless tool, which loads no translation, says it
+    // in English as it always has.
+    return why.isEmpty()
+               ? why
+               : QCoreApplication::translate(
+                     "Settings", "Settings will not be saved: %1; the defaults are in use.")
+                     .arg(why);
 }
 
 }  // namespace tavrel
