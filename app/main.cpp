@@ -109,7 +109,12 @@ int main(int argc, char* argv[]) {
         }
     }
     tavrel::Translations translations;
-    translations.install(chosen.value_or(tavrel::systemLanguage()));
+    if (!translations.install(chosen.value_or(tavrel::systemLanguage()))) {
+        // A broken installation: said, and the window shows the texts built into it.
+        notices << QStringLiteral("tavrel_%1.qm is not in %2: the window shows its built-in texts.")
+                       .arg(tavrel::languageCode(translations.language()),
+                            tavrel::translationFolders().join(QStringLiteral(", ")));
+    }
 
     tavrel::SessionOptions options;
     // What `find --save` kept; --port wins.

@@ -18,7 +18,8 @@ for f in bin/tavrel bin/tavrel-cli bin/tavrel-sim bin/tavrel-desktop \
   share/icons/hicolor/256x256/apps/tavrel.png share/man/man1/tavrel.1 share/man/man1/tavrel-cli.1 \
   share/man/man1/tavrel-sim.1 share/bash-completion/completions/tavrel-cli \
   share/doc/tavrel/collect.md share/doc/tavrel/examples/tavrel-collect.timer \
-  lib/tavrel/tavrel-plot.so; do
+  lib/tavrel/tavrel-plot.so share/tavrel/translations/tavrel_ko.qm \
+  share/tavrel/translations/tavrel_en.qm; do
   [ -e "$work/prefix/$f" ] || say "not installed: $f"
 done
 extra=$(cd "$work/prefix" && find . -type f | grep -E 'test|bench|fuzz|screenshot|render_icons|make_seeds')
@@ -27,6 +28,13 @@ appstreamcli validate --no-net "$work/prefix/share/metainfo/org.tavrel.Tavreldwn
   >"$work/appstream.log" 2>&1 || { cat "$work/appstream.log"; say "metainfo does not validate"; }
 grep -q '^Categories=Utility;Engineering;' "$work/prefix/share/applications/org.tavrel.Tavreldwn.desktop" ||
   say "desktop entry categories"
+# The launcher and the software centre speak both of the window's languages.
+for key in Name GenericName Comment Keywords; do
+  grep -q "^$key\[ko\]=" "$work/prefix/share/applications/org.tavrel.Tavreldwn.desktop" ||
+    say "desktop entry has no Korean $key"
+done
+[ "$(grep -c 'xml:lang="ko"' "$work/prefix/share/metainfo/org.tavrel.Tavreldwn.metainfo.xml")" -ge 4 ] ||
+  say "metainfo lacks its Korean name, summary and description"
 
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) ||
   { tail -n 20 "$work/cpack.log"; say "cpack failed"; }
@@ -67,6 +75,12 @@ if [ -n "$deb" ]; then
      >"$work/gui.log" 2>&1)
   [ $? -eq 124 ] || { cat "$work/gui.log"; say "tavrel --demo did not stay up"; }
   [ -f "$work/home/Tavrel/Demo/Tavreldwn.ini" ] || say "tavrel --demo did not work in ~/Tavrel/Demo"
+  # The window finds its languages where the package put them (it says so when it does not).
+  for lang in ko en; do
+    (cd "$work/run" && HOME="$work/home" QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel" --demo \
+       --lang $lang >"$work/lang.log" 2>&1)
+    ! grep -q "qm is not in" "$work/lang.log" || { cat "$work/lang.log"; say "no $lang texts"; }
+  done
   [ ! -e "$work/run/Tavreldwn.ini" ] || say "tavrel --demo made settings where it started"
   # From the desktop the window works in ~/Tavrel, made on first start.
   HOME="$work/home" QT_QPA_PLATFORM=offscreen timeout 3 "$bin/tavrel-desktop" >/dev/null 2>&1
