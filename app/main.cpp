@@ -92,10 +92,10 @@ int main(int argc, char* argv[]) {
 
     // Before any file is touched: the demo's folder, the user's documents or the fallback.
     QStringList notices;
-    const tavrel::FilePlaces places = tavrel::placeFiles(tavrel::systemPlaceInputs(
-        parser.isSet(QStringLiteral("demo")), parser.isSet(QStringLiteral("documents"))));
+    const tavrel::PlaceInputs placeInputs = tavrel::systemPlaceInputs(
+        parser.isSet(QStringLiteral("demo")), parser.isSet(QStringLiteral("documents")));
+    const tavrel::FilePlaces places = tavrel::placeFiles(placeInputs);
     if (const QString why = tavrel::applyFilePlaces(places); !why.isEmpty()) notices << why;
-    if (!places.notice.isEmpty()) notices << places.notice;
 
     // The window's language, before the first widget is made.
     std::optional<tavrel::Language> chosen =
@@ -115,6 +115,9 @@ int main(int argc, char* argv[]) {
                        .arg(tavrel::languageCode(translations.language()),
                             tavrel::translationFolders().join(QStringLiteral(", ")));
     }
+
+    // Where the files went, said in the window's language now that it is known.
+    if (!places.notice.isEmpty()) notices << tavrel::placeFiles(placeInputs).notice;
 
     tavrel::SessionOptions options;
     // What `find --save` kept; --port wins.

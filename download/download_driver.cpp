@@ -1,5 +1,7 @@
 #include "download_driver.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -45,9 +47,16 @@ int logBlockBytes(int lineBaud) {
 
 QString durationText(double seconds) {
     const auto s = static_cast<long>(std::ceil(std::max(0.0, seconds)));
-    if (s < 60) return QStringLiteral("%1 s").arg(s);
-    if (s < 3600) return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
-    return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0'));
+    // In the window's language; the headless tool loads no translation and keeps these.
+    if (s < 60) return QCoreApplication::translate("Duration", "%1 s").arg(s);
+    if (s < 3600) {
+        return QCoreApplication::translate("Duration", "%1 min %2 s")
+            .arg(s / 60)
+            .arg(s % 60, 2, 10, QChar(u'0'));
+    }
+    return QCoreApplication::translate("Duration", "%1 h %2 min")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QChar(u'0'));
 }
 
 DownloadDriver::DownloadDriver(Link& link, FlexGrid& grid, DownloadView& view)

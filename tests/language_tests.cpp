@@ -199,10 +199,11 @@ TEST(Translations, BothLanguagesCompleteAndCurrent) {
     }
     QProcess lupdate;
     lupdate.setProcessChannelMode(QProcess::MergedChannels);
-    lupdate.start(QStringLiteral(TAVREL_LUPDATE),
-                  QStringList{"-no-obsolete", "-locations", "none", source + "/app",
-                              source + "/chart", source + "/shell", "-ts"} +
-                      files);
+    lupdate.start(
+        QStringLiteral(TAVREL_LUPDATE),
+        QStringList{"-no-obsolete", "-locations", "none", source + "/app", source + "/chart",
+                    source + "/shell", source + "/download/download_driver.cpp", "-ts"} +
+            files);
     ASSERT_TRUE(lupdate.waitForFinished(120000));
     ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAll().toStdString();
 

@@ -127,6 +127,21 @@
     </message>
 </context>
 <context>
+    <name>Duration</name>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+</context>
+<context>
     <name>LogTable</name>
     <message>
         <source>not a log the tool wrote (its first line is not &quot;%1,...&quot;)</source>

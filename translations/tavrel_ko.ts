@@ -127,6 +127,21 @@
     </message>
 </context>
 <context>
+    <name>Duration</name>
+    <message>
+        <source>%1 s</source>
+        <translation>%1초</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1분 %2초</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1시간 %2분</translation>
+    </message>
+</context>
+<context>
     <name>LogTable</name>
     <message>
         <source>not a log the tool wrote (its first line is not &quot;%1,...&quot;)</source>
