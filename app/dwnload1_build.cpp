@@ -451,9 +451,11 @@ void DwnLoad1::useTranslations(Translations* translations, std::optional<Languag
 }
 
 void DwnLoad1::chooseLanguage(std::optional<Language> choice) {
-    if (!saveLanguageChoice(settingsPath(kLanguageFileName), choice) && warn)
-        warn(tr("The language cannot be kept in this folder: it lasts until the window closes."));
+    const bool kept = saveLanguageChoice(settingsPath(kLanguageFileName), choice);
     if (translations_ != nullptr) translations_->install(choice.value_or(systemLanguage()));
+    // Said in the language just chosen.
+    if (!kept && warn)
+        warn(tr("The language cannot be kept in this folder: it lasts until the window closes."));
 }
 
 }  // namespace tavrel

@@ -1,6 +1,7 @@
 #include "find_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -44,6 +45,16 @@ FindDialog::FindDialog(QWidget* parent, QList<find::Candidate> ports,
         QMetaObject::invokeMethod(
             this, [this, hit] { found(hit); }, Qt::QueuedConnection);
     };
+}
+
+void FindDialog::changeEvent(QEvent* event) {
+    // A language chosen while the search runs: the title and the button at once, the progress
+    // with the next port tried.
+    if (event->type() == QEvent::LanguageChange) {
+        setWindowTitle(tr("Find the instrument"));
+        useButton_->setText(tr("Use"));
+    }
+    QDialog::changeEvent(event);
 }
 
 FindDialog::~FindDialog() {

@@ -27,6 +27,9 @@ class FindDialog final : public QDialog {
     void start();
     bool running() const { return thread_ != nullptr; }
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void probing(const QString& port, int baud, int slave);
     void found(const find::Hit& hit);

@@ -222,33 +222,30 @@ QString withSuffix(const QString& name, const QString& filter) {
 }
 
 ChartWindow::ChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setWindowTitle(tr("Chart"));
     setFont(chartFont());
     choices_ = loadChartChoices(chartChoicesFile());
     chart_ = new LogChart(this);
     mode_ = new QComboBox(this);
-    mode_->addItems({tr("Lanes by unit"), tr("Overlay"), tr("Normalised")});
-    lock_ = new QCheckBox(tr("Lock y"), this);
-    auto* box = new QCheckBox(tr("Zoom box"), this);
-    auto* reset = new QPushButton(tr("Reset"), this);
-    auto* save = new QPushButton(tr("Save image…"), this);
-    auto* exportRange = new QPushButton(tr("Export shown range…"), this);
-    auto* print = new QPushButton(tr("Print…"), this);
+    mode_->addItems({QString(), QString(), QString()});
+    lock_ = new QCheckBox(this);
+    box_ = new QCheckBox(this);
+    reset_ = new QPushButton(this);
+    save_ = new QPushButton(this);
+    export_ = new QPushButton(this);
+    print_ = new QPushButton(this);
     readout_ = new QLabel(this);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     readout_->setTextFormat(Qt::PlainText);  // captions come from the instrument
     readout_->setWordWrap(true);
     stats_ = new QTableWidget(0, 5, this);
     stats_->setObjectName(QStringLiteral("RangeStats"));
-    stats_->setHorizontalHeaderLabels(
-        {tr("Shown range"), tr("Lowest"), tr("Highest"), tr("Mean"), tr("Over range")});
     stats_->verticalHeader()->hide();
     stats_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stats_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     stats_->verticalHeader()->setDefaultSectionSize(stats_->fontMetrics().height() + 6);
     auto* controls = new QHBoxLayout;
     for (QWidget* w :
-         std::initializer_list<QWidget*>{mode_, lock_, box, reset, save, exportRange, print})
+         std::initializer_list<QWidget*>{mode_, lock_, box_, reset_, save_, export_, print_})
         controls->addWidget(w);
     controls->addStretch();
     // The chart takes what the figures (as tall as their rows) and the read-out leave.
@@ -263,13 +260,13 @@ ChartWindow::ChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         chart_->picture().setYLocked(on);
         chart_->refresh();
     });
-    connect(box, &QCheckBox::toggled, chart_, &LogChart::setBoxMode);
-    connect(reset, &QPushButton::clicked, chart_, &LogChart::resetZoom);
+    connect(box_, &QCheckBox::toggled, chart_, &LogChart::setBoxMode);
+    connect(reset_, &QPushButton::clicked, chart_, &LogChart::resetZoom);
     connect(chart_, &LogChart::readout, readout_, &QLabel::setText);
     connect(chart_, &LogChart::rangeChanged, this, &ChartWindow::showStats);
-    connect(save, &QPushButton::clicked, this, &ChartWindow::saveImage);
-    connect(exportRange, &QPushButton::clicked, this, &ChartWindow::askExport);
-    connect(print, &QPushButton::clicked, this, &ChartWindow::print);
+    connect(save_, &QPushButton::clicked, this, &ChartWindow::saveImage);
+    connect(export_, &QPushButton::clicked, this, &ChartWindow::askExport);
+    connect(print_, &QPushButton::clicked, this, &ChartWindow::print);
     chart_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chart_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu;
@@ -280,10 +277,32 @@ ChartWindow::ChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
                         QString* chosen) {
         return QFileDialog::getSaveFileName(this, title, proposed, filters, chosen);
     };
+    retranslate();
+    resize(1000, 680);
+}
+
+void ChartWindow::retranslate() {
+    const QString subject = chart_->picture().subject();
+    setWindowTitle(subject.isEmpty() ? tr("Chart") : tr("Chart: %1").arg(subject));
+    const QString modes[3] = {tr("Lanes by unit"), tr("Overlay"), tr("Normalised")};
+    for (int i = 0; i < 3; ++i) mode_->setItemText(i, modes[i]);
+    lock_->setText(tr("Lock y"));
+    box_->setText(tr("Zoom box"));
+    reset_->setText(tr("Reset"));
+    save_->setText(tr("Save image…"));
+    export_->setText(tr("Export shown range…"));
+    print_->setText(tr("Print…"));
+    stats_->setHorizontalHeaderLabels(
+        {tr("Shown range"), tr("Lowest"), tr("Highest"), tr("Mean"), tr("Over range")});
     readout_->setText(
         tr("Wheel or + -: zoom   Drag or arrows: pan   Shift+drag: zoom box   Home: whole log   "
            "Click: pin a cursor   Caption: show or hide   Right button: lanes, export"));
-    resize(1000, 680);
+    chart_->refresh();  // the legend's and the marks' words
+}
+
+void ChartWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
 }
 
 void ChartWindow::setLog(const LogTable& table, int channel, const QString& subject) {

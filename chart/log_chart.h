@@ -15,6 +15,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QMenu;
 class QTableWidget;
 
@@ -103,7 +104,12 @@ class ChartWindow final : public QWidget {
     void askExport();
     void print();
 
+  protected:
+    // A language chosen in the main window reaches an open chart at once.
+    void changeEvent(QEvent* event) override;
+
   private:
+    void retranslate();
     void showStats();
     void remember();
     void warn(const QString& title, const QString& text);
@@ -112,6 +118,11 @@ class ChartWindow final : public QWidget {
     LogChart* chart_;
     QComboBox* mode_;
     QCheckBox* lock_;
+    QCheckBox* box_;
+    QPushButton* reset_;
+    QPushButton* save_;
+    QPushButton* export_;
+    QPushButton* print_;
     QLabel* readout_;
     QTableWidget* stats_;
     ChartChoices choices_;

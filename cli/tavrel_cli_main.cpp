@@ -116,8 +116,8 @@ int runDownload(tavrel::Link& link, const QCommandLineParser& parser,
                 r.outcome.conflicts, console(read).constData(),
                 static_cast<long long>(r.visit.wireBytes));
             if (!r.outcome.newSeries.isEmpty())
-                std::printf("Another instrument, kept apart as series %d of %s: %s\n", r.outcome.series,
-                            console(options.meter).constData(),
+                std::printf("Another instrument, kept apart as series %d of %s: %s\n",
+                            r.outcome.series, console(options.meter).constData(),
                             console(r.outcome.newSeries).constData());
         }
     }
@@ -286,7 +286,8 @@ int main(int argc, char* argv[]) {
     if (args.size() != 1 ||
         (command != QStringLiteral("download") && command != QStringLiteral("panel") &&
          command != QStringLiteral("collect"))) {
-        return usageError(QStringLiteral("say download, panel, plot, collect, export or meters"));
+        return usageError(QStringLiteral(
+            "say download, panel, plot, collect, export, meters, conflicts, status or find"));
     }
     if (parser.isSet(QStringLiteral("plot")) && command != QStringLiteral("download"))
         return usageError(QStringLiteral("--plot goes with download"));

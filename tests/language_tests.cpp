@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -151,6 +152,9 @@ TEST_F(LanguageWindow, EnglishCaptionsTheToolsOwnStatusesAndASwitchAtOnce) {
     window->startUp();
     widget<QPushButton>("Command2")->click();
     EXPECT_EQ(widget<QLabel>("Label4")->text(), "Finished. Data in File");
+    window->openChart(-1);
+    ASSERT_NE(window->chartWindow(), nullptr);
+    EXPECT_EQ(window->chartWindow()->windowTitle(), "Chart");
 
     // Korean from the settings tab's menu: kept beside the settings, the window Korean at once,
     // what the download put into the widgets untouched.
@@ -166,6 +170,9 @@ TEST_F(LanguageWindow, EnglishCaptionsTheToolsOwnStatusesAndASwitchAtOnce) {
     EXPECT_EQ(widget<QAction>("FindAction")->text(), "유량계 찾기…");
     EXPECT_EQ(widget<QLabel>("Label4")->text(), "Finished. Data in File");
     EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), "Flow m3/h");
+    // The chart open beside it too.
+    EXPECT_EQ(window->chartWindow()->windowTitle(), "차트");
+    EXPECT_EQ(window->chartWindow()->statsTable()->horizontalHeaderItem(0)->text(), "보이는 범위");
 
     // Back to the system's choice: the file goes; the settings file never holds the language.
     widget<QAction>("LanguageSystem")->trigger();
