@@ -263,6 +263,10 @@ sys.exit(0 if ok else 1)"
 # its own folder, the window's title saying so; a picture of it in wine's own desktop, which
 # draws title bars (a bare X server draws none).
 documents=$(winepath -u "$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')\\Documents")
+# wine links the user's Documents to the Linux home folder: a folder of the prefix's own instead,
+# so that the test writes nothing there, and wine (whose names ignore letter case) does not take
+# the Linux demo's ~/Tavrel for Documents\TAVREL.
+if [ -L "$documents" ]; then rm "$documents" && mkdir "$documents"; fi
 rm -rf "$documents/TAVREL"
 shot=$win/screenshots/windows-demo-title.png
 # wine draws title bars in its Tahoma, which has no Hangul: linked to NanumGothic, as a Korean
