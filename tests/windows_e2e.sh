@@ -82,7 +82,9 @@ without_stamps() { cut -d, -f2- "$1"; }
 
 for locale in en_US.UTF-8 ko_KR.UTF-8; do
   start_sim "$work/$locale.dev" --pty "${sim_options[@]}"
-  map_com1 "$(head -n1 "$work/$locale.dev")"
+  # wine keeps the date and time formats of the locale its server started under for every
+  # program that follows: the server started again under this one, whatever the caller's.
+  LANG=$locale LC_ALL=$locale map_com1 "$(head -n1 "$work/$locale.dev")"
   mkdir -p "$work/$locale"
   (cd "$work/$locale" && LANG=$locale LC_ALL=$locale "$run" "$win/cli/tavrel-cli.exe" download \
      --out win.csv >out.txt 2>&1) || true
