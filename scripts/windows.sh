@@ -42,7 +42,9 @@ if [ ! -x build/sim/tavrel-sim ] || [ ! -x build/cli/tavrel-cli ]; then
   cmake --preset default >/dev/null
   cmake --build --preset default -j"$(nproc)" --target tavrel-sim tavrel-cli
 fi
-export WINEPREFIX=$PWD/$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No desktop entries or icons in the Linux home folder for the installer's Start-menu shortcuts.
+export WINEPREFIX=$PWD/$out/wineprefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # No Windows test may open a real serial port: every test runs where they are /dev/null, and
 # a wineserver started elsewhere (which would see the real ones) is ended first.
 scripts/without-serial-ports.sh bash -ec '
