@@ -33,13 +33,6 @@
 namespace tavrel::test {
 namespace {
 
-// A local TCP port nobody listens on, for tavrel-sim as a device server.
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // The CSV a single `tavrel-cli download` writes from the same instrument.
 QByteArray singleDownload(const QString& dir, const QStringList& where) {
     const QString out = QDir(dir).filePath("single.csv");
