@@ -244,8 +244,9 @@ TEST_P(ArchiveTest, AnArchiveOfTheFirstSchemaIsUpgraded) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveTest, ::testing::Values("sqlite", "postgresql"));
 
-// Years, worked out by hand: the last record lands in the year nearest the visit, whatever the
-// instrument's clock; 29 February of a year without one stays between its neighbours.
+// Years, worked out by hand: the last record lands in the year nearest the visit, even three
+// weeks off; 29 February of a year without one stays between its neighbours. (Clocks up to a day
+// ahead or behind over New Year, and 29 February of a leap year, are the soak's.)
 TEST(LogYears, NearestTheVisitAndALeapDayInPlace) {
     using archive::Entry;
     struct Case {
@@ -259,31 +260,10 @@ TEST(LogYears, NearestTheVisitAndALeapDayInPlace) {
         return Entry{1, month, day, hour, minute, 1.0F};
     };
     const Case cases[] = {
-        {"five minutes ahead",
-         wall(2026, 12, 7, 10, 0),
-         {e(12, 7, 9, 45), e(12, 7, 10, 5)},
-         {"2026-12-07 09:45:00", "2026-12-07 10:05:00"},
-         {}},
-        {"nine hours ahead over New Year",
-         wall(2026, 12, 31, 23, 30),
-         {e(12, 31, 23, 45), e(1, 1, 9, 0)},
-         {"2026-12-31 23:45:00", "2027-01-01 09:00:00"},
-         {}},
-        {"behind over New Year",
-         wall(2027, 1, 1, 0, 30),
-         {e(12, 31, 23, 45)},
-         {"2026-12-31 23:45:00"},
-         {}},
         {"three weeks behind",
          wall(2027, 1, 10, 2, 0),
          {e(12, 19, 23, 0), e(12, 20, 1, 0)},
          {"2026-12-19 23:00:00", "2026-12-20 01:00:00"},
-         {}},
-        {"a day ahead", wall(2026, 6, 30, 23, 0), {e(7, 1, 22, 0)}, {"2026-07-01 22:00:00"}, {}},
-        {"leap year",
-         wall(2028, 3, 1, 1, 0),
-         {e(2, 28, 23, 45), e(2, 29, 0, 0), e(3, 1, 0, 0)},
-         {"2028-02-28 23:45:00", "2028-02-29 00:00:00", "2028-03-01 00:00:00"},
          {}},
         {"29 February of 2027",
          wall(2027, 3, 1, 1, 0),
