@@ -293,7 +293,8 @@ TEST_F(EndToEnd, FindTellsEachMetersPortSpeedAndId) {
 // 38400): the device itself, with that speed refused when the port opens.
 class SpeedRefusingPort final : public CommPort {
   public:
-    SpeedRefusingPort(const QString& device, int refused) : port_(map(device)), refused_(refused) {}
+    SpeedRefusingPort(const QString& device, int refused)
+        : port_(RealLink::map(device)), refused_(refused) {}
     void setCommPort(int number) override { port_.setCommPort(number); }
     void setSettings(const QString& text) override {
         settings_ = text;
@@ -319,11 +320,6 @@ class SpeedRefusingPort final : public CommPort {
     }
 
   private:
-    static PortMap map(const QString& device) {
-        PortMap m;
-        m.set(1, device);
-        return m;
-    }
     MappedCommPort port_;
     QString settings_;
     int refused_;
