@@ -149,8 +149,9 @@ TEST(Transactions, EndAsDocumentedAndTheNextWorks) {
     EXPECT_TRUE(rig.link.ReadLogBlock(1, 24, 0x81, 0, 0));
 }
 
-// Replies the instrument never makes by itself: in pieces, empty, short of its byte count, and
-// from another slave with another function code (the CRC is the only check of a reply).
+// Replies the instrument never makes by itself: empty, short of its byte count, and from another
+// slave with another function code (the CRC is the only check of a reply). (A reply that comes
+// in pieces: every paced one; within the first second: the late one among the transactions.)
 TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
     struct Case {
         const char* name;
@@ -160,15 +161,8 @@ TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
         QByteArray data;
         double maxSeconds;
     };
-    const QByteArray twoBytes = sim::sealed(hex("01 03 02 48 69"));
     const QByteArray empty = sim::sealed(hex("01 03 00"));
     const std::vector<Case> cases{
-        {"in pieces within the first second",
-         {{0.1, twoBytes.left(2)}, {0.5, twoBytes.mid(2, 2)}, {0.9, twoBytes.mid(4)}},
-         1,
-         true,
-         "Hi",
-         1.0},
         {"byte count 0", {{0.01, empty + QByteArray(2, '\0')}}, 1, true, "", 0.1},
         {"fewer bytes than announced", {{0.01, hex("01 03 04 00 01 00 02")}}, 1, false, {}, 9.0},
         {"slave 7, function 4", {{0.01, sim::sealed(hex("07 04 02 48 69"))}}, 1, true, "Hi", 0.1},
