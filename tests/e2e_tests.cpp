@@ -19,7 +19,6 @@
 #include <thread>
 
 #include "crc.h"
-#include "finder.h"
 #include "real_link.h"
 
 namespace tavrel::test {
@@ -247,7 +246,6 @@ TEST_F(EndToEnd, ARecordedSessionReplaysToTheSameCsvAndDisplay) {
 // --save, and a download with no options at all reaches the meter found.
 TEST_F(EndToEnd, FindTellsEachMetersPortSpeedAndId) {
     SimProcess nine({"--baud", "9600", "--slave", "7"});
-    SimProcess fast({"--slave", "1", "--baud", "38400"});
     SimProcess slow({"--baud", "2400", "--slave", "3", "--records", "10"});
     SimProcess silent({"--fault", "silence"});
     SimProcess generic({"--baud", "19200", "--fault", "exception=1:96"});
@@ -255,8 +253,7 @@ TEST_F(EndToEnd, FindTellsEachMetersPortSpeedAndId) {
     const int holder = ::open(held.device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     QTemporaryDir dir;
-    const QStringList ports{nine.device,   fast.device,    slow.device,
-                            silent.device, generic.device, held.device};
+    const QStringList ports{nine.device, slow.device, silent.device, generic.device, held.device};
     const CliRun found = runCli(dir.path(), {"find", "--ports", ports.join(u','), "--slaves",
                                              "1-10", "--bauds", "38400,9600,19200,2400"});
     ::close(holder);
@@ -270,8 +267,6 @@ TEST_F(EndToEnd, FindTellsEachMetersPortSpeedAndId) {
     EXPECT_TRUE(
         line("Meter on " + nine.device + ":").contains(": 9600 baud, slave ID 7, 120 records"))
         << out.toStdString();
-    EXPECT_TRUE(line("Meter on " + fast.device + ":").contains(": 38400 baud, slave ID 1,"))
-        << out.toStdString();
     EXPECT_TRUE(
         line("Meter on " + slow.device + ":")
             .contains(": 2400 baud, slave ID 3, 10 records; channels: Flow m3/h, Total m3,"))
@@ -282,74 +277,11 @@ TEST_F(EndToEnd, FindTellsEachMetersPortSpeedAndId) {
     EXPECT_EQ(line(held.device + ": in use by another program"),
               held.device + ": in use by another program, skipped");
     EXPECT_TRUE(lines.filter(silent.device).isEmpty()) << out.toStdString();
-    EXPECT_EQ(lines.size(), 5) << out.toStdString();
+    EXPECT_EQ(lines.size(), 4) << out.toStdString();
 
     EXPECT_EQ(runCli(dir.path(), {"find", "--ports", nine.device, "--save"}).exit, 0);
     const CliRun download = runCli(dir.path(), {"download"});
     EXPECT_EQ(download.exit, 0) << download.out.constData();
-}
-
-// A driver that will not run the line at one speed (wine on a pty at 14400, an old UART at
-// 38400): the device itself, with that speed refused when the port opens.
-class SpeedRefusingPort final : public CommPort {
-  public:
-    SpeedRefusingPort(const QString& device, int refused)
-        : port_(RealLink::map(device)), refused_(refused) {}
-    void setCommPort(int number) override { port_.setCommPort(number); }
-    void setSettings(const QString& text) override {
-        settings_ = text;
-        port_.setSettings(text);
-    }
-    void setInputLen(int length) override { port_.setInputLen(length); }
-    void setBinaryMode(bool binary) override { port_.setBinaryMode(binary); }
-    bool portOpen() const override { return port_.portOpen(); }
-    void setPortOpen(bool open) override {
-        if (open && settings_.startsWith(QString::number(refused_) + u',')) return;
-        port_.setPortOpen(open);
-    }
-    int inBufferCount() override { return port_.inBufferCount(); }
-    void discardInput() override { port_.discardInput(); }
-    void discardOutput() override { port_.discardOutput(); }
-    void output(QByteArrayView bytes) override { port_.output(bytes); }
-    QByteArray input() override { return port_.input(); }
-    void waitForBytes(std::chrono::milliseconds limit) override { port_.waitForBytes(limit); }
-    QString errorText() const override {
-        return settings_.startsWith(QString::number(refused_) + u',')
-                   ? QStringLiteral("line settings %1 refused (no such speed)").arg(settings_)
-                   : port_.errorText();
-    }
-
-  private:
-    MappedCommPort port_;
-    QString settings_;
-    int refused_;
-};
-
-// A speed the port refuses skips that speed, not the port: the meter at 9600 baud behind a
-// refused 14400 is found; a port that takes none of the speeds asked for is named, once.
-TEST_F(EndToEnd, FindSkipsARefusedSpeedNotThePort) {
-    SimProcess meter({"--baud", "9600", "--slave", "20", "--records", "5"});
-    // bauds asked for; kind, baud and slave of the one hit; what the port error names
-    using Case = std::tuple<QList<int>, find::Hit::Kind, int, int, const char*>;
-    for (const auto& [bauds, kind, baud, slave, why] :
-         {Case{{14400, 9600}, find::Hit::Meter, 9600, 20, ""},
-          Case{{14400}, find::Hit::PortError, 0, 0, "line settings 14400,N,8,1 refused"}}) {
-        find::Finder finder;
-        finder.makePort = [](const find::Candidate& c) {
-            return std::make_unique<SpeedRefusingPort>(c.device, 14400);
-        };
-        find::FindOptions options;
-        options.ports = {{meter.device, QString(), QString()}};
-        options.bauds = bauds;
-        options.slaves = {20};
-        const std::atomic<bool> stop{false};
-        const QList<find::Hit> hits = finder.run(options, stop);
-        ASSERT_EQ(hits.size(), 1) << bauds.size();
-        EXPECT_EQ(hits[0].kind, kind);
-        EXPECT_EQ(hits[0].baud, baud);
-        EXPECT_EQ(hits[0].slave, slave);
-        EXPECT_EQ(hits[0].why.left(qstrlen(why)), why) << hits[0].why.toStdString();
-    }
 }
 
 // tavrel-cli plot and download --plot: a chart from a CSV the tool wrote in a Korean locale,
