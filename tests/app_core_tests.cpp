@@ -116,18 +116,6 @@ class SettingsFileTest : public ::testing::Test {
     ProgramState state;
 };
 
-TEST_F(SettingsFileTest, FirstStartCreatesTheDefaultFileAndLoadsIt) {
-    PlainSettingsWidgets widgets(state);
-    startUpSettings(state, widgets);
-    EXPECT_EQ(read(), defaultSettingsBytes());
-    EXPECT_EQ(read().count("\r\n"), 35);
-    EXPECT_EQ(state.CommSlaveID, 1);  // port, speed and file: the window's start-up test
-    EXPECT_EQ(widgets.phoneBook().grid().text(10, 1), " 10");
-    EXPECT_EQ(widgets.phoneBook().phoneText(), " ");
-    EXPECT_EQ(widgets.phoneBook().grid().row(), 1);
-    EXPECT_EQ(widgets.phoneBook().grid().col(), 2);
-}
-
 TEST_F(SettingsFileTest, LoadThenSaveChangesOnlyLineThree) {
     write(defaultSettingsBytes());
     PlainSettingsWidgets widgets(state);
@@ -177,16 +165,12 @@ TEST_F(SettingsFileTest, LinesSelectPortBaudAndSlave) {
         EXPECT_EQ(widgets.selectedPortOption(), c.portOption) << c.text;
         EXPECT_EQ(widgets.selectedBaudOption(), c.baudOption) << c.text;
     }
-    // The slave ID is kept as typed, a value may hold "=", and both are saved back unchanged.
-    QList<QByteArray> lines = withLine(4, "[CommSlaveID]=017").split('\n');
-    lines[7] = "[ItemDescription]=a=b\r";
-    write(lines.join('\n'));
+    // A value may hold "=", and is saved back unchanged (so is the slave ID's "001": above).
+    write(withLine(8, "[ItemDescription]=a=b"));
     PlainSettingsWidgets widgets(state);
     LoadSettings(state, widgets);
-    EXPECT_EQ(widgets.slaveIdText(), "017");
     EXPECT_EQ(widgets.phoneBook().grid().text(1, 3), "a=b");
     ASSERT_TRUE(SaveSettings(widgets));
-    EXPECT_TRUE(read().contains("\r\n[CommSlaveID]=017\r\n"));
     EXPECT_TRUE(read().contains("\r\n[ItemDescription]=a=b\r\n"));
 }
 
