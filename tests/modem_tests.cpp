@@ -147,8 +147,7 @@ TEST(DialModem, RepliesNameTheRefusalOrTheSpeed) {
 }
 
 // The hang-up's 6 s and its closed port; straight after a Modbus reply the modem would take
-// "+++" as data and stay on line, so the escape's guard time of silence comes first. Again on
-// a closed port: harmless.
+// "+++" as data and stay on line, so the escape's guard time of silence comes first.
 TEST(HangUp, TimingGuardTimeAndClosedPort) {
     for (const bool traffic : {false, true}) {
         ModemRig m;
@@ -164,8 +163,6 @@ TEST(HangUp, TimingGuardTimeAndClosedPort) {
         m.rig.sim.line().deliver();  // what went on the wire before the close reaches the modem
         EXPECT_FALSE(m.rig.sim.modem()->online());
         EXPECT_EQ(m.rig.sim.modem()->commands().last(), "ATH0");
-        EXPECT_TRUE(m.modem.HangUp());
-        EXPECT_EQ(m.view.status, "Okay");
     }
 }
 

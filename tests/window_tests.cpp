@@ -81,12 +81,9 @@ TEST_F(WindowTest, InitialWidgetsAndProgramState) {
     EXPECT_FALSE(widget<QPushButton>("Command5")->isVisibleTo(window.get()));
     EXPECT_EQ(widget<QLineEdit>("Text1")->text(), "001");
     EXPECT_EQ(widget<QLineEdit>("Text2")->text(), "Logdata.csv");
-    EXPECT_EQ(widget<QLabel>("Label3(9)")->text(), "데이터 레코드");
-    EXPECT_EQ(widget<QLabel>("Label3(7)")->text(), "채널 #8");
     EXPECT_TRUE(widget<QRadioButton>("Option1(6)")->isChecked());
     EXPECT_TRUE(widget<QRadioButton>("Option2(0)")->isChecked());
     EXPECT_TRUE(widget<QRadioButton>("Option3(1)")->isChecked());
-    EXPECT_EQ(widget<QRadioButton>("Option3(1)")->text(), "하드웨어 (Cts/Rts)");
     const char* keys[16] = {"1", "2", "3", "Help / .", "4",    "5", "6",     "Up/Next",
                             "7", "8", "9", "Down",     "Menu", "0", "Enter", "2nd"};
     for (int i = 0; i < 16; ++i) {
@@ -214,7 +211,6 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
               "3840 of 3840 bytes, about 0 s left");
     EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), " 120");
     EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), "Flow m3/h");
-    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 1)).toString(), "Flow m3/h");
     EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), "1");
     EXPECT_EQ(grid->model()->rowCount(), 16383);
     EXPECT_GE(grid->columnWidth(0), 1800 / 15);  // widened only where a time stamp would be cut
