@@ -71,8 +71,6 @@ TEST_F(ChartData_, GapsSplitStampsAndUnusedChannels) {
     EXPECT_EQ(d.channels[1].max, 13);
     EXPECT_FALSE(d.channels[2].used());
     EXPECT_TRUE(d.breaks.isEmpty());
-    EXPECT_EQ(d.first, at(2026, 3, 15, 9, 30));
-    EXPECT_EQ(d.last, at(2026, 3, 15, 10, 15));
 }
 
 TEST_F(ChartData_, TimeSteppingBackIsDrawnInOrderAndMarked) {
@@ -511,8 +509,6 @@ TEST_F(ChartData_, DrawsTheLinesInsideThePlotArea) {
         const Blue flat = blueIn(image, picture.plotArea());
         EXPECT_GT(flat.pixels, 0) << hours;
         EXPECT_NEAR(flat.meanRow, picture.plotArea().center().y(), 2) << hours;
-        EXPECT_NEAR(picture.scaleRange(0).first, 4.5, 1e-9);
-        EXPECT_NEAR(picture.scaleRange(0).second, 5.5, 1e-9);
     }
 }
 

