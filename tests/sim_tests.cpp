@@ -1,5 +1,6 @@
-// The simulated instrument and modem: golden answers, the number format, the log it serves,
-// every fault doing what it says, and the front panel moving through its menu.
+// The simulated instrument and modem: golden answers, the number format, every fault doing what
+// it says, and the front panel moving through its menu. (The log it serves: the download tests,
+// by hand.)
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The window under QT_QPA_PLATFORM=offscreen, wired to the simulated instrument on the virtual
 // clock: initial widget values, the handlers, the tab timer, the exit paths, and the keypad,
-// download and phone book worked with real clicks and keystrokes.
+// download, grid and dial worked with real clicks and keystrokes.
 
 #include <gtest/gtest.h>
 
