@@ -241,45 +241,27 @@ INSTANTIATE_TEST_SUITE_P(Engines, ArchiveTest, ::testing::Values("sqlite", "post
 // weeks off; 29 February of a year without one stays between its neighbours. (Clocks up to a day
 // ahead or behind over New Year, and 29 February of a leap year, are the soak's.)
 TEST(LogYears, NearestTheVisitAndALeapDayInPlace) {
-    using archive::Entry;
-    struct Case {
-        const char* name;
-        QDateTime visit;
-        QList<Entry> entries;
-        QStringList keys;   // stamp keys, in log order
-        QStringList texts;  // "yyyy-MM-dd HH:mm" as the instrument had it
-    };
     const auto e = [](int month, int day, int hour, int minute) {
-        return Entry{1, month, day, hour, minute, 1.0F};
+        return archive::Entry{1, month, day, hour, minute, 1.0F};
     };
-    const Case cases[] = {
-        {"three weeks behind",
-         wall(2027, 1, 10, 2, 0),
-         {e(12, 19, 23, 0), e(12, 20, 1, 0)},
-         {"2026-12-19 23:00:00", "2026-12-20 01:00:00"},
-         {}},
-        {"29 February of 2027",
-         wall(2027, 3, 1, 1, 0),
-         {e(2, 28, 23, 59), e(2, 29, 0, 0), e(2, 29, 23, 59), e(3, 1, 0, 0)},
-         {"2027-02-28 23:59:00", "2027-02-28 23:59:00.041", "2027-02-28 23:59:59.040",
-          "2027-03-01 00:00:00"},
-         {"2027-02-28 23:59", "2027-02-29 00:00", "2027-02-29 23:59", "2027-03-01 00:00"}},
+    // Stamp keys in log order, and the texts the instrument had.
+    const auto years = [](const QList<archive::Entry>& entries, const QDateTime& visit) {
+        std::pair<QStringList, QStringList> out;
+        for (const archive::Record& r : archive::assignYears(entries, visit)) {
+            out.first << archive::stampKey(r.stamp);
+            out.second << archive::instrumentText(r.stamp);
+        }
+        return out;
     };
-    for (const Case& c : cases) {
-        const QList<archive::Record> records = archive::assignYears(c.entries, c.visit);
-        QStringList keys;
-        QStringList texts;
-        for (const archive::Record& r : records) {
-            keys << archive::stampKey(r.stamp);
-            texts << archive::instrumentText(r.stamp);
-        }
-        EXPECT_EQ(keys, c.keys) << c.name;
-        if (!c.texts.isEmpty()) {
-            EXPECT_EQ(texts, c.texts) << c.name;
-        }
-        for (qsizetype i = 1; i < records.size(); ++i)
-            EXPECT_LT(records[i - 1].stamp, records[i].stamp) << c.name;
-    }
+    EXPECT_EQ(years({e(12, 19, 23, 0), e(12, 20, 1, 0)}, wall(2027, 1, 10, 2, 0)).first,
+              (QStringList{"2026-12-19 23:00:00", "2026-12-20 01:00:00"}));
+    const auto [keys, texts] =
+        years({e(2, 28, 23, 59), e(2, 29, 0, 0), e(2, 29, 23, 59), e(3, 1, 0, 0)},
+              wall(2027, 3, 1, 1, 0));
+    EXPECT_EQ(keys, (QStringList{"2027-02-28 23:59:00", "2027-02-28 23:59:00.041",
+                                 "2027-02-28 23:59:59.040", "2027-03-01 00:00:00"}));
+    EXPECT_EQ(texts, (QStringList{"2027-02-28 23:59", "2027-02-29 00:00", "2027-02-29 23:59",
+                                  "2027-03-01 00:00"}));
     // The CSV text of the stand-in names the instrument's own day.
     EXPECT_EQ(archive::stampText(archive::wallStamp(2027, 2, 29, 10, 0)), "02/29/27 10:00:00");
 }
