@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QMenu>
 #include <QTableWidget>
 
 #include <QDir>
@@ -72,8 +71,6 @@ TEST_F(ChartData_, GapsSplitStampsAndUnusedChannels) {
     EXPECT_EQ(d.channels[1].max, 13);
     EXPECT_FALSE(d.channels[2].used());
     EXPECT_TRUE(d.breaks.isEmpty());
-    EXPECT_EQ(d.first, at(2026, 3, 15, 9, 30));
-    EXPECT_EQ(d.last, at(2026, 3, 15, 10, 15));
 }
 
 TEST_F(ChartData_, TimeSteppingBackIsDrawnInOrderAndMarked) {
@@ -290,42 +287,27 @@ TEST(ChartArrangement, OneScaleAUnitLanesBeyondTwoAndNothingFlat) {
     struct Case {
         Channels channels;
         QString visible;  // '1' shown, '0' hidden, by channel
-        QSet<int> own;
-        ChartMode mode;
         QString wanted;
+        ChartMode mode = ChartMode::Lanes;
+        QSet<int> own = {};
     };
     const Case cases[] = {
-        {demo,
-         "1111",
-         {},
-         ChartMode::Lanes,
-         "Flow m3/h[0] / Total m3[1] / Pressure bar[2] / Temp C[3]"},
-        {demo,
-         "1111",
-         {},
-         ChartMode::Overlay,
-         "Flow m3/h[0] + Total m3[1] + Pressure bar[2] + Temp C[3]"},
-        {demo, "1111", {}, ChartMode::Normalised, "0 = lowest, 1 = highest[0,1,2,3]"},
+        {demo, "1111", "Flow m3/h[0] / Total m3[1] / Pressure bar[2] / Temp C[3]"},
+        {demo, "1111", "Flow m3/h[0] + Total m3[1] + Pressure bar[2] + Temp C[3]",
+         ChartMode::Overlay},
+        {demo, "1111", "0 = lowest, 1 = highest[0,1,2,3]", ChartMode::Normalised},
         // A single channel: its own axis, titled by its caption (and so its unit).
-        {demo, "0010", {}, ChartMode::Lanes, "Pressure bar[2]"},
-        {demo, "0000", {}, ChartMode::Lanes, ""},
+        {demo, "0010", "Pressure bar[2]"},
+        {demo, "0000", ""},
         // Two scales share one lane, left and right.
-        {flows, "111", {}, ChartMode::Lanes, "m3/h[0,1] + Pressure bar[2]"},
-        {flows, "111", {1}, ChartMode::Lanes, "Flow m3/h[0] / Flow2 m3/h[1] / Pressure bar[2]"},
+        {flows, "111", "m3/h[0,1] + Pressure bar[2]"},
+        {flows, "111", "Flow m3/h[0] / Flow2 m3/h[1] / Pressure bar[2]", ChartMode::Lanes, {1}},
         // Less than a tenth of its unit's span: a scale of its own, a constant one too.
-        {{{"Level m", 0, 10}, {"Depth m", 4.9, 5.1}},
-         "11",
-         {},
-         ChartMode::Lanes,
-         "Level m[0] + Depth m[1]"},
-        {{{"Flow m3/h", 0, 100}, {"Flow3 m3/h", 50, 50}},
-         "11",
-         {},
-         ChartMode::Lanes,
-         "Flow m3/h[0] + Flow3 m3/h[1]"},
-        {{{"A m", 5, 5}, {"B m", 5, 5}}, "11", {}, ChartMode::Lanes, "m[0,1]"},
+        {{{"Level m", 0, 10}, {"Depth m", 4.9, 5.1}}, "11", "Level m[0] + Depth m[1]"},
+        {{{"Flow m3/h", 0, 100}, {"Flow3 m3/h", 50, 50}}, "11", "Flow m3/h[0] + Flow3 m3/h[1]"},
+        {{{"A m", 5, 5}, {"B m", 5, 5}}, "11", "m[0,1]"},
         // Captions that name no unit share nothing.
-        {{{"Flow A", 0, 1}, {"Aux 1", 0, 1}}, "11", {}, ChartMode::Lanes, "Flow A[0] + Aux 1[1]"},
+        {{{"Flow A", 0, 1}, {"Aux 1", 0, 1}}, "11", "Flow A[0] + Aux 1[1]"},
     };
     for (const Case& c : cases) {
         ChartData data;
@@ -365,12 +347,6 @@ TEST(ChartScale, ReadableRangesAndRoundTicks) {
         for (std::size_t i = 0; i < wanted.size(); ++i)
             EXPECT_NEAR(ticks[static_cast<qsizetype>(i)], wanted[i], 1e-9) << lo << ".." << hi;
     }
-    // As the CSV writes them.
-    using Number = std::tuple<double, const char*>;
-    for (const auto& [v, text] :
-         {Number{1104962, "1104962"}, Number{0.5, ".5"}, Number{-0.0123457, "-.0123457"},
-          Number{12345678, "1.234568E+07"}, Number{3.25, "3.25"}})
-        EXPECT_EQ(chartNumber(v), text);
 }
 
 // Zoom and pan stay between a minute and the whole log with its margin; each scale follows the
@@ -533,8 +509,6 @@ TEST_F(ChartData_, DrawsTheLinesInsideThePlotArea) {
         const Blue flat = blueIn(image, picture.plotArea());
         EXPECT_GT(flat.pixels, 0) << hours;
         EXPECT_NEAR(flat.meanRow, picture.plotArea().center().y(), 2) << hours;
-        EXPECT_NEAR(picture.scaleRange(0).first, 4.5, 1e-9);
-        EXPECT_NEAR(picture.scaleRange(0).second, 5.5, 1e-9);
     }
 }
 
@@ -565,8 +539,8 @@ TEST(ChartSave, TheChosenTypesSuffixIsAdded) {
 }
 
 // The window over eight channels of mixed units: every visible channel in the figures, the
-// export of the visible channels, the picture and the page to print, the mode remembered by
-// the log's shape, and the mouse and the keys.
+// export of the visible channels, the page to print, the mode remembered by the log's shape,
+// and the mouse and the keys.
 TEST(ChartView, WindowWorksOnTheRangeShown) {
     std::setlocale(LC_ALL, "C");
     const QStringList captions{"유량 m3/h", "적산 m3", "압력 bar", "온도 °C",
@@ -616,13 +590,7 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     EXPECT_EQ(back.rows[0], row8);
     EXPECT_EQ(stats->rowCount(), 7);
 
-    // Save image with a bare name: the chosen type's suffix; the page to print as a PDF.
-    window.saveDialog = [&](const QString&, const QString&, const QString&, QString* chosen) {
-        *chosen = "PDF (*.pdf)";
-        return dir.filePath("mychart");
-    };
-    window.saveImage();
-    EXPECT_TRUE(readFile(dir.filePath("mychart.pdf")).startsWith("%PDF-"));
+    // The page to print, as a PDF.
     ASSERT_TRUE(chart->picture().saveReport(dir.filePath("report.pdf"), &error));
     const QByteArray report = readFile(dir.filePath("report.pdf"));
     EXPECT_TRUE(report.startsWith("%PDF-"));
@@ -634,14 +602,6 @@ TEST(ChartView, WindowWorksOnTheRangeShown) {
     again.setLog(table);
     EXPECT_EQ(again.chart()->picture().mode(), ChartMode::Overlay);
     EXPECT_EQ(again.findChild<QComboBox*>()->currentIndex(), 1);
-    // A channel given a lane of its own through the menu, remembered by its caption.
-    QMenu menu;
-    window.fillMenu(&menu);
-    for (QAction* channel : menu.actions())
-        if (channel->text() == "Aux 1") channel->menu()->actions().at(1)->trigger();
-    ChartWindow third;
-    third.setLog(table);
-    EXPECT_TRUE(third.chart()->picture().ownLane(5));
 
     // Keys, a click on a caption, a zoom box, a pinned cursor.
     window.setMode(ChartMode::Lanes);

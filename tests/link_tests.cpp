@@ -17,7 +17,7 @@
 namespace tavrel::test {
 namespace {
 
-TEST(Crc, PublishedCheckValuesAndGoldenFrames) {
+TEST(Crc, PublishedCheckValues) {
     using Case = std::tuple<QByteArray, std::uint16_t>;
     for (const auto& [input, crc] :
          {Case{"123456789", 0x4B37}, Case{"abc", 0x5749}, Case{"", 0xFFFF}}) {
@@ -28,15 +28,6 @@ TEST(Crc, PublishedCheckValuesAndGoldenFrames) {
         EXPECT_EQ(rig.state.CrcValue, crc) << input.constData();
         EXPECT_EQ(crc16(input), crc);
         EXPECT_EQ(sim::modbusCrc(input), crc);
-    }
-    // The golden frames carry theirs low byte first.
-    for (const GoldenFrame& g : kGoldenFrames) {
-        for (const char* text : {g.request, g.reply}) {
-            const QByteArray frame = hex(text);
-            if (frame.isEmpty()) continue;
-            EXPECT_EQ(withCrc(frame.left(frame.size() - 2)), frame) << g.name;
-            EXPECT_TRUE(sim::crcValid(frame)) << g.name;
-        }
     }
 }
 
@@ -87,89 +78,92 @@ TEST(ReceiveReply, TimeLimitFollowsTheRoundedStartMark) {
     }
 }
 
-// ---- Function 3 ----------------------------------------------------------------------------
-
-struct Fn3Case {
-    const char* name;
-    const char* fault;  // simulated instrument fault rule, or empty
-    bool ok;
-    long minSends, maxSends;
-    double minSeconds, maxSeconds;
-};
-
-class ReadHoldingRegistersFaults : public ::testing::TestWithParam<Fn3Case> {};
-
-TEST_P(ReadHoldingRegistersFaults, EndsAsDocumentedAndTheNextReadWorks) {
-    const Fn3Case& c = GetParam();
+// Each transaction against the instrument's faults: how it ends, after how many sends and how
+// long, why, the request byte for byte whatever the fault, and the next transaction works.
+TEST(Transactions, EndAsDocumentedAndTheNextWorks) {
+    struct Case {
+        int function;  // 3: display line 1; 16: the key "1"; 96: channel 1's set-up record
+        const char* fault;
+        bool ok;
+        long sends;
+        double minSeconds, maxSeconds;
+        LinkCause cause;
+    };
+    const Case cases[] = {
+        {3, "", true, 1, 0, 0.1, LinkCause::None},
+        {3, "silence@1-2", true, 3, 1.0, 3.2, LinkCause::None},  // the third send answered
+        {3, "late=0.8", true, 1, 0.8, 0.9, LinkCause::None},     // late, but no repeat
+        {3, "corrupt-crc", false, 1, 0, 0.1, LinkCause::BadCrc},
+        {3, "swap-crc", false, 1, 0, 0.1, LinkCause::BadCrc},
+        {3, "wrong-slave", true, 1, 0, 0.1, LinkCause::None},  // another slave accepted
+        // Five 5-byte exception replies pile up to the awaited 25 bytes.
+        {3, "exception=2", false, 5, 4.0, 4.2, LinkCause::BadCrc},
+        {3, "exception@1-1;silence@2", false, 30, 30.0, 30.1, LinkCause::NoReply},
+        {3, "extra=7", true, 1, 0, 0.1, LinkCause::None},     // bytes after the reply
+        {3, "noise=1", false, 1, 0, 0.1, LinkCause::BadCrc},  // a byte before it
+        // Three 12-byte pieces pile up past 25 bytes and fail the CRC.
+        {3, "truncate=12", false, 3, 2.0, 2.2, LinkCause::BadCrc},
+        {16, "", true, 1, 0, 0.1, LinkCause::None},
+        {16, "exception@1-1;silence@2", false, 3, 2.5, 3.6, LinkCause::NoReply},
+        {16, "exception", false, 2, 1.0, 1.2, LinkCause::BadCrc},  // two 5-byte replies pass 8
+        {16, "corrupt-crc", false, 1, 0, 0.1, LinkCause::BadCrc},
+        {16, "wrong-slave", true, 1, 0, 0.1, LinkCause::None},
+        {16, "silence@1-1", true, 2, 1.0, 2.6, LinkCause::None},
+        {96, "", true, 1, 0, 0.2, LinkCause::None},
+        {96, "silence@1-1", true, 2, 1.5, 2.7, LinkCause::None},
+        {96, "truncate=150", false, 1, 1.5, 2.7, LinkCause::CutShort},
+        {96, "swap-crc", false, 1, 0, 0.2, LinkCause::BadCrc},
+        {96, "wrong-slave", true, 1, 0, 0.2, LinkCause::None},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::to_string(c.function) + " " + c.fault;
+        SimRig rig;
+        ASSERT_TRUE(rig.addFaults(c.fault)) << name;
+        rig.state.WriteDataHigh[1] = 0x31;
+        rig.state.WriteDataLow[1] = 255;
+        const double start = rig.now();
+        const bool ok = c.function == 3    ? rig.link.ReadHoldingRegisters(1, 0, 24, 10)
+                        : c.function == 16 ? rig.link.WriteMultipleRegisters(1, 209, 1, 2)
+                                           : rig.link.ReadLogBlock(1, 24, 0x81, 0, 100);
+        EXPECT_EQ(ok, c.ok) << name;
+        EXPECT_EQ(rig.sends(), c.sends) << name;
+        EXPECT_GE(rig.now() - start, c.minSeconds) << name;
+        EXPECT_LE(rig.now() - start, c.maxSeconds) << name;
+        EXPECT_EQ(rig.link.lastCause(), c.cause) << name;
+        const int golden = c.function == 3 ? 0 : c.function == 16 ? 5 : 6;
+        EXPECT_EQ(rig.sim.meter().requests()[0], hex(kGoldenFrames[golden].request)) << name;
+        if (ok && c.function == 3) {  // the data in the display's order
+            EXPECT_EQ(rig.state.ReplyData, rig.sim.meter().panel().lines(0)[0]) << name;
+        } else if (ok && c.function == 96) {  // the caption at 64
+            EXPECT_EQ(rig.state.ReplyData.size(), 200) << name;
+            EXPECT_TRUE(rig.state.ReplyData.mid(64, 32).startsWith("Flow m3/h")) << name;
+        }
+        rig.faults().clear();
+        rig.pump.pause(std::chrono::milliseconds(100));  // whatever was still on the wire arrives
+        EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 76, 8)) << name << ": next transaction";
+        EXPECT_EQ(rig.state.ReplyData.size(), 16) << name;
+    }
+    // A block of no length at all.
     SimRig rig;
-    ASSERT_TRUE(rig.addFaults(c.fault)) << c.fault;
-    const double start = rig.now();
-    EXPECT_EQ(rig.link.ReadHoldingRegisters(1, 0, 24, 10), c.ok);
-    const double took = rig.now() - start;
-    EXPECT_GE(rig.sends(), c.minSends);
-    EXPECT_LE(rig.sends(), c.maxSends);
-    EXPECT_GE(took, c.minSeconds);
-    EXPECT_LE(took, c.maxSeconds);
-    if (c.ok) {
-        EXPECT_EQ(rig.state.ReplyData.size(), 20);
-    }
-    if (*c.fault == '\0') {  // the request byte for byte, the data in the display's order
-        EXPECT_EQ(rig.sim.meter().requests()[0], hex(kGoldenFrames[0].request));
-        EXPECT_EQ(rig.state.ReplyData, rig.sim.meter().panel().lines(0)[0]);
-    }
-    rig.faults().clear();
-    rig.pump.pause(std::chrono::milliseconds(100));  // whatever was still on the wire arrives
-    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 76, 8));
-    EXPECT_EQ(rig.state.ReplyData.size(), 16);
+    EXPECT_TRUE(rig.link.ReadLogBlock(1, 24, 0x81, 0, 0));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Link, ReadHoldingRegistersFaults,
-    ::testing::Values(Fn3Case{"clean", "", true, 1, 1, 0, 0.1},
-                      Fn3Case{"silent", "silence", false, 30, 30, 30.0, 30.1},
-                      Fn3Case{"third send answered", "silence@1-2", true, 3, 3, 1.0, 3.2},
-                      Fn3Case{"late by 0.8 s, no repeat", "late=0.8", true, 1, 1, 0.8, 0.9},
-                      Fn3Case{"corrupted CRC", "corrupt-crc", false, 1, 1, 0, 0.1},
-                      Fn3Case{"CRC bytes swapped", "swap-crc", false, 1, 1, 0, 0.1},
-                      Fn3Case{"another slave accepted", "wrong-slave", true, 1, 1, 0, 0.1},
-                      // Five 5-byte exception replies pile up to the awaited 25 bytes.
-                      Fn3Case{"exception to every send", "exception=2", false, 5, 5, 4.0, 4.2},
-                      Fn3Case{"exception once then silence", "exception@1-1;silence@2", false, 30,
-                              30, 30.0, 30.1},
-                      Fn3Case{"extra bytes after the reply", "extra=7", true, 1, 1, 0, 0.1},
-                      Fn3Case{"noise byte before the reply", "noise=1", false, 1, 1, 0, 0.1},
-                      // Three 12-byte pieces pile up past 25 bytes and fail the CRC.
-                      Fn3Case{"every reply cut after 12 bytes", "truncate=12", false, 3, 3, 2.0,
-                              2.2}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        return n;
-    });
-
-// Replies the instrument never makes by itself: in pieces, empty, short of its byte count, and
-// from another slave with another function code (the CRC is the only check of a reply).
+// Replies the instrument never makes by itself: empty, short of its byte count, and from another
+// slave with another function code (the CRC is the only check of a reply). (A reply that comes
+// in pieces: every paced one; within the first second: the late one among the transactions.)
 TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
     struct Case {
         const char* name;
         std::vector<ScriptedDevice::Piece> pieces;
-        int count;
         bool ok;
         QByteArray data;
         double maxSeconds;
     };
-    const QByteArray twoBytes = sim::sealed(hex("01 03 02 48 69"));
     const QByteArray empty = sim::sealed(hex("01 03 00"));
     const std::vector<Case> cases{
-        {"in pieces within the first second",
-         {{0.1, twoBytes.left(2)}, {0.5, twoBytes.mid(2, 2)}, {0.9, twoBytes.mid(4)}},
-         1,
-         true,
-         "Hi",
-         1.0},
-        {"byte count 0", {{0.01, empty + QByteArray(2, '\0')}}, 1, true, "", 0.1},
-        {"fewer bytes than announced", {{0.01, hex("01 03 04 00 01 00 02")}}, 1, false, {}, 9.0},
-        {"slave 7, function 4", {{0.01, sim::sealed(hex("07 04 02 48 69"))}}, 1, true, "Hi", 0.1},
+        {"byte count 0", {{0.01, empty + QByteArray(2, '\0')}}, true, "", 0.1},
+        {"fewer bytes than announced", {{0.01, hex("01 03 04 00 01 00 02")}}, false, {}, 9.0},
+        {"slave 7, function 4", {{0.01, sim::sealed(hex("07 04 02 48 69"))}}, true, "Hi", 0.1},
     };
     for (const Case& c : cases) {
         SimRig rig;
@@ -179,7 +173,7 @@ TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
             [&](const QByteArray& b, double at) { rig.sim.line().deviceWrite(b, at); });
         rig.sim.line().attachDevice(&device);
         const double start = rig.now();
-        EXPECT_EQ(rig.link.ReadHoldingRegisters(1, 0, 24, c.count), c.ok) << c.name;
+        EXPECT_EQ(rig.link.ReadHoldingRegisters(1, 0, 24, 1), c.ok) << c.name;
         EXPECT_EQ(device.received.size(), 1U) << c.name << ": no repeat";
         EXPECT_LE(rig.now() - start, c.maxSeconds) << c.name;
         if (c.ok) {
@@ -188,14 +182,8 @@ TEST(ReadHoldingRegisters, ScriptedReplyShapes) {
     }
 }
 
-TEST(ReadHoldingRegisters, StaleBytesAreDiscardedAndUnopenablePortSendsNothing) {
-    SimRig rig;
-    ASSERT_TRUE(rig.link.OpenCommPort());
-    rig.sim.line().deviceWrite(hex("01 03 02 FF FF 00 00"), rig.now());
-    rig.pump.pause(std::chrono::milliseconds(10));
-    EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 24, 10));
-    EXPECT_EQ(rig.state.ReplyData.size(), 20);
-
+// (Bytes left on the line before a request: the transactions' "extra" rows.)
+TEST(ReadHoldingRegisters, AnUnopenablePortSendsNothing) {
     SimRig missing;
     missing.sim.port().setAvailablePort(2);
     missing.state.ReplyData = "kept";
@@ -267,77 +255,6 @@ TEST(ReadHoldingRegisters, ASecondTransactionDuringTheWaitIsRefused) {
     EXPECT_TRUE(rig.link.ReadHoldingRegisters(1, 0, 24, 10));
     EXPECT_FALSE(inner);
     EXPECT_EQ(rig.sim.meter().requestCount(), 1);
-}
-
-// ---- Function 16 ---------------------------------------------------------------------------
-
-TEST(WriteMultipleRegisters, GoldenKeyWriteAndFailureTimings) {
-    struct Case {
-        const char* fault;
-        bool ok;
-        long sends;
-        double minSeconds, maxSeconds;
-    };
-    for (const Case& c :
-         {Case{"", true, 1, 0, 0.1}, Case{"silence", false, 3, 2.5, 3.6},
-          Case{"exception@1-1;silence@2", false, 3, 2.5, 3.6},
-          Case{"exception", false, 2, 1.0, 1.2} /* two 5-byte replies pass 8 */,
-          Case{"corrupt-crc", false, 1, 0, 0.1}, Case{"wrong-slave", true, 1, 0, 0.1},
-          Case{"silence@1-1", true, 2, 1.0, 2.6}}) {
-        SimRig rig;
-        ASSERT_TRUE(rig.addFaults(c.fault)) << c.fault;
-        rig.state.WriteDataHigh[1] = 0x31;
-        rig.state.WriteDataLow[1] = 255;
-        const double start = rig.now();
-        EXPECT_EQ(rig.link.WriteMultipleRegisters(1, 209, 1, 2), c.ok) << c.fault;
-        EXPECT_EQ(rig.sends(), c.sends) << c.fault;
-        EXPECT_GE(rig.now() - start, c.minSeconds) << c.fault;
-        EXPECT_LE(rig.now() - start, c.maxSeconds) << c.fault;
-        EXPECT_EQ(rig.sim.meter().requests().front(), hex(kGoldenFrames[5].request)) << c.fault;
-        EXPECT_EQ(rig.state.WriteData, hex("31 FF"));
-    }
-}
-
-// ---- Function 96 ---------------------------------------------------------------------------
-
-TEST(ReadLogBlock, FaultsAndTimings) {
-    struct Case {
-        const char* fault;
-        int length;
-        bool ok;
-        long sends;
-        double minSeconds, maxSeconds;
-        LinkCause cause;
-    };
-    const Case cases[] = {
-        {"", 100, true, 1, 0, 0.2, LinkCause::None},
-        {"silence", 100, false, 2, 6.5, 7.6, LinkCause::NoReply},
-        {"silence@1-1", 100, true, 2, 1.5, 2.7, LinkCause::None},
-        {"truncate=150", 100, false, 1, 1.5, 2.7, LinkCause::CutShort},
-        {"swap-crc", 100, false, 1, 0, 0.2, LinkCause::BadCrc},
-        {"wrong-slave", 100, true, 1, 0, 0.2, LinkCause::None},
-        {"", 0, true, 1, 0, 0.2, LinkCause::None},
-    };
-    for (const Case& c : cases) {
-        SimRig rig;
-        ASSERT_TRUE(rig.addFaults(c.fault)) << c.fault;
-        const double start = rig.now();
-        EXPECT_EQ(rig.link.ReadLogBlock(1, 24, 0x81, 0, c.length), c.ok) << c.fault;
-        EXPECT_EQ(rig.sends(), c.sends) << c.fault;
-        EXPECT_GE(rig.now() - start, c.minSeconds) << c.fault;
-        EXPECT_LE(rig.now() - start, c.maxSeconds) << c.fault;
-        EXPECT_EQ(rig.link.lastCause(), c.cause) << c.fault;
-        if (c.ok) {
-            EXPECT_EQ(rig.state.ReplyData.size(), 2 * c.length) << c.fault;
-        }
-        if (c.length == 100) {  // the set-up request of channel 1, its caption at 64
-            EXPECT_EQ(rig.sim.meter().requests()[0], hex(kGoldenFrames[6].request)) << c.fault;
-            EXPECT_TRUE(!c.ok || rig.state.ReplyData.mid(64, 32).startsWith("Flow m3/h"));
-        }
-        rig.faults().clear();
-        rig.pump.pause(std::chrono::milliseconds(100));
-        EXPECT_TRUE(rig.link.ReadLogBlock(1, 8, 0x80, 0, 8)) << c.fault << ": next transaction";
-    }
 }
 
 TEST(ReadLogBlock, PortVanishingMidReplyEndsAtOnce) {

@@ -4,6 +4,10 @@
 // with the window's pump.
 // Users define TAVREL_BIN_DIR, the build folder that holds sim/tavrel-sim.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QProcess>
 
 #include "clock.h"
@@ -14,6 +18,19 @@
 #include "tcp_comm_port.h"
 
 namespace tavrel::test {
+
+// A local TCP port nobody listens on, for tavrel-sim as a device server.
+inline quint16 freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
 
 // On a pty, or as a device server on local TCP port `tcp`; `device` is the pty or the tcp://
 // address.
