@@ -19,6 +19,9 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <memory>
 
 #include "archive_command.h"
@@ -183,9 +186,7 @@ int plotFromArchive(const QCommandLineParser& parser) {
     return tavrel::cli::runPlotCommand(whole, csv);
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int run(int argc, char* argv[]) {
     // Drawing a chart needs the GUI classes (never a screen): the plot module brings them and
     // its application object; every other run stays a console program.
     std::unique_ptr<QCoreApplication> app;
@@ -392,4 +393,19 @@ int main(int argc, char* argv[]) {
     if (stop.fired()) return interrupted(isDownload ? "download" : "panel");
     if (dialFirst) hangUp(modem);
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const int code = run(argc, argv);
+#ifdef _WIN32
+    // Everything is written and closed by now (the application object is gone). Leave without
+    // the libraries' detach handlers: under wine, a round whose visits used PostgreSQL from
+    // threads of their own sometimes hangs in libstdc++'s DLL_PROCESS_DETACH after its summary
+    // (docs/windows.md), and nothing is left for them to do.
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+#endif
+    return code;
 }
