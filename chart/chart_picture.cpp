@@ -65,12 +65,9 @@ QStringList valuesAt(const ChannelLine& line, double t, QList<double>* numbers =
 QString duration(qint64 ms) {
     const qint64 minutes = std::llabs(ms) / 60000;
     QStringList parts;
-    if (minutes >= 1440)
-        parts << QCoreApplication::translate("ChartPicture", "%1 d").arg(minutes / 1440);
-    if (minutes % 1440 >= 60)
-        parts << QCoreApplication::translate("ChartPicture", "%1 h").arg(minutes % 1440 / 60);
-    if (minutes % 60 != 0 || parts.isEmpty())
-        parts << QCoreApplication::translate("ChartPicture", "%1 min").arg(minutes % 60);
+    if (minutes >= 1440) parts << ChartPicture::tr("%1 d").arg(minutes / 1440);
+    if (minutes % 1440 >= 60) parts << ChartPicture::tr("%1 h").arg(minutes % 1440 / 60);
+    if (minutes % 60 != 0 || parts.isEmpty()) parts << ChartPicture::tr("%1 min").arg(minutes % 60);
     return (ms < 0 ? QStringLiteral("-") : QStringLiteral("+")) + parts.join(u' ');
 }
 
@@ -94,8 +91,7 @@ Arrangement arrangeChannels(const ChartData& data, const QList<bool>& visible,
         if (data.channels[k].used() && visible.value(k, false)) shown.append(k);
     if (shown.isEmpty()) return out;
     if (mode == ChartMode::Normalised) {
-        out.scales.append(
-            {QCoreApplication::translate("ChartPicture", "0 = lowest, 1 = highest"), shown});
+        out.scales.append({ChartPicture::tr("0 = lowest, 1 = highest"), shown});
         out.lanes.append(QList<int>{0});
         return out;
     }
@@ -447,12 +443,12 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
         });
     }
     if (marks)
-        entry(QCoreApplication::translate("ChartPicture", "over range"), -1, [&](QPointF at) {
+        entry(tr("over range"), -1, [&](QPointF at) {
             drawMark(p, at + QPointF(-4, -1), true, Qt::lightGray);
             drawMark(p, at + QPointF(4, 1), false, Qt::lightGray);
         });
     if (!data_.breaks.isEmpty())
-        entry(QCoreApplication::translate("ChartPicture", "time steps back"), -1, [&](QPointF at) {
+        entry(tr("time steps back"), -1, [&](QPointF at) {
             p.setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
             p.drawLine(at - QPointF(0, 6), at + QPointF(0, 6));
         });
@@ -543,9 +539,7 @@ void ChartPicture::paint(QPainter& p, const QRectF& rect) {
     }
     if (lanes == 0) {
         p.setPen(Qt::gray);
-        p.drawText(
-            plot_, Qt::AlignCenter,
-            QCoreApplication::translate("ChartPicture", "No channel shown: click a caption above"));
+        p.drawText(plot_, Qt::AlignCenter, tr("No channel shown: click a caption above"));
     }
 
     // The lines: each visible channel's runs, a pixel column down to its lowest and highest.
@@ -653,9 +647,7 @@ QString ChartPicture::readoutAt(double t) const {
         const QStringList values = valuesAt(data_.channels[k], static_cast<double>(*at));
         text += QStringLiteral("   %1: %2")
                     .arg(data_.channels[k].caption.trimmed(),
-                         values.isEmpty()
-                             ? QCoreApplication::translate("ChartPicture", "missing")
-                             : values.join(QCoreApplication::translate("ChartPicture", " then ")));
+                         values.isEmpty() ? tr("missing") : values.join(tr(" then ")));
     }
     return text;
 }
@@ -673,7 +665,7 @@ QString ChartPicture::differences(double a, double b) const {
         valuesAt(data_.channels[k], static_cast<double>(*from), &before);
         valuesAt(data_.channels[k], static_cast<double>(*to), &after);
         // Of two records at one stamp, the later one counts.
-        QString change = QCoreApplication::translate("ChartPicture", "missing");
+        QString change = tr("missing");
         if (!before.isEmpty() && !after.isEmpty()) {
             const double d = after.last() - before.last();
             change = (d > 0 ? QStringLiteral("+") : QString()) + chartNumber(d);
@@ -697,7 +689,7 @@ bool ChartPicture::save(const QString& name, QSize size, QString* error) {
     const QString suffix = QFileInfo(name).suffix().toLower();
     if (suffix == QStringLiteral("png")) {
         if (!image(size).save(&buffer, "PNG")) {
-            *error = QCoreApplication::translate("ChartPicture", "the image could not be made");
+            *error = tr("the image could not be made");
             return false;
         }
     } else if (suffix == QStringLiteral("pdf")) {
@@ -727,9 +719,9 @@ bool ChartPicture::save(const QString& name, QSize size, QString* error) {
 #endif
     } else {
 #ifdef TAVREL_HAVE_SVG
-        *error = QCoreApplication::translate("ChartPicture", "say .png, .svg or .pdf");
+        *error = tr("say .png, .svg or .pdf");
 #else
-        *error = QCoreApplication::translate("ChartPicture", "say .png or .pdf");
+        *error = tr("say .png or .pdf");
 #endif
         return false;
     }
@@ -746,16 +738,12 @@ void ChartPicture::paintReport(QPainter& p, const QRectF& page) {
     p.setPen(kInk);
     p.setFont(big);
     p.drawText(QRectF(page.left(), y, page.width(), 30), Qt::AlignLeft | Qt::AlignVCenter,
-               QCoreApplication::translate("ChartPicture", "Log chart"));
+               tr("Log chart"));
     y += 34;
     p.setFont(font);
     for (const QString& line :
-         {QCoreApplication::translate("ChartPicture", "File / meter: %1")
-              .arg(subject_.isEmpty()
-                       ? QCoreApplication::translate("ChartPicture", "(the last download)")
-                       : subject_),
-          QCoreApplication::translate("ChartPicture", "Range: %1 – %2")
-              .arg(stampText(from_), stampText(to_))}) {
+         {tr("File / meter: %1").arg(subject_.isEmpty() ? tr("(the last download)") : subject_),
+          tr("Range: %1 – %2").arg(stampText(from_), stampText(to_))}) {
         p.drawText(QRectF(page.left(), y, page.width(), fm.height()), Qt::AlignLeft, line);
         y += fm.height() + 2;
     }
@@ -769,11 +757,8 @@ void ChartPicture::paintReport(QPainter& p, const QRectF& page) {
     paint(p, QRectF(page.left(), y + 4, page.width(), page.bottom() - y - 4 - table));
     subject_ = subject;
     y = page.bottom() - table + 8;
-    const QStringList heads{QCoreApplication::translate("ChartPicture", "Channel"),
-                            QCoreApplication::translate("ChartPicture", "Lowest"),
-                            QCoreApplication::translate("ChartPicture", "Highest"),
-                            QCoreApplication::translate("ChartPicture", "Mean"),
-                            QCoreApplication::translate("ChartPicture", "Over range")};
+    const QStringList heads{tr("Channel"), tr("Lowest"), tr("Highest"), tr("Mean"),
+                            tr("Over range")};
     const double first = page.width() * 0.36;
     const double other = (page.width() - first) / 4;
     const auto cell = [&](int c, const QString& text, const QColor& color) {
@@ -793,9 +778,7 @@ void ChartPicture::paintReport(QPainter& p, const QRectF& page) {
     for (const int k : shown) {
         y += rowHeight;
         const RangeStats s = rangeStats(data_.channels[k], from_, to_);
-        const auto number = [&s](double v) {
-            return s.count > 0 ? chartNumber(v) : QCoreApplication::translate("ChartPicture", "–");
-        };
+        const auto number = [&s](double v) { return s.count > 0 ? chartNumber(v) : tr("–"); };
         const QString cells[] = {data_.channels[k].caption.trimmed(), number(s.min), number(s.max),
                                  number(s.mean), QString::number(s.overRange)};
         for (int c = 0; c < 5; ++c) cell(c, cells[c], c == 0 ? colorOf(k) : kInk);

@@ -12,6 +12,7 @@
 // the lowest and highest of every pixel column, so a full log pans as quickly as a short one.
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QFont>
 #include <QHash>
 #include <QImage>
@@ -66,6 +67,9 @@ QFont chartFont(int pixels = 12);
 QColor channelColor(int channel);
 
 class ChartPicture {
+    // The chart's words in the window's language (the headless tool's plot keeps them English).
+    Q_DECLARE_TR_FUNCTIONS(ChartPicture)
+
   public:
     static constexpr qint64 kLeastRange = qint64{60} * 1000;  // a minute
 
